@@ -1,0 +1,19 @@
+# Native build: the logic on the simulated Windows machine, and every unit test.
+find_package(GTest REQUIRED)
+
+collect_sources(SIM_SOURCES SIM_TESTS platform/sim)
+add_library(platform_sim STATIC ${SIM_SOURCES} ${CMAKE_SOURCE_DIR}/resources/string_table.cpp)
+target_include_directories(platform_sim PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(usbinst_logic PUBLIC platform_sim)
+
+collect_sources(TEST_SUPPORT_SOURCES TESTS_DIR_TESTS tests)
+file(GLOB CONTRACT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/tests/*.cpp)
+
+add_executable(unit_tests ${LOGIC_TESTS} ${SIM_TESTS} ${TESTS_DIR_TESTS} ${TEST_SUPPORT_SOURCES})
+target_link_libraries(unit_tests PRIVATE usbinst_logic platform_sim GTest::gtest GTest::gtest_main)
+add_test(NAME unit_tests COMMAND unit_tests)
+
+add_executable(contract_tests ${CONTRACT_TESTS})
+target_link_libraries(contract_tests PRIVATE platform_sim GTest::gtest GTest::gtest_main)
+target_compile_definitions(contract_tests PRIVATE USBINST_CONTRACT_SIM=1)
+add_test(NAME contract_tests_sim COMMAND contract_tests)

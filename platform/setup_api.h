@@ -1,0 +1,25 @@
+// Setup API: device enumeration and removal, INF files and the INF store.
+#pragma once
+#include "platform/win_types.h"
+
+namespace plat {
+
+HDEVINFO SetupDiGetClassDevsA(const GUID* classGuid, LPCSTR enumerator, HWND parent, DWORD flags);
+BOOL SetupDiEnumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA device);
+BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD property,
+                                       PDWORD type, PBYTE buffer, DWORD size, PDWORD requiredSize);
+BOOL SetupDiCallClassInstaller(DI_FUNCTION function, HDEVINFO set, PSP_DEVINFO_DATA device);
+BOOL SetupDiClassGuidsFromNameA(LPCSTR className, LPGUID guids, DWORD room, PDWORD required);
+BOOL SetupDiDestroyDriverInfoList(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD driverType);
+BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set);
+
+HINF SetupOpenInfFileA(LPCSTR fileName, LPCSTR infClass, DWORD infStyle, PUINT errorLine);
+BOOL SetupFindFirstLineA(HINF inf, LPCSTR section, LPCSTR key, PINFCONTEXT context);
+BOOL SetupGetStringFieldA(PINFCONTEXT context, DWORD fieldIndex, LPSTR buffer, DWORD size,
+                          PDWORD requiredSize);
+void SetupCloseInfFile(HINF inf);
+BOOL SetupCopyOEMInfA(LPCSTR sourceInf, LPCSTR mediaRoot, DWORD mediaType, DWORD copyStyle,
+                      LPSTR destination, DWORD destinationSize, PDWORD requiredSize,
+                      LPSTR* destinationFilePart);
+
+}  // namespace plat

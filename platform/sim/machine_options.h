@@ -1,0 +1,34 @@
+// What a simulated machine image is: the Windows version, the user's rights,
+// the ANSI code page and where the program runs from.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace sim {
+
+// The Windows versions the machine can present.
+enum class WindowsVersion {
+  Windows95,
+  Windows98,
+  WindowsMe,
+  WindowsNT4,
+  Windows2000,
+  WindowsXPSP1,
+  WindowsXPSP2,
+  WindowsXPSP3,
+  WindowsVista,
+  Windows7,
+};
+
+bool IsNtFamily(WindowsVersion version);
+
+struct MachineOptions {
+  WindowsVersion version = WindowsVersion::WindowsXPSP3;
+  bool administrator = true;
+  uint32_t codePage = 1250;
+  // Full path of the running program; its folder holds the branding INI and
+  // its parent the "Drivers" folder.
+  std::string programPath = "D:\\USBINST\\USBINST.EXE";
+};
+
+}  // namespace sim

@@ -1,0 +1,5 @@
+// PLACEHOLDER: being written.
+#pragma once
+namespace sim {
+class SystemModel {};
+}  // namespace sim

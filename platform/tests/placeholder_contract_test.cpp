@@ -1,0 +1,2 @@
+// PLACEHOLDER: contract tests being written.
+#include <gtest/gtest.h>
