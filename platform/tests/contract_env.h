@@ -1,0 +1,22 @@
+// The machine a platform contract test runs on. The same test source is
+// built twice: natively against the simulated machine, and for Windows
+// against the real platform layer, run under Wine in a throw-away prefix.
+// Each case starts with ResetContractMachine and works only below the
+// scratch key and folder it names.
+#pragma once
+#include <string>
+
+#include "platform/platform.h"
+
+// A fresh machine: natively a new Windows XP image (administrator, code
+// page 1250); under Wine the prefix with the scratch key and folder emptied.
+void ResetContractMachine();
+
+// "Software\UsbInstContract" below HKEY_CURRENT_USER, existing and empty.
+const char* ContractScratchKey();
+
+// A folder path ending in a backslash, existing and empty.
+std::string ContractScratchFolder();
+
+// True when the tests run on the simulated machine.
+bool ContractOnSimulatedMachine();

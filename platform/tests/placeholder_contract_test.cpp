@@ -1,2 +1,0 @@
-// PLACEHOLDER: contract tests being written.
-#include <gtest/gtest.h>
