@@ -22,30 +22,9 @@ file(GLOB USBINST_RC_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.h
      ${CMAKE_SOURCE_DIR}/resources/*.ico)
 set_source_files_properties(${USBINST_RC} PROPERTIES OBJECT_DEPENDS "${USBINST_RC_INPUTS}")
 
-# The installer's entry point RunInstaller comes with app/. While no logic
-# source defines it the installer cannot link: it is left out, with the tests
-# that read it, and a failing test says why. Configuration is repeated when a
-# logic source changes, so the installer appears as soon as the entry point
-# does.
-set(USBINST_HAVE_ENTRY_POINT OFF)
-foreach(source IN LISTS LOGIC_SOURCES)
-  file(STRINGS ${source} definition REGEX "^int RunInstaller\\(")
-  if(definition)
-    set(USBINST_HAVE_ENTRY_POINT ON)
-  endif()
-endforeach()
-if(NOT USBINST_HAVE_ENTRY_POINT)
-  message(WARNING "No source in app/ defines RunInstaller yet: usbinst.exe is not built")
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${LOGIC_SOURCES})
-  add_test(NAME usbinst_entry_point
-           COMMAND sh -c "echo 'RunInstaller is not defined in app/ yet'; exit 1")
-endif()
-
 # The installer: a GUI program with narrow (ANSI) Windows calls.
-if(USBINST_HAVE_ENTRY_POINT)
-  add_executable(usbinst WIN32 ${CMAKE_SOURCE_DIR}/app/main_win.cpp ${USBINST_RC})
-  target_link_libraries(usbinst PRIVATE usbinst_logic platform_win32)
-endif()
+add_executable(usbinst WIN32 ${CMAKE_SOURCE_DIR}/app/main_win.cpp ${USBINST_RC})
+target_link_libraries(usbinst PRIVATE usbinst_logic platform_win32)
 
 # GoogleTest, compiled from the distribution's sources with the cross compiler.
 set(USBINST_GTEST_SOURCE /usr/src/googletest/googletest CACHE PATH "GoogleTest source folder")
@@ -59,14 +38,12 @@ add_executable(contract_tests ${CONTRACT_TESTS})
 target_include_directories(contract_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(contract_tests PRIVATE platform_win32 gtest gtest_main)
 
-if(USBINST_HAVE_ENTRY_POINT)
-  # Reads the string table, version information and manifest back out of the
-  # built usbinst.exe, which it finds beside itself.
-  add_executable(string_table_check ${CMAKE_SOURCE_DIR}/tests/wine/string_table_check.cpp
-                                    ${CMAKE_SOURCE_DIR}/resources/string_table.cpp)
-  target_include_directories(string_table_check PRIVATE ${CMAKE_SOURCE_DIR})
-  target_link_libraries(string_table_check PRIVATE gtest gtest_main version user32 kernel32)
-  add_dependencies(string_table_check usbinst)
-endif()
+# Reads the string table, version information and manifest back out of the
+# built usbinst.exe, which it finds beside itself.
+add_executable(string_table_check ${CMAKE_SOURCE_DIR}/tests/wine/string_table_check.cpp
+                                  ${CMAKE_SOURCE_DIR}/resources/string_table.cpp)
+target_include_directories(string_table_check PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(string_table_check PRIVATE gtest gtest_main version user32 kernel32)
+add_dependencies(string_table_check usbinst)
 
 include(${CMAKE_SOURCE_DIR}/tests/wine/wine_tests.cmake)

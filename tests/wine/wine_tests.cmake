@@ -5,12 +5,10 @@ set(USBINST_WINE_RUN ${CMAKE_SOURCE_DIR}/tests/wine/run-in-wine.sh)
 set(USBINST_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
 set(USBINST_WINE_ENV USBINST_WINE_ROOT=${USBINST_WINE_ROOT})
 
-set(USBINST_WINDOWS_PROGRAMS $<TARGET_FILE:contract_tests>)
-if(USBINST_HAVE_ENTRY_POINT)
-  list(APPEND USBINST_WINDOWS_PROGRAMS $<TARGET_FILE:usbinst> $<TARGET_FILE:string_table_check>)
-endif()
-add_test(NAME windows_imports COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-imports.sh
-                                      ${CMAKE_OBJDUMP} ${USBINST_WINDOWS_PROGRAMS})
+add_test(NAME windows_imports
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-imports.sh ${CMAKE_OBJDUMP}
+                 $<TARGET_FILE:usbinst> $<TARGET_FILE:contract_tests>
+                 $<TARGET_FILE:string_table_check>)
 
 # wine64 alone cannot run a 32-bit program (it exits 0 without running it),
 # so the x86 build runs under Wine only where the 32-bit loader is installed.
@@ -38,7 +36,5 @@ if(USBINST_RUN_UNDER_WINE)
                                                      FIXTURES_CLEANUP wine_prefix)
 
   add_wine_test(contract_tests_wine $<TARGET_FILE:contract_tests>)
-  if(USBINST_HAVE_ENTRY_POINT)
-    add_wine_test(string_table_check $<TARGET_FILE:string_table_check>)
-  endif()
+  add_wine_test(string_table_check $<TARGET_FILE:string_table_check>)
 endif()
