@@ -1,6 +1,5 @@
-// The program's own version numbers. The resource script puts them into the
-// executable's version resource; the simulated machine reports them for the
-// program file, so both builds see the same numbers.
+// The program's own version, read by the resource script's VERSIONINFO and
+// by tests. Only #defines: windres reads this file too.
 #pragma once
 
 #define USBINST_VERSION_MAJOR 6
