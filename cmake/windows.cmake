@@ -1,3 +1,49 @@
 # Windows build (MinGW-w64): the real executable and the platform contract
 # tests, both statically linked; the tests run under Wine.
 enable_language(RC)
+
+# Every executable imports only system DLLs: the C++ run-time, libgcc and
+# winpthread are linked in.
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+# The platform layer: straight calls into Windows.
+collect_sources(WIN32_PLATFORM_SOURCES WIN32_PLATFORM_TESTS platform/win32)
+add_library(platform_win32 STATIC ${WIN32_PLATFORM_SOURCES})
+target_include_directories(platform_win32 PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(platform_win32 PUBLIC advapi32 setupapi comctl32 version user32 gdi32
+                                            kernel32)
+target_link_libraries(usbinst_logic PUBLIC platform_win32)
+
+# The resource script pulls in the string table, the version header and the
+# manifest; windres reports no dependencies, so they are listed here.
+set(USBINST_RC ${CMAKE_SOURCE_DIR}/resources/usbinst.rc)
+file(GLOB USBINST_RC_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.h
+     ${CMAKE_SOURCE_DIR}/resources/*.inc ${CMAKE_SOURCE_DIR}/resources/*.manifest
+     ${CMAKE_SOURCE_DIR}/resources/*.ico)
+set_source_files_properties(${USBINST_RC} PROPERTIES OBJECT_DEPENDS "${USBINST_RC_INPUTS}")
+
+# The installer: a GUI program with narrow (ANSI) Windows calls.
+add_executable(usbinst WIN32 ${CMAKE_SOURCE_DIR}/app/main_win.cpp ${USBINST_RC})
+target_link_libraries(usbinst PRIVATE usbinst_logic platform_win32)
+
+# GoogleTest, compiled from the distribution's sources with the cross compiler.
+set(USBINST_GTEST_SOURCE /usr/src/googletest/googletest CACHE PATH "GoogleTest source folder")
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+add_subdirectory(${USBINST_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+target_compile_options(gtest PRIVATE -Wno-error)
+target_compile_options(gtest_main PRIVATE -Wno-error)
+
+file(GLOB CONTRACT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/tests/*.cpp)
+add_executable(contract_tests ${CONTRACT_TESTS})
+target_include_directories(contract_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(contract_tests PRIVATE platform_win32 gtest gtest_main)
+
+# Reads the string table, version information and manifest back out of the
+# built usbinst.exe, which it finds beside itself.
+add_executable(string_table_check ${CMAKE_SOURCE_DIR}/tests/wine/string_table_check.cpp
+                                  ${CMAKE_SOURCE_DIR}/resources/string_table.cpp)
+target_include_directories(string_table_check PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(string_table_check PRIVATE gtest gtest_main version user32 kernel32)
+add_dependencies(string_table_check usbinst)
+
+include(${CMAKE_SOURCE_DIR}/tests/wine/wine_tests.cmake)

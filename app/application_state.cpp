@@ -1,0 +1,6 @@
+#include "app/application_state.h"
+
+ApplicationState& App() {
+  static ApplicationState state{};
+  return state;
+}

@@ -1,0 +1,63 @@
+#include "app/branding.h"
+
+#include "app/application_state.h"
+#include "app/path_routines.h"
+#include "app/text.h"
+#include "platform/platform.h"
+#include "resources/string_table.h"
+#include "text/text_template.h"
+
+namespace {
+
+constexpr int kKeyCapacity = 32;
+constexpr int kNameCapacity = 17;
+
+void ReadIconPath(const char* iniPath, const char* section, ApplicationState& state) {
+  state.iconPath[0] = '\0';
+  if (iniPath[0] == '\0') return;
+  char key[kKeyCapacity];
+  if (LoadText(IDS_BRANDING_ICON, key, kKeyCapacity) == 0) return;
+  char value[kPathCapacity];
+  plat::GetPrivateProfileStringA(section, key, "", value, kPathCapacity, iniPath);
+  if (value[0] == '\0') return;
+  // The value is relative to the program folder; a joined path that does not
+  // fit a path buffer names no file we could load.
+  char candidate[kPathCapacity];
+  if (!CopyBounded(candidate, state.programFolder, kPathLimit, nullptr)) return;
+  if (!AppendBounded(candidate, value, kPathLimit, nullptr)) return;
+  DWORD attributes = plat::GetFileAttributesA(candidate);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+  CopyBounded(state.iconPath, candidate, kPathLimit, nullptr);
+}
+
+void ReadName(const char* iniPath, const char* section, int keyId, int defaultId, char* name) {
+  char key[kKeyCapacity];
+  name[0] = '\0';
+  if (iniPath[0] != '\0' && LoadText(keyId, key, kKeyCapacity) > 0) {
+    plat::GetPrivateProfileStringA(section, key, "", name, kNameCapacity, iniPath);
+  }
+  if (name[0] == '\0') LoadText(defaultId, name, kNameCapacity);
+}
+
+}  // namespace
+
+void ReadBranding() {
+  ApplicationState& state = App();
+  // Without a program folder a bare "mdmsetup.ini" would be looked for in the
+  // Windows folder; such a file is not ours, so the defaults apply.
+  char iniPath[kPathCapacity];
+  iniPath[0] = '\0';
+  if (state.programFolder[0] != '\0') {
+    CopyBounded(iniPath, state.programFolder, kPathLimit, nullptr);
+    AppendText(IDS_BRANDING_INI, iniPath, kPathCapacity);
+  }
+
+  char section[kKeyCapacity];
+  section[0] = '\0';
+  LoadText(IDS_BRANDING_SECTION, section, kKeyCapacity);
+
+  ReadIconPath(iniPath, section, state);
+  ReadName(iniPath, section, IDS_BRANDING_NAME, IDS_DEFAULT_SERIES, state.seriesName);
+  ReadName(iniPath, section, IDS_BRANDING_NAME2, IDS_DEFAULT_CATEGORY, state.categoryName);
+  RegisterPlaceholders(state.seriesName, state.categoryName);
+}

@@ -1,0 +1,60 @@
+#include "app/message_boxes.h"
+
+#include <cstdarg>
+
+#include "app/application_state.h"
+#include "platform/platform.h"
+#include "text/text_template.h"
+
+namespace {
+
+constexpr int kWorkCapacity = 2048;
+constexpr int kMessageCapacity = 4096;
+
+void ShowText(HWND owner, int id, UINT icon, va_list arguments) {
+  char format[kWorkCapacity];
+  format[0] = '\0';
+  if (plat::LoadStringA(App().instance, static_cast<UINT>(id), format, kWorkCapacity) > 0) {
+    Placeholders().SubstituteForFormat(format, kWorkCapacity);
+  }
+  // wvsprintfA writes at most 1024 characters, well inside the message buffer.
+  char message[kMessageCapacity];
+  message[0] = '\0';
+  plat::wvsprintfA(message, format, arguments);
+  plat::MessageBoxA(owner, message, App().title, MB_OK | icon);
+}
+
+}  // namespace
+
+void ShowErrorText(HWND owner, int id, ...) {
+  va_list arguments;
+  va_start(arguments, id);
+  ShowText(owner, id, MB_ICONERROR, arguments);
+  va_end(arguments);
+}
+
+void ShowInfoText(HWND owner, int id, ...) {
+  va_list arguments;
+  va_start(arguments, id);
+  ShowText(owner, id, MB_ICONINFORMATION, arguments);
+  va_end(arguments);
+}
+
+void ShowSystemError(DWORD error) {
+  char* text = nullptr;
+  DWORD length = plat::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+      nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0,
+      nullptr);
+  if (length != 0 && text != nullptr) {
+    plat::MessageBoxA(nullptr, text, "Error", MB_ICONERROR);
+    plat::LocalFree(text);
+    return;
+  }
+  // The system has no text for this code: name the code itself, in decimal
+  // and in the hexadecimal form the Setup API codes are known by.
+  char fallback[64];
+  plat::wsprintfA(fallback, "Error %u (0x%08X)", static_cast<unsigned int>(error),
+                  static_cast<unsigned int>(error));
+  plat::MessageBoxA(nullptr, fallback, "Error", MB_ICONERROR);
+}

@@ -1,0 +1,16 @@
+#include "app/os_kind.h"
+
+#include "platform/platform.h"
+
+int GetOsKind() {
+  OSVERSIONINFOA info{};
+  info.dwOSVersionInfoSize = sizeof(info);
+  plat::GetVersionExA(&info);
+  if (info.dwPlatformId != VER_PLATFORM_WIN32_NT) {
+    if (info.dwMinorVersion == 10) return kOsWindows98;
+    if (info.dwMinorVersion == 90) return kOsWindowsMe;
+    return kOsWindows95;
+  }
+  if (info.dwMajorVersion < 5) return kOsWindowsNT4;
+  return info.dwMinorVersion == 0 ? kOsWindows2000 : kOsWindowsXP;
+}

@@ -1,0 +1,95 @@
+// Process-wide operations on Windows: each passes straight to kernel32,
+// user32, comctl32 or version.
+#include "platform/system.h"
+
+namespace plat {
+
+DWORD GetLastError() { return ::GetLastError(); }
+
+void SetLastError(DWORD error) { ::SetLastError(error); }
+
+HLOCAL LocalAlloc(UINT flags, SIZE_T bytes) { return ::LocalAlloc(flags, bytes); }
+
+HLOCAL LocalFree(HLOCAL memory) { return ::LocalFree(memory); }
+
+HANDLE GetProcessHeap() { return ::GetProcessHeap(); }
+
+LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) { return ::HeapAlloc(heap, flags, bytes); }
+
+BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID memory) { return ::HeapFree(heap, flags, memory); }
+
+HMODULE LoadLibraryA(LPCSTR name) { return ::LoadLibraryA(name); }
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR name) { return ::GetProcAddress(module, name); }
+
+BOOL FreeLibrary(HMODULE module) { return ::FreeLibrary(module); }
+
+void InitCommonControls() { ::InitCommonControls(); }
+
+BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
+  return ::InitCommonControlsEx(controls);
+}
+
+BOOL GetVersionExA(LPOSVERSIONINFOA info) { return ::GetVersionExA(info); }
+
+DWORD GetFileVersionInfoSizeA(LPCSTR fileName, LPDWORD handle) {
+  return ::GetFileVersionInfoSizeA(fileName, handle);
+}
+
+BOOL GetFileVersionInfoA(LPCSTR fileName, DWORD handle, DWORD length, LPVOID data) {
+  return ::GetFileVersionInfoA(fileName, handle, length, data);
+}
+
+BOOL VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* buffer, PUINT length) {
+  return ::VerQueryValueA(block, subBlock, buffer, length);
+}
+
+HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name) {
+  return ::CreateMutexA(security, initialOwner, name);
+}
+
+BOOL ReleaseMutex(HANDLE mutex) { return ::ReleaseMutex(mutex); }
+
+BOOL CloseHandle(HANDLE object) { return ::CloseHandle(object); }
+
+DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
+                     DWORD size, va_list* arguments) {
+  return ::FormatMessageA(flags, source, messageId, languageId, buffer, size, arguments);
+}
+
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide,
+                        int wideLength) {
+  return ::MultiByteToWideChar(codePage, flags, text, length, wide, wideLength);
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR text,
+                        int length, LPCSTR defaultChar, LPBOOL usedDefaultChar) {
+  return ::WideCharToMultiByte(codePage, flags, wide, wideLength, text, length, defaultChar,
+                               usedDefaultChar);
+}
+
+UINT GetACP() { return ::GetACP(); }
+
+// kernel32's IsDBCSLeadByte tests against the ANSI code page, as the
+// run-time library's _ismbblead does in the default "C" multibyte locale.
+BOOL IsDBCSLeadByte(BYTE byte) { return ::IsDBCSLeadByte(byte); }
+
+int lstrlenA(LPCSTR text) { return ::lstrlenA(text); }
+
+int lstrcmpA(LPCSTR a, LPCSTR b) { return ::lstrcmpA(a, b); }
+
+int lstrcmpiA(LPCSTR a, LPCSTR b) { return ::lstrcmpiA(a, b); }
+
+int wvsprintfA(LPSTR output, LPCSTR format, va_list arguments) {
+  return ::wvsprintfA(output, format, arguments);
+}
+
+int wsprintfA(LPSTR output, LPCSTR format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  int length = ::wvsprintfA(output, format, arguments);
+  va_end(arguments);
+  return length;
+}
+
+}  // namespace plat

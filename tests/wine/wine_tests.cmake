@@ -1,0 +1,40 @@
+# Tests of the Windows build. The import check needs only objdump; the
+# others run the programs under Wine, each in a fresh copy of one base prefix
+# that the wine_prefix fixture makes at the start of every test run.
+set(USBINST_WINE_RUN ${CMAKE_SOURCE_DIR}/tests/wine/run-in-wine.sh)
+set(USBINST_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
+set(USBINST_WINE_ENV USBINST_WINE_ROOT=${USBINST_WINE_ROOT})
+
+add_test(NAME windows_imports
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-imports.sh ${CMAKE_OBJDUMP}
+                 $<TARGET_FILE:usbinst> $<TARGET_FILE:contract_tests>
+                 $<TARGET_FILE:string_table_check>)
+
+# wine64 alone cannot run a 32-bit program (it exits 0 without running it),
+# so the x86 build runs under Wine only where the 32-bit loader is installed.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8 OR EXISTS /usr/lib/wine/wine)
+  set(USBINST_RUN_UNDER_WINE ON)
+else()
+  set(USBINST_RUN_UNDER_WINE OFF)
+  message(STATUS "No 32-bit Wine loader: the x86 programs are built and their imports "
+                 "checked, but they do not run under Wine")
+endif()
+
+# Adds a test that runs a Windows program under Wine.
+function(add_wine_test name)
+  add_test(NAME ${name} COMMAND ${USBINST_WINE_RUN} ${ARGN})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${USBINST_WINE_ENV}"
+                                          FIXTURES_REQUIRED wine_prefix)
+endfunction()
+
+if(USBINST_RUN_UNDER_WINE)
+  add_test(NAME wine_prefix_make COMMAND ${USBINST_WINE_RUN} --make-base)
+  add_test(NAME wine_prefix_remove COMMAND ${USBINST_WINE_RUN} --remove-base)
+  set_tests_properties(wine_prefix_make PROPERTIES ENVIRONMENT "${USBINST_WINE_ENV}"
+                                                   FIXTURES_SETUP wine_prefix)
+  set_tests_properties(wine_prefix_remove PROPERTIES ENVIRONMENT "${USBINST_WINE_ENV}"
+                                                     FIXTURES_CLEANUP wine_prefix)
+
+  add_wine_test(contract_tests_wine $<TARGET_FILE:contract_tests>)
+  add_wine_test(string_table_check $<TARGET_FILE:string_table_check>)
+endif()

@@ -1,0 +1,5 @@
+#pragma once
+
+// Sends WM_DEVICECHANGE (wParam 0, lParam 0) to every top-level window that
+// carries a property named exactly "CDROMLauncher", in EnumWindows order.
+void NotifyLauncherWindows();
