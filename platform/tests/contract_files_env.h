@@ -9,25 +9,11 @@
 #include "platform/sim/machine.h"
 #endif
 
-// The thread's last error. On the simulated machine it is read from the machine
-// directly until plat::GetLastError and plat::SetLastError are on main.
-inline DWORD ContractLastError() {
-#ifdef USBINST_CONTRACT_SIM
-  return sim::CurrentMachine().lastError;
-#else
-  return plat::GetLastError();
-#endif
-}
+inline DWORD ContractLastError() { return plat::GetLastError(); }
+inline void ContractSetLastError(DWORD error) { plat::SetLastError(error); }
 
-inline void ContractSetLastError(DWORD error) {
-#ifdef USBINST_CONTRACT_SIM
-  sim::CurrentMachine().lastError = error;
-#else
-  plat::SetLastError(error);
-#endif
-}
-
-// Closes a handle of CreateFileA (plat::CloseHandle on Windows).
+// Closes a handle of CreateFileA. On the simulated machine this does what
+// plat::CloseHandle does for a file handle, until that dispatch is on main.
 inline BOOL ContractCloseFile(HANDLE file) {
 #ifdef USBINST_CONTRACT_SIM
   uintptr_t value = reinterpret_cast<uintptr_t>(file);

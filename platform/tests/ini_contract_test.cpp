@@ -16,12 +16,12 @@ class IniContract : public ::testing::Test {
     path_ = ContractScratchFolder() + "mdmsetup.ini";
   }
   // Reads a key with a 32-character buffer unless told otherwise.
-  std::string Read(const char* section, const char* key, const char* fallback = "",
-                   DWORD size = 32, DWORD* result = nullptr) {
+  std::string Read(const char* section, const char* key, const char* fallback = "", DWORD size = 32,
+                   DWORD* result = nullptr) {
     char buffer[64];
     std::memset(buffer, 'x', sizeof buffer);
-    DWORD count = plat::GetPrivateProfileStringA(section, key, fallback, buffer, size,
-                                                 path_.c_str());
+    DWORD count =
+        plat::GetPrivateProfileStringA(section, key, fallback, buffer, size, path_.c_str());
     if (result) *result = count;
     EXPECT_EQ(buffer[size], 'x') << "written past the buffer";
     return std::string(buffer, count);
@@ -71,8 +71,8 @@ TEST_F(IniContract, LongValueIsCutToTheBufferAndCountsSizeMinusOne) {
 TEST_F(IniContract, NullSectionOrKeyListsNames) {
   ASSERT_TRUE(PlantFile(path_, "[One]\r\na=1\r\nbb=2\r\n[Two]\r\n"));
   char buffer[32];
-  DWORD count = plat::GetPrivateProfileStringA(nullptr, nullptr, "", buffer, sizeof buffer,
-                                               path_.c_str());
+  DWORD count =
+      plat::GetPrivateProfileStringA(nullptr, nullptr, "", buffer, sizeof buffer, path_.c_str());
   // Each name with its terminator, then the closing terminator, which is not counted.
   EXPECT_EQ(std::string(buffer, count + 1), std::string("One\0Two\0\0", 9));
   count = plat::GetPrivateProfileStringA("one", nullptr, "", buffer, sizeof buffer, path_.c_str());
