@@ -46,4 +46,9 @@ target_include_directories(string_table_check PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(string_table_check PRIVATE gtest gtest_main version user32 kernel32)
 add_dependencies(string_table_check usbinst)
 
+# Runs usbinst.exe under Wine and answers its dialogs.
+add_executable(answer_dialogs ${CMAKE_SOURCE_DIR}/tests/wine/answer_dialogs.cpp)
+target_link_libraries(answer_dialogs PRIVATE user32 kernel32)
+add_dependencies(answer_dialogs usbinst)
+
 include(${CMAKE_SOURCE_DIR}/tests/wine/wine_tests.cmake)
