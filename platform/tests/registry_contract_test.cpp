@@ -1,0 +1,388 @@
+// What the installer relies on from the registry operations, checked the same way
+// on the simulated machine and on Windows (under Wine). Every case works below the
+// scratch key in HKEY_CURRENT_USER.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/tests/contract_env.h"
+
+namespace {
+
+// Where Wine answers differently from Windows, the test checks Windows' answer
+// only on the simulated machine and says what Wine does.
+bool OnWine() { return !ContractOnSimulatedMachine(); }
+
+class RegistryContract : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetContractMachine();
+    ASSERT_EQ(plat::RegOpenKeyExA(HKEY_CURRENT_USER, ContractScratchKey(), 0, KEY_ALL_ACCESS,
+                                  &scratch_),
+              ERROR_SUCCESS);
+  }
+  void TearDown() override {
+    for (HKEY key : opened_) plat::RegCloseKey(key);
+    if (scratch_) plat::RegCloseKey(scratch_);
+  }
+
+  // Creates a key below the scratch key and keeps the handle until the test ends.
+  HKEY Create(const char* path, REGSAM access = KEY_ALL_ACCESS) {
+    HKEY key = nullptr;
+    EXPECT_EQ(plat::RegCreateKeyExA(scratch_, path, 0, nullptr, 0, access, nullptr, &key, nullptr),
+              ERROR_SUCCESS)
+        << path;
+    if (key) opened_.push_back(key);
+    return key;
+  }
+  HKEY Open(const char* path, REGSAM access) {
+    HKEY key = nullptr;
+    EXPECT_EQ(plat::RegOpenKeyExA(scratch_, path, 0, access, &key), ERROR_SUCCESS) << path;
+    if (key) opened_.push_back(key);
+    return key;
+  }
+  static LSTATUS SetText(HKEY key, const char* name, const char* text) {
+    return plat::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                static_cast<DWORD>(std::strlen(text) + 1));
+  }
+  static LSTATUS SetDword(HKEY key, const char* name, DWORD value) {
+    return plat::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                sizeof value);
+  }
+  static std::vector<std::string> SubKeys(HKEY key) {
+    std::vector<std::string> names;
+    char name[300];
+    for (DWORD index = 0;; ++index) {
+      DWORD length = sizeof name;
+      LSTATUS status =
+          plat::RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+      if (status != ERROR_SUCCESS) {
+        EXPECT_EQ(status, ERROR_NO_MORE_ITEMS);
+        return names;
+      }
+      names.push_back(name);
+    }
+  }
+  static std::vector<std::string> ValueNames(HKEY key) {
+    std::vector<std::string> names;
+    char name[300];
+    for (DWORD index = 0;; ++index) {
+      DWORD length = sizeof name;
+      LSTATUS status =
+          plat::RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+      if (status != ERROR_SUCCESS) {
+        EXPECT_EQ(status, ERROR_NO_MORE_ITEMS);
+        return names;
+      }
+      names.push_back(name);
+    }
+  }
+
+  HKEY scratch_ = nullptr;
+  std::vector<HKEY> opened_;
+};
+
+TEST_F(RegistryContract, OpenOfAMissingKeyOrMissingMiddleComponentIsFileNotFound) {
+  HKEY key = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0xdeadbeef));
+  EXPECT_EQ(plat::RegOpenKeyExA(scratch_, "Missing", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(key, nullptr);
+  Create("A");
+  EXPECT_EQ(plat::RegOpenKeyExA(scratch_, "A\\B\\C", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(plat::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\NoSuchVendor\\NoSuchProduct", 0,
+                                KEY_READ, &key),
+            ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryContract, CreateTellsNewFromExistingAndNamesIgnoreCaseButKeepIt) {
+  HKEY first = nullptr;
+  DWORD disposition = 0;
+  ASSERT_EQ(plat::RegCreateKeyExA(scratch_, "Mixed\\CaseKey", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &first, &disposition),
+            ERROR_SUCCESS);
+  opened_.push_back(first);
+  EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
+  HKEY second = nullptr;
+  ASSERT_EQ(plat::RegCreateKeyExA(scratch_, "MIXED\\casekey", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &second, &disposition),
+            ERROR_SUCCESS);
+  opened_.push_back(second);
+  EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
+  // Both handles name one key: a value written through one is read through the other.
+  ASSERT_EQ(SetDword(first, "Flag", 7), ERROR_SUCCESS);
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  DWORD type = 0;
+  EXPECT_EQ(plat::RegQueryValueExA(second, "FLAG", nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                                   &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(value, 7u);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(SubKeys(Open("mixed", KEY_READ)), std::vector<std::string>{"CaseKey"});
+}
+
+TEST_F(RegistryContract, SubKeysEnumerateSortedByUpperCasedName) {
+  for (const char* name : {"b", "_under", "A", "c1", "C0"}) Create(name);
+  // Windows compares the upper-cased names: '_' (0x5F) sorts after the letters.
+  std::vector<std::string> windowsOrder = {"A", "b", "C0", "c1", "_under"};
+  if (OnWine()) {
+    // Wine compares lower-cased names, which puts '_' before the letters.
+    EXPECT_EQ(SubKeys(scratch_).size(), windowsOrder.size());
+  } else {
+    EXPECT_EQ(SubKeys(scratch_), windowsOrder);
+  }
+}
+
+TEST_F(RegistryContract, EnumKeyNameBufferCountsCharactersAndRefusesOneTooSmall) {
+  Create("Seven77");
+  char name[16];
+  std::memset(name, 'x', sizeof name);
+  DWORD length = 7;  // the name without room for its terminator
+  EXPECT_EQ(plat::RegEnumKeyExA(scratch_, 0, name, &length, nullptr, nullptr, nullptr, nullptr),
+            ERROR_MORE_DATA);
+  EXPECT_EQ(length, 7u);
+  length = 8;
+  EXPECT_EQ(plat::RegEnumKeyExA(scratch_, 0, name, &length, nullptr, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(length, 7u);
+  EXPECT_STREQ(name, "Seven77");
+  EXPECT_EQ(name[8], 'x');
+  length = sizeof name;
+  EXPECT_EQ(plat::RegEnumKeyExA(scratch_, 1, name, &length, nullptr, nullptr, nullptr, nullptr),
+            ERROR_NO_MORE_ITEMS);
+}
+
+TEST_F(RegistryContract, ValuesEnumerateInWriteOrderAndKeepTheirPlaceWhenRewritten) {
+  HKEY key = Create("Values");
+  ASSERT_EQ(SetText(key, "zeta", "1"), ERROR_SUCCESS);
+  ASSERT_EQ(SetText(key, "Alpha", "2"), ERROR_SUCCESS);
+  ASSERT_EQ(SetText(key, "mid", "3"), ERROR_SUCCESS);
+  ASSERT_EQ(SetDword(key, "ZETA", 4), ERROR_SUCCESS);
+  EXPECT_EQ(ValueNames(key), (std::vector<std::string>{"zeta", "Alpha", "mid"}));
+  ASSERT_EQ(plat::RegDeleteValueA(key, "alpha"), ERROR_SUCCESS);
+  EXPECT_EQ(ValueNames(key), (std::vector<std::string>{"zeta", "mid"}));
+  EXPECT_EQ(plat::RegDeleteValueA(key, "alpha"), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryContract, EnumValueThatDoesNotFitReportsMoreDataAndTheDataSize) {
+  HKEY key = Create("Overflow");
+  ASSERT_EQ(SetText(key, "Test", "foobar"), ERROR_SUCCESS);
+  char name[20];
+  BYTE data[20];
+  std::strcpy(name, "xxxxxxxxxx");
+  std::strcpy(reinterpret_cast<char*>(data), "xxxxxxxxxx");
+  DWORD nameLength = 3;
+  DWORD dataLength = 20;
+  DWORD type = 1234;
+  EXPECT_EQ(plat::RegEnumValueA(key, 0, name, &nameLength, nullptr, &type, data, &dataLength),
+            ERROR_MORE_DATA);
+  EXPECT_EQ(nameLength, 3u);
+  EXPECT_EQ(dataLength, 7u);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  // Windows XP leaves both buffers untouched; Wine (as later Windows) writes the
+  // name cut to fit.
+  if (!OnWine()) {
+    EXPECT_STREQ(name, "xxxxxxxxxx");
+  }
+
+  std::strcpy(name, "xxxxxxxxxx");
+  nameLength = sizeof name;
+  dataLength = 2;
+  EXPECT_EQ(plat::RegEnumValueA(key, 0, name, &nameLength, nullptr, &type, data, &dataLength),
+            ERROR_MORE_DATA);
+  EXPECT_EQ(dataLength, 7u);
+
+  nameLength = 5;
+  dataLength = 7;
+  EXPECT_EQ(plat::RegEnumValueA(key, 0, name, &nameLength, nullptr, &type, data, &dataLength),
+            ERROR_SUCCESS);
+  EXPECT_EQ(nameLength, 4u);
+  EXPECT_STREQ(name, "Test");
+  EXPECT_EQ(dataLength, 7u);
+  EXPECT_STREQ(reinterpret_cast<char*>(data), "foobar");
+  nameLength = sizeof name;
+  EXPECT_EQ(plat::RegEnumValueA(key, 1, name, &nameLength, nullptr, &type, nullptr, nullptr),
+            ERROR_NO_MORE_ITEMS);
+}
+
+TEST_F(RegistryContract, QueryValueSizesMissingValuesAndSmallBuffers) {
+  HKEY key = Create("Query");
+  ASSERT_EQ(SetText(key, "Name", "COM12"), ERROR_SUCCESS);
+  DWORD size = 0;
+  DWORD type = 0;
+  EXPECT_EQ(plat::RegQueryValueExA(key, "Name", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 6u);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+
+  char data[8];
+  std::memset(data, 'x', sizeof data);
+  size = 3;
+  EXPECT_EQ(plat::RegQueryValueExA(key, "Name", nullptr, &type, reinterpret_cast<BYTE*>(data),
+                                   &size),
+            ERROR_MORE_DATA);
+  EXPECT_EQ(size, 6u);
+  size = 6;
+  EXPECT_EQ(plat::RegQueryValueExA(key, "Name", nullptr, &type, reinterpret_cast<BYTE*>(data),
+                                   &size),
+            ERROR_SUCCESS);
+  EXPECT_STREQ(data, "COM12");
+  EXPECT_EQ(data[6], 'x');
+
+  size = sizeof data;
+  EXPECT_EQ(plat::RegQueryValueExA(key, "Other", nullptr, &type, reinterpret_cast<BYTE*>(data),
+                                   &size),
+            ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(plat::RegQueryValueExA(key, nullptr, nullptr, &type, nullptr, &size),
+            ERROR_FILE_NOT_FOUND);
+  ASSERT_EQ(SetText(key, "", "default"), ERROR_SUCCESS);
+  size = sizeof data;
+  EXPECT_EQ(plat::RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(data),
+                                   &size),
+            ERROR_SUCCESS);
+  EXPECT_STREQ(data, "default");
+}
+
+TEST_F(RegistryContract, StringSetWithoutTerminatorIsStoredAsGiven) {
+  HKEY key = Create("Text");
+  ASSERT_EQ(plat::RegSetValueExA(key, "Bare", 0, REG_SZ, reinterpret_cast<const BYTE*>("abc"), 3),
+            ERROR_SUCCESS);
+  char data[8];
+  std::memset(data, 'x', sizeof data);
+  DWORD size = 3;
+  DWORD type = 0;
+  EXPECT_EQ(plat::RegQueryValueExA(key, "Bare", nullptr, &type, reinterpret_cast<BYTE*>(data),
+                                   &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(size, 3u);
+  EXPECT_EQ(std::memcmp(data, "abcx", 4), 0);  // exactly three bytes written
+  // With room to spare the NT family adds a terminator it does not count.
+  size = sizeof data;
+  EXPECT_EQ(plat::RegQueryValueExA(key, "Bare", nullptr, &type, reinterpret_cast<BYTE*>(data),
+                                   &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(size, 3u);
+  EXPECT_STREQ(data, "abc");
+
+  BYTE binary[3] = {0, 0xFF, 0x10};
+  ASSERT_EQ(plat::RegSetValueExA(key, "Bits", 0, REG_BINARY, binary, 3), ERROR_SUCCESS);
+  ASSERT_EQ(plat::RegSetValueExA(key, "Empty", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
+  BYTE read[4] = {};
+  size = sizeof read;
+  EXPECT_EQ(plat::RegQueryValueExA(key, "Bits", nullptr, &type, read, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 3u);
+  EXPECT_EQ(std::memcmp(read, binary, 3), 0);
+  size = sizeof read;
+  EXPECT_EQ(plat::RegQueryValueExA(key, "Empty", nullptr, &type, read, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 0u);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+}
+
+TEST_F(RegistryContract, QueryInfoCountsSubKeysValuesAndLongestNames) {
+  HKEY key = Create("Info");
+  Create("Info\\Short");
+  Create("Info\\LongerName");
+  ASSERT_EQ(SetText(key, "v", "12345"), ERROR_SUCCESS);
+  ASSERT_EQ(SetDword(key, "value2", 1), ERROR_SUCCESS);
+  DWORD subKeys = 99, maxSubKey = 99, values = 99, maxValueName = 99, maxValue = 99;
+  EXPECT_EQ(plat::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, &maxSubKey, nullptr,
+                                   &values, &maxValueName, &maxValue, nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(subKeys, 2u);
+  EXPECT_EQ(maxSubKey, 10u);
+  EXPECT_EQ(values, 2u);
+  EXPECT_EQ(maxValueName, 6u);
+  EXPECT_EQ(maxValue, 6u);
+  // A predefined root is a handle too.
+  EXPECT_EQ(plat::RegQueryInfoKeyA(HKEY_CURRENT_USER, nullptr, nullptr, nullptr, &subKeys, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_GT(subKeys, 0u);
+  EXPECT_EQ(plat::RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+}
+
+TEST_F(RegistryContract, KeyWithSubKeysIsNotDeletedAndALeafIs) {
+  Create("Tree\\Leaf");
+  EXPECT_EQ(plat::RegDeleteKeyA(scratch_, "Tree"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(plat::RegDeleteKeyA(scratch_, "Tree\\Leaf"), ERROR_SUCCESS);
+  EXPECT_EQ(plat::RegDeleteKeyA(scratch_, "Tree\\Leaf"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(plat::RegDeleteKeyA(scratch_, "tree"), ERROR_SUCCESS);
+  EXPECT_EQ(SubKeys(scratch_), std::vector<std::string>{});
+}
+
+TEST_F(RegistryContract, HandleOfADeletedKeyAnswersKeyDeleted) {
+  HKEY key = nullptr;
+  ASSERT_EQ(plat::RegCreateKeyExA(scratch_, "Doomed", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                  nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(SetDword(key, "v", 1), ERROR_SUCCESS);
+  ASSERT_EQ(plat::RegDeleteKeyA(scratch_, "Doomed"), ERROR_SUCCESS);
+  DWORD size = 0;
+  EXPECT_EQ(plat::RegQueryValueExA(key, "v", nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
+  EXPECT_EQ(SetDword(key, "w", 2), ERROR_KEY_DELETED);
+  char name[32];
+  DWORD length = sizeof name;
+  EXPECT_EQ(plat::RegEnumValueA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr),
+            ERROR_KEY_DELETED);
+  EXPECT_EQ(plat::RegCloseKey(key), ERROR_SUCCESS);
+  HKEY reopened = nullptr;
+  EXPECT_EQ(plat::RegOpenKeyExA(scratch_, "Doomed", 0, KEY_READ, &reopened), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryContract, ClosedHandleIsInvalid) {
+  HKEY key = nullptr;
+  ASSERT_EQ(plat::RegCreateKeyExA(scratch_, "Closed", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                  nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(plat::RegCloseKey(key), ERROR_SUCCESS);
+  DWORD size = 0;
+  EXPECT_EQ(plat::RegQueryValueExA(key, "v", nullptr, nullptr, nullptr, &size),
+            ERROR_INVALID_HANDLE);
+  EXPECT_EQ(plat::RegCloseKey(key), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(RegistryContract, HandleAllowsOnlyTheAccessItWasOpenedWith) {
+  Create("Rights");
+  HKEY reader = Open("Rights", KEY_READ);
+  EXPECT_EQ(SetDword(reader, "v", 1), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(plat::RegDeleteValueA(reader, "v"), ERROR_ACCESS_DENIED);
+  HKEY writer = Open("Rights", KEY_SET_VALUE);
+  EXPECT_EQ(SetDword(writer, "v", 1), ERROR_SUCCESS);
+  DWORD size = 0;
+  EXPECT_EQ(plat::RegQueryValueExA(writer, "v", nullptr, nullptr, nullptr, &size),
+            ERROR_ACCESS_DENIED);
+  HKEY both = Open("Rights", KEY_READ | KEY_WRITE);
+  EXPECT_EQ(plat::RegQueryValueExA(both, "v", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(plat::RegDeleteValueA(both, "v"), ERROR_SUCCESS);
+}
+
+TEST_F(RegistryContract, NamesBeyondTheLimitsAreRefused) {
+  std::string keyName(255, 'k');
+  Create(keyName.c_str());
+  keyName += 'k';
+  HKEY key = nullptr;
+  LSTATUS status = plat::RegCreateKeyExA(scratch_, keyName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                         nullptr, &key, nullptr);
+  // Windows refuses a 256-character key name with ERROR_INVALID_PARAMETER; Wine
+  // with ERROR_FILENAME_EXCED_RANGE (206).
+  if (OnWine()) {
+    EXPECT_NE(status, ERROR_SUCCESS);
+  } else {
+    EXPECT_EQ(status, ERROR_INVALID_PARAMETER);
+  }
+  if (status == ERROR_SUCCESS) plat::RegCloseKey(key);
+
+  HKEY values = Create("LongValues");
+  std::string valueName(16383, 'v');
+  EXPECT_EQ(SetDword(values, valueName.c_str(), 1), ERROR_SUCCESS);
+  valueName += 'v';
+  status = SetDword(values, valueName.c_str(), 1);
+  if (OnWine()) {
+    EXPECT_NE(status, ERROR_SUCCESS);
+  } else {
+    EXPECT_EQ(status, ERROR_INVALID_PARAMETER);
+  }
+  EXPECT_EQ(plat::RegDeleteValueA(values, valueName.c_str()), ERROR_FILE_NOT_FOUND);
+}
+
+}  // namespace
