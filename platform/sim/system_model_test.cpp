@@ -79,7 +79,10 @@ TEST(VersionImages, ComCtl32VersionFollowsTheImage) {
                {WindowsVersion::WindowsXPSP2, 0x50052}, {WindowsVersion::Windows7, 0x50052}};
   for (const Case& c : cases) {
     MachineWith(c.version);
-    DWORD size = plat::GetFileVersionInfoSizeA("C:\\WINDOWS\\SYSTEM32\\comctl32.dll", nullptr);
+    char path[MAX_PATH + 1];
+    plat::GetSystemDirectoryA(path, MAX_PATH);
+    std::strcat(path, "\\comctl32.dll");
+    DWORD size = plat::GetFileVersionInfoSizeA(path, nullptr);
     ASSERT_GT(size, 0u);
     std::vector<BYTE> block(size);
     ASSERT_TRUE(plat::GetFileVersionInfoA("COMCTL32.DLL", 0, size, block.data()));
@@ -112,6 +115,10 @@ TEST(FileVersions, ProgramFileHasTheBuildNumbersAndTestsCanRemoveThem) {
   plat::SetLastError(0xdeadbeef);
   EXPECT_FALSE(plat::VerQueryValueA(block, "\\", &fixed, nullptr));
 
+  // A COMCTL32.DLL outside the system folder is not the system's library.
+  plat::SetLastError(0xdeadbeef);
+  EXPECT_EQ(plat::GetFileVersionInfoSizeA("D:\\COMCTL32.DLL", nullptr), 0u);
+  EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
   machine.system.RemoveVersionInfo("COMCTL32.DLL");
   plat::SetLastError(0xdeadbeef);
   EXPECT_EQ(plat::GetFileVersionInfoSizeA("COMCTL32.DLL", nullptr), 0u);
@@ -119,6 +126,11 @@ TEST(FileVersions, ProgramFileHasTheBuildNumbersAndTestsCanRemoveThem) {
   plat::SetLastError(0xdeadbeef);
   EXPECT_EQ(plat::GetFileVersionInfoSizeA("C:\\NOWHERE\\NONE.DLL", nullptr), 0u);
   EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+  // A file that exists but is no program has no version resource.
+  machine.files.WriteFile("C:\\TEMP\\readme.txt", "text");
+  plat::SetLastError(0xdeadbeef);
+  EXPECT_EQ(plat::GetFileVersionInfoSizeA("C:\\TEMP\\readme.txt", nullptr), 0u);
+  EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_RESOURCE_TYPE_NOT_FOUND));
 }
 
 // Reads the token's groups and tells whether Administrators is among them.
@@ -279,6 +291,18 @@ TEST(Mutexes, AnEarlierInstanceMakesTheNameExist) {
   mutex = plat::CreateMutexA(nullptr, TRUE, "usbdriverinstall");
   EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_SUCCESS));
   plat::CloseHandle(mutex);
+}
+
+TEST(Handles, CloseHandleClosesFileHandles) {
+  Machine& machine = ResetMachine();
+  machine.files.WriteFile("C:\\TEMP\\data.bin", "abc");
+  HANDLE file = plat::CreateFileA("C:\\TEMP\\data.bin", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(machine.handles.OpenCount(sim::HandleKind::File), 1u);
+  EXPECT_TRUE(plat::CloseHandle(file));
+  EXPECT_EQ(machine.handles.OpenCount(), 0u) << machine.handles.Describe();
+  EXPECT_FALSE(plat::CloseHandle(file));
 }
 
 TEST(CommonControls, CallsThroughGetProcAddressAreRecorded) {

@@ -251,16 +251,18 @@ VersionLookup FindFileVersion(LPCSTR fileName, sim::FileVersionNumbers* numbers)
                 USBINST_VERSION_REVISION};
     return VersionLookup::Found;
   }
-  // COMCTL32.DLL by its name (found in the system folder) or by a full path to it.
+  // COMCTL32.DLL by its name (found in the system folder) or by its path there.
   if (base == "COMCTL32.DLL") {
     std::string folder = path.substr(0, path.size() - base.size());
-    bool inSystemFolder = folder.empty() || folder.ends_with("\\SYSTEM32\\") ||
-                          folder.ends_with("\\SYSTEM\\");
-    if (inSystemFolder) {
+    std::string systemFolder = sim::UpperAscii(machine.files.SystemDirectory());
+    if (!systemFolder.ends_with("\\")) systemFolder += "\\";
+    if (folder.empty() || folder == systemFolder) {
       *numbers = sim::ComCtl32VersionOf(machine.options().version);
       return VersionLookup::Found;
     }
   }
+  // Any other file that exists carries no version resource.
+  if (machine.files.FileExists(fileName)) return VersionLookup::NoResource;
   return VersionLookup::NoFile;
 }
 
@@ -429,6 +431,10 @@ BOOL CloseHandle(HANDLE object) {
   sim::Machine& machine = CurrentMachine();
   uintptr_t value = sim::HandleValue(object);
   if (CloseToken(machine, value) || CloseMutexHandle(machine, value)) return TRUE;
+  if (machine.files.CloseFileHandle(value)) {
+    machine.handles.Close(value, HandleKind::File);
+    return TRUE;
+  }
   SetError(ERROR_INVALID_HANDLE);
   return FALSE;
 }
