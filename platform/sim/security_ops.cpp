@@ -50,7 +50,8 @@ std::vector<TokenGroup> TokenGroupsOfMachine() {
   std::vector<TokenGroup> groups;
   groups.push_back({SidBytes(1, {SECURITY_WORLD_RID}), kEnabled});
   if (machine.options().administrator) {
-    DWORD attributes = machine.system.administratorsDenyOnly ? SE_GROUP_USE_FOR_DENY_ONLY : kEnabled;
+    DWORD attributes =
+        machine.system.administratorsDenyOnly ? DWORD(SE_GROUP_USE_FOR_DENY_ONLY) : kEnabled;
     groups.push_back(
         {SidBytes(5, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS}), attributes});
   }

@@ -7,16 +7,18 @@
 namespace sim {
 
 const VersionImage& VersionImageOf(WindowsVersion version) {
-  static const VersionImage k95 = {4, 0, 0x040003B6, VER_PLATFORM_WIN32_WINDOWS, "", 0, 0, false};
-  static const VersionImage k98 = {4, 10, 0x040A07CE, VER_PLATFORM_WIN32_WINDOWS, "", 0, 0, false};
-  static const VersionImage kMe = {4, 90, 0x045A0BB8, VER_PLATFORM_WIN32_WINDOWS, "", 0, 0, false};
-  static const VersionImage kNt4 = {4, 0, 1381, VER_PLATFORM_WIN32_NT, "Service Pack 6", 6, 0, true};
-  static const VersionImage k2000 = {5, 0, 2195, VER_PLATFORM_WIN32_NT, "Service Pack 4", 4, 0, true};
-  static const VersionImage kXp1 = {5, 1, 2600, VER_PLATFORM_WIN32_NT, "Service Pack 1", 1, 0, true};
-  static const VersionImage kXp2 = {5, 1, 2600, VER_PLATFORM_WIN32_NT, "Service Pack 2", 2, 0, true};
-  static const VersionImage kXp3 = {5, 1, 2600, VER_PLATFORM_WIN32_NT, "Service Pack 3", 3, 0, true};
-  static const VersionImage kVista = {6, 0, 6002, VER_PLATFORM_WIN32_NT, "Service Pack 2", 2, 0, true};
-  static const VersionImage k7 = {6, 1, 7601, VER_PLATFORM_WIN32_NT, "Service Pack 1", 1, 0, true};
+  constexpr DWORD k9x = VER_PLATFORM_WIN32_WINDOWS;
+  constexpr DWORD kNt = VER_PLATFORM_WIN32_NT;
+  static const VersionImage k95 = {4, 0, 0x040003B6, k9x, "", 0, 0, false};
+  static const VersionImage k98 = {4, 10, 0x040A07CE, k9x, "", 0, 0, false};
+  static const VersionImage kMe = {4, 90, 0x045A0BB8, k9x, "", 0, 0, false};
+  static const VersionImage kNt4 = {4, 0, 1381, kNt, "Service Pack 6", 6, 0, true};
+  static const VersionImage k2000 = {5, 0, 2195, kNt, "Service Pack 4", 4, 0, true};
+  static const VersionImage kXp1 = {5, 1, 2600, kNt, "Service Pack 1", 1, 0, true};
+  static const VersionImage kXp2 = {5, 1, 2600, kNt, "Service Pack 2", 2, 0, true};
+  static const VersionImage kXp3 = {5, 1, 2600, kNt, "Service Pack 3", 3, 0, true};
+  static const VersionImage kVista = {6, 0, 6002, kNt, "Service Pack 2", 2, 0, true};
+  static const VersionImage k7 = {6, 1, 7601, kNt, "Service Pack 1", 1, 0, true};
   switch (version) {
     case WindowsVersion::Windows95: return k95;
     case WindowsVersion::Windows98: return k98;

@@ -36,9 +36,8 @@ constexpr DWORD kWcDefaultChar = 0x40;
 constexpr DWORD kWcCompositeCheck = 0x200;
 
 bool CheckMultiByteFlags(uint32_t codePage, DWORD flags) {
-  DWORD allowed = codePage == CP_UTF8
-                      ? DWORD(MB_ERR_INVALID_CHARS)
-                      : DWORD(MB_PRECOMPOSED | kMbComposite | kMbUseGlyphChars | MB_ERR_INVALID_CHARS);
+  DWORD allowed = DWORD(MB_ERR_INVALID_CHARS);
+  if (codePage != CP_UTF8) allowed |= MB_PRECOMPOSED | kMbComposite | kMbUseGlyphChars;
   bool bothForms = (flags & MB_PRECOMPOSED) && (flags & kMbComposite);
   if ((flags & ~allowed) || bothForms) {
     SetError(ERROR_INVALID_FLAGS);
@@ -521,8 +520,8 @@ DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languag
   if (allocate) {
     sim::Machine& machine = CurrentMachine();
     size_t bytes = text.size() + 1 > size ? text.size() + 1 : size;
-    auto* memory =
-        static_cast<char*>(machine.system.AllocateBlock(machine, sim::HandleKind::LocalMemory, bytes));
+    auto* memory = static_cast<char*>(
+        machine.system.AllocateBlock(machine, sim::HandleKind::LocalMemory, bytes));
     if (!memory) {
       SetError(ERROR_NOT_ENOUGH_MEMORY);
       return 0;

@@ -1,0 +1,144 @@
+// Contract of the window operations on a top-level window of this process:
+// properties, finding by title, text, user data, moving, the display
+// information context. Natively the window comes from the simulated
+// machine's window manager; on Windows it is a real popup window.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/tests/contract_env.h"
+
+#ifdef USBINST_CONTRACT_SIM
+#include "platform/sim/machine.h"
+#endif
+
+namespace {
+
+const char kTitle[] = "UsbInst contract window";
+
+// A visible top-level popup at (10, 20), 200 by 100; null when the system has no display.
+HWND CreateTestWindow() {
+#ifdef USBINST_CONTRACT_SIM
+  sim::TopLevelWindowSpec spec;
+  spec.title = kTitle;
+  spec.className = "Static";
+  spec.process = "";
+  spec.rect = {10, 20, 210, 120};
+  return sim::CurrentMachine().windows.CreateTopLevel(spec);
+#else
+  return ::CreateWindowExA(0, "STATIC", kTitle, WS_POPUP, 10, 20, 200, 100, nullptr, nullptr,
+                           nullptr, nullptr);
+#endif
+}
+
+void DestroyTestWindow(HWND window) {
+#ifdef USBINST_CONTRACT_SIM
+  sim::CurrentMachine().windows.Destroy(window);
+#else
+  ::DestroyWindow(window);
+#endif
+}
+
+class WindowsContract : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetContractMachine();
+    window_ = CreateTestWindow();
+    if (!window_) GTEST_SKIP() << "no window could be created (no display)";
+  }
+  void TearDown() override {
+    if (window_) DestroyTestWindow(window_);
+  }
+  HWND window_ = nullptr;
+};
+
+std::vector<std::string>* g_names = nullptr;
+
+BOOL CALLBACK CollectName(HWND, LPCSTR name, HANDLE) {
+  if (!IS_INTRESOURCE(name)) g_names->push_back(name);
+  return TRUE;
+}
+
+TEST_F(WindowsContract, PropertiesAreFoundWithoutCaseAndEnumeratedByName) {
+  HANDLE marker = reinterpret_cast<HANDLE>(uintptr_t{1});
+  ASSERT_TRUE(plat::SetPropA(window_, "CDROMLauncher", marker));
+  EXPECT_EQ(plat::GetPropA(window_, "CDROMLauncher"), marker);
+  EXPECT_EQ(plat::GetPropA(window_, "cdromlauncher"), marker);
+  EXPECT_EQ(plat::GetPropA(window_, "NoSuchProperty"), nullptr);
+  std::vector<std::string> names;
+  g_names = &names;
+  plat::EnumPropsA(window_, CollectName);
+  g_names = nullptr;
+  bool found = false;
+  for (const std::string& name : names) {
+    found |= plat::lstrcmpiA(name.c_str(), "CDROMLauncher") == 0;
+  }
+  EXPECT_TRUE(found);
+}
+
+TEST_F(WindowsContract, FindWindowByTitle) {
+  EXPECT_EQ(plat::FindWindowA(nullptr, kTitle), window_);
+  EXPECT_EQ(plat::FindWindowA(nullptr, "UsbInst window that does not exist"), nullptr);
+}
+
+TEST_F(WindowsContract, TextIsCutToTheBuffer) {
+  ASSERT_TRUE(plat::SetWindowTextA(window_, "ORVEX 3G/GSM"));
+  char text[32];
+  EXPECT_EQ(plat::GetWindowTextA(window_, text, sizeof(text)), 12);
+  EXPECT_STREQ(text, "ORVEX 3G/GSM");
+  std::memset(text, 'x', sizeof(text));
+  EXPECT_EQ(plat::GetWindowTextA(window_, text, 6), 5);
+  EXPECT_STREQ(text, "ORVEX");
+  EXPECT_EQ(text[6], 'x');
+}
+
+TEST_F(WindowsContract, UserDataAndStyleRoundTrip) {
+  plat::SetWindowLongPtrA(window_, GWLP_USERDATA, 0x1234);
+  EXPECT_EQ(plat::SetWindowLongPtrA(window_, GWLP_USERDATA, 0x5678), 0x1234);
+  EXPECT_EQ(plat::GetWindowLongPtrA(window_, GWLP_USERDATA), 0x5678);
+  EXPECT_TRUE(plat::GetWindowLongPtrA(window_, GWL_STYLE) & WS_POPUP);
+  EXPECT_TRUE(plat::IsWindowEnabled(window_));
+  EXPECT_FALSE(plat::EnableWindow(window_, FALSE));
+  EXPECT_FALSE(plat::IsWindowEnabled(window_));
+  EXPECT_TRUE(plat::EnableWindow(window_, TRUE));
+}
+
+TEST_F(WindowsContract, MoveAndRectangle) {
+  RECT rect{};
+  ASSERT_TRUE(plat::GetWindowRect(window_, &rect));
+  EXPECT_EQ(rect.left, 10);
+  EXPECT_EQ(rect.top, 20);
+  EXPECT_EQ(rect.right - rect.left, 200);
+  ASSERT_TRUE(plat::MoveWindow(window_, 30, 40, 300, 150, FALSE));
+  ASSERT_TRUE(plat::GetWindowRect(window_, &rect));
+  EXPECT_EQ(rect.left, 30);
+  EXPECT_EQ(rect.top, 40);
+  EXPECT_EQ(rect.right, 330);
+  EXPECT_EQ(rect.bottom, 190);
+  EXPECT_EQ(plat::GetParent(window_), nullptr);
+}
+
+TEST_F(WindowsContract, AWindowThatIsGoneIsRefused) {
+  HWND gone = window_;
+  DestroyTestWindow(window_);
+  window_ = nullptr;
+  RECT rect;
+  plat::SetLastError(0xdeadbeef);
+  EXPECT_FALSE(plat::GetWindowRect(gone, &rect));
+  EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
+  plat::SetLastError(0xdeadbeef);
+  EXPECT_FALSE(plat::SetWindowTextA(gone, "x"));
+  EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
+}
+
+TEST_F(WindowsContract, DisplayInformationContextGivesTheScreenSize) {
+  HDC dc = plat::CreateICA("DISPLAY", nullptr, nullptr, nullptr);
+  ASSERT_NE(dc, nullptr);
+  EXPECT_GE(plat::GetDeviceCaps(dc, HORZRES), 640);
+  EXPECT_GE(plat::GetDeviceCaps(dc, VERTRES), 480);
+  EXPECT_TRUE(plat::DeleteDC(dc));
+}
+
+}  // namespace
