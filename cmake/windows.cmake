@@ -33,8 +33,10 @@ add_subdirectory(${USBINST_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_
 target_compile_options(gtest PRIVATE -Wno-error)
 target_compile_options(gtest_main PRIVATE -Wno-error)
 
+# The contract tests carry the installer's resources, so that LoadStringA
+# finds the same string table as in usbinst.exe.
 file(GLOB CONTRACT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/tests/*.cpp)
-add_executable(contract_tests ${CONTRACT_TESTS})
+add_executable(contract_tests ${CONTRACT_TESTS} ${USBINST_RC})
 target_include_directories(contract_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(contract_tests PRIVATE platform_win32 gtest gtest_main)
 
@@ -45,5 +47,10 @@ add_executable(string_table_check ${CMAKE_SOURCE_DIR}/tests/wine/string_table_ch
 target_include_directories(string_table_check PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(string_table_check PRIVATE gtest gtest_main version user32 kernel32)
 add_dependencies(string_table_check usbinst)
+
+# Runs usbinst.exe under Wine and answers its dialogs.
+add_executable(answer_dialogs ${CMAKE_SOURCE_DIR}/tests/wine/answer_dialogs.cpp)
+target_link_libraries(answer_dialogs PRIVATE user32 kernel32)
+add_dependencies(answer_dialogs usbinst)
 
 include(${CMAKE_SOURCE_DIR}/tests/wine/wine_tests.cmake)

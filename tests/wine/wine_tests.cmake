@@ -37,4 +37,13 @@ if(USBINST_RUN_UNDER_WINE)
 
   add_wine_test(contract_tests_wine $<TARGET_FILE:contract_tests>)
   add_wine_test(string_table_check $<TARGET_FILE:string_table_check>)
+
+  # Whole runs of the installer on a fresh prefix, with an X display for its
+  # windows. A removal run on a clean machine has nothing to report, so any
+  # dialog fails it; an installation run's notice, messages and wizard are
+  # answered (the wizard with Cancel, as the phone never arrives).
+  add_wine_test(usbinst_removal_run --gui --timeout 150 $<TARGET_FILE:answer_dialogs>
+                --no-dialog 120 usbinst.exe /r)
+  add_wine_test(usbinst_installation_run --gui --timeout 150 $<TARGET_FILE:answer_dialogs>
+                120 usbinst.exe)
 endif()
