@@ -1,0 +1,41 @@
+#include "app/center_window.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/sim_test_support.h"
+
+namespace {
+
+RECT RectOf(sim::Machine& machine, HWND window) { return machine.windows.Find(window)->rect; }
+
+TEST(CenterWindow, CentresOnTheScreenAndKeepsTheSize) {
+  sim::Machine& machine = FreshMachine();
+  machine.windows.screenWidth = 1024;
+  machine.windows.screenHeight = 768;
+  sim::TopLevelWindowSpec spec;
+  spec.process = "";
+  spec.rect = {0, 0, 399, 299};  // 400 by 300 in GetWindowRect's inclusive reckoning
+  HWND window = machine.windows.CreateTopLevel(spec);
+  CenterWindow(window);
+  RECT rect = RectOf(machine, window);
+  EXPECT_EQ(rect.left, (1024 - 400) / 2);
+  EXPECT_EQ(rect.top, (768 - 300) / 2);
+  EXPECT_EQ(OpenHandles(), "");
+}
+
+TEST(CenterWindow, FallsBackTo640By480AndStaysOnTheScreen) {
+  sim::Machine& machine = FreshMachine();
+  machine.windows.displayAvailable = false;
+  sim::TopLevelWindowSpec spec;
+  spec.process = "";
+  spec.rect = {50, 50, 50 + 799, 50 + 599};  // larger than the fallback screen
+  HWND window = machine.windows.CreateTopLevel(spec);
+  CenterWindow(window);
+  RECT rect = RectOf(machine, window);
+  // Centring gives negative coordinates, raised to 0 and then lowered to
+  // screen size minus window size.
+  EXPECT_EQ(rect.left, 640 - 800);
+  EXPECT_EQ(rect.top, 480 - 600);
+}
+
+}  // namespace

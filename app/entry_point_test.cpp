@@ -1,0 +1,171 @@
+#include "app/entry_point.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/application_state.h"
+#include "tests/sim_test_support.h"
+
+namespace {
+
+const char kSettingsPath[] = "SOFTWARE\\ORVEX\\ORVEX 3G GSM USB Driver 6";
+const char kTitle[] = "ORVEX 3G/GSM USB Driver Installer";
+
+class EntryPoint : public ::testing::Test {
+ protected:
+  sim::Machine& Start(sim::WindowsVersion version, bool administrator = true) {
+    machine_ = &FreshMachine(OptionsFor(version, administrator));
+    machine_->registry.CreateKey(HKEY_LOCAL_MACHINE, kSettingsPath);
+    machine_->registry.SetDword(HKEY_LOCAL_MACHINE, kSettingsPath, "InstallFlag", 1);
+    launcher_ = machine_->windows.CreateTopLevel({"CD", "LauncherClass", "launcher"});
+    machine_->windows.AddProperty(launcher_, "CDROMLauncher", nullptr);
+    return *machine_;
+  }
+
+  // An earlier instance whose wizard is open.
+  HWND StartEarlierInstance(bool iconic = false) {
+    machine_->system.PretendOtherInstanceHoldsMutex("USBDriverInstall");
+    sim::TopLevelWindowSpec spec;
+    spec.title = kTitle;
+    spec.process = "earlier";
+    spec.iconic = iconic;
+    return machine_->windows.CreateTopLevel(spec);
+  }
+
+  std::vector<UINT> MessagesTo(HWND window) {
+    std::vector<UINT> messages;
+    for (const auto& m : machine_->windows.Find(window)->messages) messages.push_back(m.message);
+    return messages;
+  }
+  std::optional<uint32_t> InstallFlag() {
+    return machine_->registry.GetDword(HKEY_LOCAL_MACHINE, kSettingsPath, "InstallFlag");
+  }
+
+  sim::Machine* machine_ = nullptr;
+  HWND launcher_ = nullptr;
+};
+
+TEST_F(EntryPoint, RefusesANonAdministratorOnWindows2000AndXPInEveryRunMode) {
+  for (auto version : {sim::WindowsVersion::Windows2000, sim::WindowsVersion::WindowsXPSP3,
+                       sim::WindowsVersion::Windows7}) {
+    for (const char* commandLine : {"/r", "/i", ""}) {
+      Start(version, false);
+      EXPECT_EQ(RunInstaller(nullptr, commandLine), 0);
+      EXPECT_EQ(InstallFlag(), 0u) << commandLine;
+      ASSERT_EQ(machine_->windows.messageBoxes.size(), 1u);
+      const auto& box = machine_->windows.messageBoxes[0];
+      EXPECT_EQ(box.caption, kTitle);
+      EXPECT_EQ(box.style, UINT(MB_OK | MB_ICONINFORMATION));
+      EXPECT_EQ(box.text.rfind("A ORVEX 3G/GSM USB Driver  futtat\xE1s\xE1hoz", 0), 0u);
+      // No removal ran: the launcher heard nothing.
+      EXPECT_TRUE(MessagesTo(launcher_).empty()) << commandLine;
+      EXPECT_EQ(OpenHandles(), "");
+    }
+  }
+}
+
+TEST_F(EntryPoint, TheRefusalNeverCreatesTheSettingsKey) {
+  Start(sim::WindowsVersion::WindowsXPSP2, false);
+  machine_->registry.DeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\ORVEX");
+  RunInstaller(nullptr, "/i");
+  EXPECT_FALSE(machine_->registry.KeyExists(HKEY_LOCAL_MACHINE, kSettingsPath));
+  EXPECT_EQ(machine_->windows.messageBoxes.size(), 1u);
+}
+
+TEST_F(EntryPoint, Windows9xAndNT4HaveNoAdministratorCheck) {
+  for (auto version : {sim::WindowsVersion::Windows98, sim::WindowsVersion::WindowsNT4}) {
+    Start(version, false);
+    RunInstaller(nullptr, "/r");
+    EXPECT_TRUE(machine_->windows.messageBoxes.empty());
+    EXPECT_EQ(InstallFlag(), 0u);  // the uninstall sequence reset it
+    EXPECT_EQ(MessagesTo(launcher_), std::vector<UINT>{WM_DEVICECHANGE});
+  }
+}
+
+TEST_F(EntryPoint, ARemovalRunClosesTheEarlierInstanceAndRemovesAnyway) {
+  Start(sim::WindowsVersion::WindowsXPSP3);
+  HWND wizard = StartEarlierInstance();
+  RunInstaller(nullptr, "-R");
+  EXPECT_EQ(MessagesTo(wizard), std::vector<UINT>{WM_CLOSE});
+  EXPECT_EQ(InstallFlag(), 0u);
+  EXPECT_EQ(MessagesTo(launcher_), std::vector<UINT>{WM_DEVICECHANGE});
+  EXPECT_EQ(OpenHandles(), "");
+}
+
+TEST_F(EntryPoint, ASecondInstallationRunActivatesTheFirstAndDoesNothingElse) {
+  Start(sim::WindowsVersion::WindowsXPSP3);
+  HWND wizard = StartEarlierInstance();
+  RunInstaller(nullptr, "/i");
+  ASSERT_EQ(machine_->windows.activations.size(), 2u);
+  EXPECT_EQ(machine_->windows.activations[0].call, "BringWindowToTop");
+  EXPECT_EQ(machine_->windows.activations[1].call, "SetForegroundWindow");
+  EXPECT_EQ(machine_->windows.activations[1].window, wizard);
+  EXPECT_EQ(InstallFlag(), 1u);  // no uninstall sequence ran
+  EXPECT_TRUE(MessagesTo(launcher_).empty());
+  EXPECT_TRUE(machine_->windows.messageBoxes.empty());
+
+  // A minimised wizard is restored instead of raised.
+  Start(sim::WindowsVersion::WindowsXPSP3);
+  StartEarlierInstance(true);
+  RunInstaller(nullptr, "");
+  ASSERT_EQ(machine_->windows.activations.size(), 2u);
+  EXPECT_EQ(machine_->windows.activations[0].call, "ShowWindow 9");
+
+  // The earlier instance's window is gone: this one ends all the same.
+  Start(sim::WindowsVersion::WindowsXPSP3);
+  machine_->system.PretendOtherInstanceHoldsMutex("USBDriverInstall");
+  RunInstaller(nullptr, "/i");
+  EXPECT_TRUE(machine_->windows.activations.empty());
+  EXPECT_EQ(InstallFlag(), 1u);
+}
+
+TEST_F(EntryPoint, AnInstallationRunStartsWithTheUninstallSequence) {
+  Start(sim::WindowsVersion::Windows2000);
+  RunInstaller(nullptr, "/i");
+  EXPECT_EQ(InstallFlag(), 0u);
+  EXPECT_EQ(MessagesTo(launcher_), std::vector<UINT>{WM_DEVICECHANGE});
+}
+
+TEST_F(EntryPoint, StartUpFillsTheStateAndShutDownReleasesEverything) {
+  sim::Machine& machine = Start(sim::WindowsVersion::WindowsXPSP3);
+  RunInstaller(nullptr, "/v /r");
+  const ApplicationState& state = App();
+  EXPECT_STREQ(state.title, kTitle);
+  EXPECT_STREQ(state.windowClassName, "USBDriverInstall");
+  EXPECT_STREQ(state.mutexName, "USBDriverInstall");
+  EXPECT_STREQ(state.programFolder, "D:\\USBINST\\");
+  EXPECT_EQ(state.versionMajor, 6u);
+  EXPECT_EQ(state.versionMinor, 0u);
+  EXPECT_EQ(state.versionBuild, 12u);
+  EXPECT_EQ(state.ShowVersionLabel, 0);
+  EXPECT_EQ(state.alreadyRunning, 0);
+  EXPECT_EQ(state.mutex, nullptr);
+  EXPECT_EQ(state.commonControls, nullptr);
+  EXPECT_EQ(machine.system.LoadCount("COMCTL32.DLL"), 0);
+  ASSERT_EQ(machine.system.initCommonControlsExCalls.size(), 1u);
+  EXPECT_EQ(machine.system.initCommonControlsExCalls[0].dwSize, 8u);
+  EXPECT_EQ(machine.system.initCommonControlsExCalls[0].dwICC, DWORD(ICC_INTERNET_CLASSES));
+  EXPECT_EQ(machine.system.initCommonControlsCalls, 0);
+  EXPECT_EQ(OpenHandles(), "");
+}
+
+TEST_F(EntryPoint, AnOldCommonControlsLibraryGetsThePlainInitialisation) {
+  sim::Machine& machine = Start(sim::WindowsVersion::Windows95);
+  machine.system.SetFileVersion("COMCTL32.DLL", {4, 0, 950, 0});
+  RunInstaller(nullptr, "/r");
+  EXPECT_EQ(machine.system.initCommonControlsCalls, 1);
+  EXPECT_TRUE(machine.system.initCommonControlsExCalls.empty());
+}
+
+TEST_F(EntryPoint, AProgramWithoutVersionInformationRunsAsVersionZero) {
+  sim::Machine& machine = Start(sim::WindowsVersion::WindowsXPSP3);
+  machine.system.RemoveVersionInfo(machine.options().programPath);
+  RunInstaller(nullptr, "/r");
+  EXPECT_EQ(App().versionMajor, 0u);
+  EXPECT_EQ(App().versionBuild, 0u);
+}
+
+}  // namespace

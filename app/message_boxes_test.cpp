@@ -1,0 +1,43 @@
+#include "app/message_boxes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/application_state.h"
+#include "resources/string_table.h"
+#include "tests/sim_test_support.h"
+#include "text/text_template.h"
+
+namespace {
+
+TEST(MessageBoxes, TextBoxesUseTheTitleAndTheirIcon) {
+  sim::Machine& machine = FreshMachine();
+  std::strcpy(App().title, "ORVEX 3G/GSM USB Driver Installer");
+  RegisterPlaceholders("3G", "3G/GSM");
+  ShowErrorText(nullptr, IDS_PREPARE_FAILED);
+  ShowInfoText(nullptr, IDS_NOT_ADMINISTRATOR);
+  ASSERT_EQ(machine.windows.messageBoxes.size(), 2u);
+  const auto& error = machine.windows.messageBoxes[0];
+  EXPECT_EQ(error.caption, "ORVEX 3G/GSM USB Driver Installer");
+  EXPECT_EQ(error.style, UINT(MB_OK | MB_ICONERROR));
+  EXPECT_EQ(error.text.rfind("Az \xF6n sz\xE1m\xEDt\xF3g\xE9p\xE9nek", 0), 0u);
+  const auto& info = machine.windows.messageBoxes[1];
+  EXPECT_EQ(info.style, UINT(MB_OK | MB_ICONINFORMATION));
+  EXPECT_NE(info.text.find("3G/GSM USB Driver  futtat\xE1s\xE1hoz"), std::string::npos);
+  EXPECT_EQ(OpenHandles(), "");
+}
+
+TEST(MessageBoxes, SystemErrorShowsTheSystemTextOrTheCode) {
+  sim::Machine& machine = FreshMachine();
+  ShowSystemError(ERROR_FILE_NOT_FOUND);
+  ShowSystemError(0xE0FF1234u);  // no system text for this code
+  ASSERT_EQ(machine.windows.messageBoxes.size(), 2u);
+  EXPECT_EQ(machine.windows.messageBoxes[0].caption, "Error");
+  EXPECT_EQ(machine.windows.messageBoxes[0].style, UINT(MB_ICONERROR));
+  EXPECT_NE(machine.windows.messageBoxes[0].text.find("cannot find the file"), std::string::npos);
+  EXPECT_EQ(machine.windows.messageBoxes[1].text, "Error 3774812724 (0xE0FF1234)");
+  EXPECT_EQ(OpenHandles(), "") << "the system's text must be freed";
+}
+
+}  // namespace

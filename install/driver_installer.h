@@ -1,0 +1,40 @@
+// Places the phone's driver package where Plug and Play finds it, and
+// carries the folder, file-deletion and stale-INF operations that the
+// uninstall reuses. Holds only the OsKind; every path is built in a local
+// buffer of 261 characters.
+#pragma once
+
+class DriverInstaller {
+ public:
+  explicit DriverInstaller(int osKind) : osKind_(osKind) {}
+  virtual ~DriverInstaller() = default;
+  DriverInstaller(const DriverInstaller&) = delete;
+  DriverInstaller& operator=(const DriverInstaller&) = delete;
+
+  // Places the package for the OsKind; 1 when every file is in place.
+  int Install();
+  // Hands the four NT INF files to the INF store.
+  int CopyOemInfs();
+  // Copies the INF and driver files into the Windows folders (9x and NT 4).
+  int CopyPackageFiles();
+  // The "Drivers" folder beside the program's folder, without a trailing backslash.
+  int GetPackageSourceFolder(char* folder);
+  // Deletes the Windows 98/Me driver database files from the INF folder.
+  int DeleteDriverDatabase();
+
+  // Deletes every OEM INF of the INF folder that belongs to the phone, with its PNF twin.
+  int RemoveStaleOemInfs();
+  // 1 when the INF's maker section names the phone's hardware ID.
+  int IsStaleOemInf(const char* infPath);
+
+  // Windows folder paths, without a trailing backslash.
+  int GetInfFolder(char* folder);
+  int GetLastGoodInfFolder(char* folder);
+  int GetDriversFolder(char* folder);
+  int GetLastGoodDriversFolder(char* folder);
+  // Deletes one file after clearing its attributes; a missing file counts as deleted.
+  int DeleteFileIfPresent(const char* path);
+
+ private:
+  int osKind_;
+};
