@@ -9,6 +9,7 @@
 #include "platform/sim/faults.h"
 #include "platform/sim/file_system.h"
 #include "platform/sim/handles.h"
+#include "platform/sim/inf_store.h"
 #include "platform/sim/machine_options.h"
 #include "platform/sim/registry_model.h"
 #include "platform/sim/system_model.h"
@@ -32,6 +33,7 @@ class Machine {
   FileSystem files;
   SystemModel system;
   WindowManager windows;
+  InfStore infs;
 
  private:
   MachineOptions options_;
