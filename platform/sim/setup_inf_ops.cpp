@@ -49,9 +49,8 @@ HINF SetupOpenInfFileA(LPCSTR fileName, LPCSTR infClass, DWORD infStyle, PUINT e
   sim::InfFile inf;
   unsigned line = 0;
   error = Machine().infs.Load(Machine().files, fileName, infStyle, &inf, &line);
-  if (error == ERROR_SUCCESS && infClass && !sim::SameInfName(inf.VersionValue("Class"), infClass)) {
-    error = ERROR_CLASS_MISMATCH;
-  }
+  bool otherClass = infClass && !sim::SameInfName(inf.VersionValue("Class"), infClass);
+  if (error == ERROR_SUCCESS && otherClass) error = ERROR_CLASS_MISMATCH;
   if (errorLine) *errorLine = line;
   if (error != ERROR_SUCCESS) {
     sim::SetError(error);

@@ -27,7 +27,9 @@ class SetupInfOps : public ::testing::Test {
     lastLine_ = line;
     return inf;
   }
-  std::string Inf(const char* name) { return machine_->files.WindowsDirectory() + "\\INF\\" + name; }
+  std::string Inf(const char* name) {
+    return machine_->files.WindowsDirectory() + "\\INF\\" + name;
+  }
   sim::Machine* machine_ = nullptr;
   UINT lastLine_ = 0;
 };
