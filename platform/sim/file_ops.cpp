@@ -300,8 +300,8 @@ BOOL RemoveDirectoryA(LPCSTR path) {
   return TRUE;
 }
 
-HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES,
-                   DWORD disposition, DWORD flags, HANDLE) {
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
+                   DWORD flags, HANDLE) {
   uint32_t error = 0;
   if (sim::EnterCall("CreateFileA", &error)) return INVALID_HANDLE_VALUE;
   auto fail = [](DWORD code) {
@@ -329,7 +329,8 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
       return fail(ERROR_SHARING_VIOLATION);
     }
     truncate = replaces;
-    if (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS) lastError = ERROR_ALREADY_EXISTS;
+    if (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)
+      lastError = ERROR_ALREADY_EXISTS;
     if (disposition == CREATE_ALWAYS) {
       node->attributes = (flags & kAttributeBits) | FILE_ATTRIBUTE_ARCHIVE;
     }

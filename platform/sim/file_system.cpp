@@ -11,7 +11,7 @@ namespace {
 // Test holds are openers too; their ids never meet a handle value.
 constexpr uintptr_t kHoldBase = uintptr_t(1) << (sizeof(uintptr_t) * 8 - 1);
 
-constexpr uint32_t kReadRights = GENERIC_READ | 0x0001;         // FILE_READ_DATA
+constexpr uint32_t kReadRights = GENERIC_READ | 0x0001;             // FILE_READ_DATA
 constexpr uint32_t kWriteRights = GENERIC_WRITE | 0x0002 | 0x0004;  // FILE_WRITE_DATA, APPEND
 constexpr uint32_t kDeleteRights = DELETE;
 
@@ -268,8 +268,7 @@ bool FileSystem::CreateFolder(std::string_view path) {
   return true;
 }
 
-bool FileSystem::WriteFile(std::string_view path, std::string_view contents,
-                           uint32_t attributes) {
+bool FileSystem::WriteFile(std::string_view path, std::string_view contents, uint32_t attributes) {
   std::string absolute;
   if (Normalize(path, &absolute) != ERROR_SUCCESS) return false;
   size_t slash = absolute.rfind('\\');

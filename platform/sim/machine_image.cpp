@@ -103,10 +103,11 @@ void SeedControlSet(Image& image, const std::string& set) {
     reg.SetValue(lm, key, "ImagePath", REG_EXPAND_SZ,
                  std::vector<uint8_t>(service.image, service.image + strlen(service.image) + 1));
   }
-  if (image.version >= WindowsVersion::WindowsXPSP1 && image.version <= WindowsVersion::WindowsXPSP3) {
+  if (image.version >= WindowsVersion::WindowsXPSP1 &&
+      image.version <= WindowsVersion::WindowsXPSP3) {
     uint32_t servicePack = image.version == WindowsVersion::WindowsXPSP1   ? 0x100
                            : image.version == WindowsVersion::WindowsXPSP2 ? 0x200
-                                                                          : 0x300;
+                                                                           : 0x300;
     reg.SetDword(lm, control + "\\Windows", "CSDVersion", servicePack);
   }
 }
@@ -133,8 +134,8 @@ void SeedNtRegistry(Image& image) {
     reg.SetDword(lm, lastGood, "system32\\DRIVERS\\prnfilt.sys", 1);
   }
 
-  const char* versionText = image.version == WindowsVersion::WindowsNT4    ? "4.0"
-                            : image.version == WindowsVersion::Windows2000 ? "5.0"
+  const char* versionText = image.version == WindowsVersion::WindowsNT4     ? "4.0"
+                            : image.version == WindowsVersion::Windows2000  ? "5.0"
                             : image.version == WindowsVersion::WindowsVista ? "6.0"
                             : image.version == WindowsVersion::Windows7     ? "6.1"
                                                                             : "5.1";
@@ -151,8 +152,9 @@ void SeedNtRegistry(Image& image) {
   reg.SetString(lm, "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0", "Identifier",
                 "x86 Family 6 Model 8 Stepping 3");
   std::string devicePath = "%SystemRoot%\\inf";
-  reg.SetValue(lm, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "DevicePath", REG_EXPAND_SZ,
-               std::vector<uint8_t>(devicePath.c_str(), devicePath.c_str() + devicePath.size() + 1));
+  reg.SetValue(
+      lm, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "DevicePath", REG_EXPAND_SZ,
+      std::vector<uint8_t>(devicePath.c_str(), devicePath.c_str() + devicePath.size() + 1));
 }
 
 // --- Windows 95, 98, Me ----------------------------------------------------------
@@ -174,13 +176,14 @@ void Seed9xRegistry(Image& image) {
   reg.SetString(lm, "Enum\\Root\\*PNP0500\\0000", "Class", "Ports");
   reg.SetString(lm, "Enum\\Root\\*PNP0500\\0000", "Driver", "Ports\\0000");
   reg.SetString(lm, "Enum\\Root\\*PNP0500\\0000", "PORTNAME", "COM1");
-  reg.SetString(lm, "Enum\\USB\\ROOT_HUB\\PCI&VEN_8086&DEV_7112&SUBSYS_00000000&REV_01",
-                "Class", "USB");
-  reg.SetString(lm, "Enum\\USB\\ROOT_HUB\\PCI&VEN_8086&DEV_7112&SUBSYS_00000000&REV_01",
-                "Driver", "USB\\0000");
+  reg.SetString(lm, "Enum\\USB\\ROOT_HUB\\PCI&VEN_8086&DEV_7112&SUBSYS_00000000&REV_01", "Class",
+                "USB");
+  reg.SetString(lm, "Enum\\USB\\ROOT_HUB\\PCI&VEN_8086&DEV_7112&SUBSYS_00000000&REV_01", "Driver",
+                "USB\\0000");
 
   reg.SetString(lm, "Hardware\\DeviceMap\\SerialComm", "COM1", "COM1");
-  std::string oemNames = "Software\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\OEM Name";
+  std::string oemNames =
+      "Software\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\OEM Name";
   reg.SetString(lm, oemNames, image.windows + "\\INF\\OTHER\\ACMEPRN.INF", "ACMEPRN.INF");
   const char* versionText = image.version == WindowsVersion::Windows95   ? "4.00.950"
                             : image.version == WindowsVersion::Windows98 ? "4.10.2222"
@@ -226,13 +229,15 @@ void SeedFiles(Image& image) {
     files.CreateFolder(system + "\\drivers");
     files.WriteFile(system + "\\drivers\\serial.sys", "MZ serial");
     files.WriteFile(system + "\\drivers\\modem.sys", "MZ modem");
-    files.WriteFile(windows + "\\INF\\oem3.inf", "[Version]\r\nSignature=\"$Windows NT$\"\r\n"
-                                                 "Provider=%Acme%\r\nClass=Printer\r\n");
+    files.WriteFile(windows + "\\INF\\oem3.inf",
+                    "[Version]\r\nSignature=\"$Windows NT$\"\r\n"
+                    "Provider=%Acme%\r\nClass=Printer\r\n");
     files.WriteFile(windows + "\\INF\\oem3.PNF", "PNF oem3");
     files.WriteFile(windows + "\\INF\\machine.PNF", "PNF machine");
   } else {
     files.CreateFolder(windows + "\\INF\\OTHER");
-    files.WriteFile(windows + "\\INF\\OTHER\\ACMEPRN.INF", "[Version]\r\nSignature=\"$CHICAGO$\"\r\n");
+    files.WriteFile(windows + "\\INF\\OTHER\\ACMEPRN.INF",
+                    "[Version]\r\nSignature=\"$CHICAGO$\"\r\n");
     files.WriteFile(system + "\\vcomm.vxd", "MZ vcomm");
     files.WriteFile(system + "\\serial.vxd", "MZ serial");
     if (image.version != WindowsVersion::Windows95) {

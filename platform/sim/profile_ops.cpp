@@ -23,7 +23,7 @@ struct IniLine {
   std::string name;   // section or key name, trimmed
   std::string value;  // trimmed value of an entry
   bool hasValue = false;
-  std::string text;   // the line as it stands in the file
+  std::string text;  // the line as it stands in the file
 };
 
 std::string Trim(const std::string& text) {
@@ -46,7 +46,8 @@ std::vector<IniLine> ParseIni(const std::string& contents) {
     if (!trimmed.empty() && trimmed[0] == '[') {
       size_t close = trimmed.find(']');
       line.kind = IniLine::Section;
-      line.name = Trim(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+      line.name =
+          Trim(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
     } else if (!trimmed.empty() && trimmed[0] != ';') {
       line.kind = IniLine::Entry;
       size_t equals = trimmed.find('=');
@@ -62,7 +63,9 @@ std::vector<IniLine> ParseIni(const std::string& contents) {
   return lines;
 }
 
-bool SameName(const std::string& a, const char* b) { return sim::UpperName(a) == sim::UpperName(b); }
+bool SameName(const std::string& a, const char* b) {
+  return sim::UpperName(a) == sim::UpperName(b);
+}
 
 // The index of the first section header with the name; lines.size() if none.
 size_t FindSection(const std::vector<IniLine>& lines, const char* section) {
@@ -217,7 +220,8 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
     }
   } else if (header == lines.size()) {
     if (value) {
-      lines.push_back(IniLine{IniLine::Section, section, "", false, std::string("[") + section + "]"});
+      lines.push_back(
+          IniLine{IniLine::Section, section, "", false, std::string("[") + section + "]"});
       lines.push_back(IniLine{IniLine::Entry, key, value, true, std::string(key) + "=" + value});
     }
   } else {
@@ -230,7 +234,8 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
     } else {
       // After the section's last entry, before the blank lines that close it.
       size_t at = end;
-      while (at > header + 1 && lines[at - 1].kind == IniLine::Other && Trim(lines[at - 1].text).empty()) {
+      while (at > header + 1 && lines[at - 1].kind == IniLine::Other &&
+             Trim(lines[at - 1].text).empty()) {
         --at;
       }
       lines.insert(lines.begin() + at,

@@ -31,15 +31,24 @@ std::vector<std::string_view> SplitPath(std::string_view path) {
 
 const char* TypeName(uint32_t type) {
   switch (type) {
-    case REG_NONE: return "REG_NONE";
-    case REG_SZ: return "REG_SZ";
-    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
-    case REG_BINARY: return "REG_BINARY";
-    case REG_DWORD: return "REG_DWORD";
-    case REG_DWORD_BIG_ENDIAN: return "REG_DWORD_BIG_ENDIAN";
-    case REG_LINK: return "REG_LINK";
-    case REG_MULTI_SZ: return "REG_MULTI_SZ";
-    case REG_QWORD: return "REG_QWORD";
+    case REG_NONE:
+      return "REG_NONE";
+    case REG_SZ:
+      return "REG_SZ";
+    case REG_EXPAND_SZ:
+      return "REG_EXPAND_SZ";
+    case REG_BINARY:
+      return "REG_BINARY";
+    case REG_DWORD:
+      return "REG_DWORD";
+    case REG_DWORD_BIG_ENDIAN:
+      return "REG_DWORD_BIG_ENDIAN";
+    case REG_LINK:
+      return "REG_LINK";
+    case REG_MULTI_SZ:
+      return "REG_MULTI_SZ";
+    case REG_QWORD:
+      return "REG_QWORD";
   }
   return "REG_TYPE";
 }
@@ -278,8 +287,8 @@ bool RegistryModel::KeyExists(HKEY root, std::string_view path) const {
   return Lookup(root, path) != nullptr;
 }
 
-bool RegistryModel::SetValue(HKEY root, std::string_view path, std::string_view name,
-                             uint32_t type, const std::vector<uint8_t>& data) {
+bool RegistryModel::SetValue(HKEY root, std::string_view path, std::string_view name, uint32_t type,
+                             const std::vector<uint8_t>& data) {
   KeyRef key;
   bool created = false;
   if (Create(PredefinedRoot(root), path, &key, &created) != ERROR_SUCCESS) return false;

@@ -121,13 +121,11 @@ class RegistryModel {
   bool SetMultiString(HKEY root, std::string_view path, std::string_view name,
                       const std::vector<std::string>& strings);
   bool ValueExists(HKEY root, std::string_view path, std::string_view name) const;
-  std::optional<RegValue> GetValue(HKEY root, std::string_view path,
-                                   std::string_view name) const;
+  std::optional<RegValue> GetValue(HKEY root, std::string_view path, std::string_view name) const;
   // The data of a REG_SZ / REG_EXPAND_SZ up to its first terminator.
   std::optional<std::string> GetString(HKEY root, std::string_view path,
                                        std::string_view name) const;
-  std::optional<uint32_t> GetDword(HKEY root, std::string_view path,
-                                   std::string_view name) const;
+  std::optional<uint32_t> GetDword(HKEY root, std::string_view path, std::string_view name) const;
   bool DeleteValue(HKEY root, std::string_view path, std::string_view name);
   // Deletes a key with everything below it, whatever the version.
   bool DeleteTree(HKEY root, std::string_view path);

@@ -71,6 +71,17 @@ LSTATUS ReportEmptyClass(LPSTR keyClass, LPDWORD keyClassLength) {
   return ERROR_SUCCESS;
 }
 
+bool IsText(uint32_t type) {
+  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+// The size of a value's data as Windows stores it: the NT family keeps text as
+// UTF-16, two bytes for each character of this single-byte model.
+DWORD StoredSize(const sim::RegValue& value) {
+  DWORD size = static_cast<DWORD>(value.data.size());
+  return IsText(value.type) && Machine().IsNt() ? size * 2 : size;
+}
+
 }  // namespace
 
 LSTATUS RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
@@ -130,7 +141,7 @@ LSTATUS RegQueryInfoKeyA(HKEY handle, LPSTR keyClass, LPDWORD keyClassLength, LP
   DWORD longestData = 0;
   for (const sim::RegValue& value : key->values) {
     longestName = std::max<DWORD>(longestName, static_cast<DWORD>(value.name.size()));
-    longestData = std::max<DWORD>(longestData, static_cast<DWORD>(value.data.size()));
+    longestData = std::max<DWORD>(longestData, StoredSize(value));
   }
   if (subKeys) *subKeys = static_cast<DWORD>(key->children.size());
   if (maxSubKeyLength) *maxSubKeyLength = longestKey;
@@ -191,8 +202,8 @@ LSTATUS RegEnumValueA(HKEY handle, DWORD index, LPSTR name, LPDWORD nameLength, 
   return ERROR_SUCCESS;
 }
 
-LSTATUS RegQueryValueExA(HKEY handle, LPCSTR valueName, LPDWORD reserved, LPDWORD type,
-                         LPBYTE data, LPDWORD dataLength) {
+LSTATUS RegQueryValueExA(HKEY handle, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                         LPDWORD dataLength) {
   uint32_t error = 0;
   if (sim::EnterCall("RegQueryValueExA", &error)) return static_cast<LSTATUS>(error);
   if (reserved || (data && !dataLength)) return ERROR_INVALID_PARAMETER;
@@ -211,8 +222,8 @@ LSTATUS RegQueryValueExA(HKEY handle, LPCSTR valueName, LPDWORD reserved, LPDWOR
     if (size) std::memcpy(data, value->data.data(), size);
     // A text stored without its terminator gets one from the NT family when the
     // buffer has room; it is not counted in the size.
-    bool text = value->type == REG_SZ || value->type == REG_EXPAND_SZ || value->type == REG_MULTI_SZ;
-    if (Machine().IsNt() && text && size && size < *dataLength && data[size - 1]) data[size] = 0;
+    if (Machine().IsNt() && IsText(value->type) && size && size < *dataLength && data[size - 1])
+      data[size] = 0;
   }
   if (dataLength) *dataLength = size;
   return ERROR_SUCCESS;
@@ -228,6 +239,14 @@ LSTATUS RegSetValueExA(HKEY handle, LPCSTR valueName, DWORD, DWORD type, const B
   const char* name = valueName ? valueName : "";
   if (std::strlen(name) > sim::RegistryModel::kMaxValueNameLength) return ERROR_INVALID_PARAMETER;
   if (!data && dataLength) return ERROR_NOACCESS;
+  if (!Machine().IsNt() && type == REG_SZ && data) {
+    // Windows 95/98/Me take a text's length from the text itself.
+    dataLength = static_cast<DWORD>(std::strlen(reinterpret_cast<const char*>(data)) + 1);
+  } else if (IsText(type) && dataLength && data[dataLength - 1] && !data[dataLength]) {
+    // The NT family counts a terminator the caller left out when it follows the
+    // data; it reads that one byte beyond the given length, as Windows does.
+    ++dataLength;
+  }
   // Stored exactly as given: a REG_SZ whose length leaves out the terminator is
   // kept without one, as Windows keeps it.
   Machine().registry.WriteValue(*key, name, type, data, dataLength);

@@ -257,10 +257,16 @@ TEST_F(SystemContract, WsprintfWritesAtMost1024Characters) {
   std::string longText(3000, 'x');
   std::vector<char> out(4096, '#');
   int length = plat::wsprintfA(out.data(), "%s", longText.c_str());
-  ASSERT_GT(length, 1000);
-  ASSERT_LT(length, 1024);
-  EXPECT_EQ(std::strlen(out.data()), size_t(length));
+  // 1023 characters and the terminator: nothing lands past a 1024-byte buffer.
+  EXPECT_EQ(std::strlen(out.data()), size_t(1023));
   EXPECT_EQ(out[1024], '#');
+  // Windows returns the 1023 characters written; Wine 8 returns 1024 for a
+  // cut output. Callers take the length with lstrlenA.
+  if (ContractOnSimulatedMachine()) {
+    EXPECT_EQ(length, 1023);
+  } else {
+    EXPECT_TRUE(length == 1023 || length == 1024) << length;
+  }
 }
 
 TEST_F(SystemContract, LoadStringCutsAtTheBufferAndReportsMissingIds) {
