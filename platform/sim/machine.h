@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/sim/dialog_manager.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/file_system.h"
 #include "platform/sim/handles.h"
@@ -33,6 +34,7 @@ class Machine {
   FileSystem files;
   SystemModel system;
   WindowManager windows;
+  DialogManager dialogs;
   InfStore infs;
 
  private:
