@@ -109,7 +109,8 @@ TEST_F(Deletion, ValuesMatchingAPatternGoInRepeatedPasses) {
   EXPECT_EQ(cleaner_.DeleteValuesContaining(kLm, ports, "com5", MatchRule::kPortName), 1);
   // The adjacent "COM5:" and "com5" both went (the second in a later pass).
   EXPECT_EQ(reg().ValueNames(kLm, ports),
-            (std::vector<std::string>{"COM6:", "COM50:", "XCOM5:", "com5x", std::string(300, 'C')}));
+            (std::vector<std::string>{"COM6:", "COM50:", "XCOM5:", "com5x",
+                                      std::string(300, 'C')}));
   EXPECT_GE(machine_->faults.Calls("RegQueryInfoKeyA"), 2u);
   EXPECT_EQ(MessageBoxTexts(), "");
 }

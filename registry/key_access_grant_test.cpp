@@ -64,7 +64,8 @@ TEST_F(Grant, ThreeEntriesKeepTheirOrderAndTheNewOneGoesLast) {
 TEST_F(Grant, AnExistingAdministratorsEntryGetsAnotherOne) {
   SetDacl(kDevice, true, {kAdministratorsEntry});
   EXPECT_EQ(AddAdministratorsFullControl(kLm, kDevice), 0u);
-  EXPECT_EQ(SecurityOf(kDevice).dacl, (std::vector<Ace>{kAdministratorsEntry, kAdministratorsEntry}));
+  EXPECT_EQ(SecurityOf(kDevice).dacl,
+            (std::vector<Ace>{kAdministratorsEntry, kAdministratorsEntry}));
 }
 
 TEST_F(Grant, AnEmptyDaclEndsWithTheOneEntry) {

@@ -29,7 +29,8 @@ bool BoundariesHold(const char* text, const char* at, size_t length, MatchRule r
 bool MatchesNarrowly(const char* text, const char* pattern, MatchRule rule) {
   size_t length = std::strlen(pattern);
   if (length == 0) return false;
-  for (const char* at = std::strstr(text, pattern); at != nullptr; at = std::strstr(at + 1, pattern)) {
+  for (const char* at = std::strstr(text, pattern); at != nullptr;
+       at = std::strstr(at + 1, pattern)) {
     if (BoundariesHold(text, at, length, rule)) return true;
   }
   return false;

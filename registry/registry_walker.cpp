@@ -12,7 +12,9 @@ namespace {
 
 const char kRootName[] = "HKEY_LOCAL_MACHINE";
 
-bool IsTextType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+bool IsTextType(DWORD type) {
+  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
 
 // The end of the path component that starts at `at`: the next backslash that
 // is a character of its own (a double-byte character's trail byte can be one).

@@ -42,7 +42,9 @@ size_t InUse(PACL acl) {
 // Byte offset of ACE `index`, counted from the ACL's start.
 size_t AceOffset(PACL acl, DWORD index) {
   size_t offset = kAclHeader;
-  for (DWORD i = 0; i < index; ++i) offset += reinterpret_cast<ACE_HEADER*>(Bytes(acl) + offset)->AceSize;
+  for (DWORD i = 0; i < index; ++i) {
+    offset += reinterpret_cast<ACE_HEADER*>(Bytes(acl) + offset)->AceSize;
+  }
   return offset;
 }
 
