@@ -11,12 +11,13 @@
 #include "app/entry_point.h"
 #include "app/path_routines.h"
 #include "app/text.h"
+#include "platform/sim/plug_and_play.h"
 #include "resources/resource.h"
 #include "resources/string_table.h"
 #include "tests/driver_cd.h"
 #include "tests/sim_test_support.h"
+#include "wizard/function_presence.h"
 #include "wizard/setup_wizard.h"
-#include "wizard/test_phone.h"
 
 namespace {
 
@@ -116,7 +117,7 @@ TEST(InstallationRun, AnInstallSwitchRunEndsWithTheFlagSetAfterNext) {
     machine.registry.SetDword(HKEY_LOCAL_MACHINE, kSettingsPath, "InstallFlag", 1);
     std::vector<int> positions;
     auto plug = [&](int function) {
-      return DialogEvent::Inspect([&, function](HWND) { test_phone::PlugNt(machine, function); });
+      return DialogEvent::Inspect([&, function](HWND) { sim::PlugInFunction(machine, function); });
     };
     auto position = DialogEvent::Inspect([&](HWND dialog) {
       positions.push_back(machine.windows.FindChild(dialog, IDC_WIZARD_PROGRESS)->position);
@@ -147,6 +148,31 @@ TEST(InstallationRun, AnInstallSwitchRunEndsWithTheFlagSetAfterNext) {
     std::optional<uint32_t> flag =
         machine.registry.GetDword(HKEY_LOCAL_MACHINE, kSettingsPath, "InstallFlag");
     EXPECT_EQ(flag, std::string(commandLine).empty() ? 0u : 1u) << commandLine;
+  }
+}
+
+// What the Plug and Play stand-in leaves after the package install is what
+// the presence check looks for, on every version, function by function.
+TEST(InstallationRun, ThePresenceCheckSeesWhatPlugAndPlayInstalls) {
+  const std::pair<WindowsVersion, int> kinds[] = {
+      {WindowsVersion::Windows95, 0},    {WindowsVersion::Windows98, 1},
+      {WindowsVersion::WindowsMe, 2},    {WindowsVersion::WindowsNT4, 10},
+      {WindowsVersion::Windows2000, 11}, {WindowsVersion::WindowsXPSP3, 12}};
+  for (auto [version, osKind] : kinds) {
+    sim::Machine& machine = CdMachine(version);
+    SetupWizard wizard(osKind, 0);
+    ASSERT_EQ(wizard.PrepareInstall(), 1) << osKind;
+    for (int function = 0; function < 4; ++function) {
+      EXPECT_EQ(IsFunctionPresent(function), 0) << osKind << " " << function;
+      // An interface function without its COM port is not ready yet.
+      sim::PlugOptions noPort;
+      noPort.assignComPorts = false;
+      ASSERT_TRUE(sim::PlugInFunction(machine, function, noPort)) << osKind << " " << function;
+      EXPECT_EQ(IsFunctionPresent(function), function == 0 ? 1 : 0) << osKind << " " << function;
+      ASSERT_TRUE(sim::PlugInFunction(machine, function)) << osKind << " " << function;
+      EXPECT_EQ(IsFunctionPresent(function), 1) << osKind << " " << function;
+    }
+    EXPECT_EQ(OpenHandles(), "");
   }
 }
 
