@@ -5,6 +5,11 @@
 #   run-in-wine.sh --make-base        make this test run's base prefix
 #   run-in-wine.sh --remove-base      delete it
 #   run-in-wine.sh [--gui] [--timeout SECONDS] program.exe [arguments...]
+#   run-in-wine.sh [--gui] [--timeout SECONDS] scenario.sh [arguments...]
+#
+# A scenario script runs with bash inside the same prefix (and X session), with
+# WINEPREFIX set and the loader in USBINST_WINE_LOADER, so that it can run
+# several programs side by side.
 #
 # USBINST_WINE_ROOT names the folder that holds the base prefix ("base") and
 # the per-program copies. Making a prefix takes seconds; copying it well under
@@ -88,8 +93,14 @@ run_program() {
   local program=$1
   shift
   [ -f "$program" ] || fail "$program not found"
-  local loader
-  loader=$(loader_for "$program") || exit 1
+  local loader runner
+  if [[ $program == *.sh ]]; then
+    loader=$wine_dir/wine64
+    runner=bash
+  else
+    loader=$(loader_for "$program") || exit 1
+    runner=$loader
+  fi
   ensure_locale
   [ -d "$base" ] || make_base
 
@@ -98,17 +109,18 @@ run_program() {
   prefix=$(mktemp -d "$root/run.XXXXXX")
   cp -a "$base/." "$prefix/"
   export WINEPREFIX=$prefix USBINST_WINE_LOADER=$loader USBINST_WINE_SECONDS=$seconds
+  export USBINST_WINE_RUNNER=$runner USBINST_WINESERVER=$wineserver
   local status
   if [ $gui = 1 ]; then
     command -v xvfb-run >/dev/null || fail "xvfb-run not found (apt-get install xvfb xauth)"
     xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-      timeout -k 5 "$USBINST_WINE_SECONDS" "$USBINST_WINE_LOADER" "$@"
+      timeout -k 5 "$USBINST_WINE_SECONDS" "$USBINST_WINE_RUNNER" "$@"
       status=$?
       "$0" -k 2>/dev/null
       exit $status' "$wineserver" "$program" "$@"
     status=$?
   else
-    timeout -k 5 "$seconds" "$loader" "$program" "$@"
+    timeout -k 5 "$seconds" "$runner" "$program" "$@"
     status=$?
   fi
   [ $status = 124 ] && echo "run-in-wine: $program timed out after $seconds s" >&2
