@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/sim/device_manager.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/file_system.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/machine_options.h"
 #include "platform/sim/registry_model.h"
+#include "platform/sim/service_manager.h"
 #include "platform/sim/system_model.h"
 #include "platform/sim/window_manager.h"
 
@@ -32,6 +34,8 @@ class Machine {
   FileSystem files;
   SystemModel system;
   WindowManager windows;
+  DeviceManager devices;
+  ServiceManager services;
 
  private:
   MachineOptions options_;
