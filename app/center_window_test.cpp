@@ -12,10 +12,10 @@ TEST(CenterWindow, CentresOnTheScreenAndKeepsTheSize) {
   sim::Machine& machine = FreshMachine();
   machine.windows.screenWidth = 1024;
   machine.windows.screenHeight = 768;
-  sim::TopLevelWindowSpec spec;
-  spec.process = "";
-  spec.rect = {0, 0, 399, 299};  // 400 by 300 in GetWindowRect's inclusive reckoning
-  HWND window = machine.windows.CreateTopLevel(spec);
+  sim::TopLevelWindowSpec shape;
+  shape.process = "";
+  shape.rect = {0, 0, 399, 299};  // 400 by 300 in GetWindowRect's inclusive reckoning
+  HWND window = machine.windows.CreateTopLevel(shape);
   CenterWindow(window);
   RECT rect = RectOf(machine, window);
   EXPECT_EQ(rect.left, (1024 - 400) / 2);
@@ -26,10 +26,10 @@ TEST(CenterWindow, CentresOnTheScreenAndKeepsTheSize) {
 TEST(CenterWindow, FallsBackTo640By480AndStaysOnTheScreen) {
   sim::Machine& machine = FreshMachine();
   machine.windows.displayAvailable = false;
-  sim::TopLevelWindowSpec spec;
-  spec.process = "";
-  spec.rect = {50, 50, 50 + 799, 50 + 599};  // larger than the fallback screen
-  HWND window = machine.windows.CreateTopLevel(spec);
+  sim::TopLevelWindowSpec shape;
+  shape.process = "";
+  shape.rect = {50, 50, 50 + 799, 50 + 599};  // larger than the fallback screen
+  HWND window = machine.windows.CreateTopLevel(shape);
   CenterWindow(window);
   RECT rect = RectOf(machine, window);
   // Centring gives negative coordinates, raised to 0 and then lowered to

@@ -28,11 +28,11 @@ class EntryPoint : public ::testing::Test {
   // An earlier instance whose wizard is open.
   HWND StartEarlierInstance(bool iconic = false) {
     machine_->system.PretendOtherInstanceHoldsMutex("USBDriverInstall");
-    sim::TopLevelWindowSpec spec;
-    spec.title = kTitle;
-    spec.process = "earlier";
-    spec.iconic = iconic;
-    return machine_->windows.CreateTopLevel(spec);
+    sim::TopLevelWindowSpec shape;
+    shape.title = kTitle;
+    shape.process = "earlier";
+    shape.iconic = iconic;
+    return machine_->windows.CreateTopLevel(shape);
   }
 
   std::vector<UINT> MessagesTo(HWND window) {

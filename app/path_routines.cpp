@@ -24,15 +24,23 @@ static int LengthUpTo(const char* text, int stop) {
   return n;
 }
 
+// How many bytes of `source` fit into `room`: all of it, or `room` cut back
+// by one when the first byte left out is the trail byte of a character.
+static int FittingBytes(const char* source, int room, int* whole) {
+  int n = LengthUpTo(source, room + 1);
+  *whole = 1;
+  if (n > room) {
+    n = room;
+    if (ByteKindAt(source, room) == 2) --n;
+    *whole = 0;
+  }
+  return n;
+}
+
 int CopyBounded(char* destination, const char* source, int limit, int* lengthOut) {
   if (limit < 0) limit = 0;
-  int n = LengthUpTo(source, limit + 1);
   int whole = 1;
-  if (n > limit) {
-    n = limit;
-    if (ByteKindAt(source, limit) == 2) --n;
-    whole = 0;
-  }
+  int n = FittingBytes(source, limit, &whole);
   for (int i = 0; i < n; ++i) destination[i] = source[i];
   destination[n] = '\0';
   if (lengthOut) *lengthOut = n;
@@ -45,14 +53,8 @@ int AppendBounded(char* destination, const char* source, int limit, int* lengthO
     if (lengthOut) *lengthOut = p;
     return 1;
   }
-  int room = limit - p;
-  int n = LengthUpTo(source, room + 1);
   int whole = 1;
-  if (n > room) {
-    n = room;
-    if (ByteKindAt(source, room) == 2) --n;
-    whole = 0;
-  }
+  int n = FittingBytes(source, limit - p, &whole);
   for (int i = 0; i < n; ++i) destination[p + i] = source[i];
   destination[p + n] = '\0';
   if (lengthOut) *lengthOut = p + n;

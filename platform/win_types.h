@@ -105,6 +105,7 @@ typedef INT_PTR (*FARPROC)();
 #define MAKELONG(a, b) ((LONG)(((WORD)((DWORD_PTR)(a) & 0xffff)) | ((DWORD)((WORD)((DWORD_PTR)(b) & 0xffff))) << 16))
 #define LOWORD(l) ((WORD)((DWORD_PTR)(l) & 0xffff))
 #define HIWORD(l) ((WORD)((DWORD_PTR)(l) >> 16))
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 #define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
 #define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
 #define MAKELANGID(p, s) ((((WORD)(s)) << 10) | (WORD)(p))
@@ -510,6 +511,7 @@ typedef struct tagINITCOMMONCONTROLSEX {
 #define WM_USER 0x0400
 #define WM_DEVICECHANGE 0x0219
 #define BM_CLICK 0x00F5
+#define BN_CLICKED 0
 #define STM_SETIMAGE 0x0172
 #define STM_GETIMAGE 0x0173
 #define PBM_SETRANGE (WM_USER + 1)

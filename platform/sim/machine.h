@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/sim/device_manager.h"
+#include "platform/sim/dialog_manager.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/file_system.h"
 #include "platform/sim/handles.h"
@@ -34,6 +35,7 @@ class Machine {
   FileSystem files;
   SystemModel system;
   WindowManager windows;
+  DialogManager dialogs;
   DeviceManager devices;
   ServiceManager services;
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/sim/key_security.h"
 #include "platform/sim/machine.h"
 
 namespace sim {
@@ -157,6 +158,19 @@ void SeedNtRegistry(Image& image) {
       std::vector<uint8_t>(devicePath.c_str(), devicePath.c_str() + devicePath.size() + 1));
 }
 
+// Windows 2000 and later keep the device tree of every control set writable by
+// SYSTEM only; an administrator can read it and change its DACL. Keys created
+// below it later (by Plug and Play) inherit that protection.
+void ProtectDeviceTrees(Image& image) {
+  if (!AtLeast(image.version, WindowsVersion::Windows2000)) return;
+  for (const char* set : {"SYSTEM\\ControlSet001\\Enum", "SYSTEM\\ControlSet002\\Enum"}) {
+    KeyRef key;
+    if (image.reg.Find(image.reg.PredefinedRoot(HKEY_LOCAL_MACHINE), set, &key) == ERROR_SUCCESS) {
+      ProtectAsDeviceTree(*key);
+    }
+  }
+}
+
 // --- Windows 95, 98, Me ----------------------------------------------------------
 
 void Seed9xRegistry(Image& image) {
@@ -289,8 +303,10 @@ void SeedImage(Machine& machine) {
     Seed9xRegistry(image);
   } else {
     SeedNtRegistry(image);
+    ProtectDeviceTrees(image);
   }
   SeedFiles(image);
+  InstallKeySecurity(machine);
 }
 
 }  // namespace sim

@@ -189,6 +189,7 @@ LSTATUS RegistryModel::Create(const KeyRef& base, std::string_view path, KeyRef*
       continue;
     }
     KeyRef child = NewKey(part, current.get());
+    if (inheritance_) child->security = inheritance_(*current);
     Touch(*child);
     current->children[upper] = child;
     Touch(*current);

@@ -107,6 +107,10 @@ class RegistryModel {
   using AccessCheck = std::function<LSTATUS(const RegKey& key, REGSAM desired)>;
   void SetAccessCheck(AccessCheck check) { accessCheck_ = std::move(check); }
   LSTATUS CheckAccess(const RegKey& key, REGSAM desired) const;
+  // The security bytes a key created below `parent` starts with. The default
+  // gives every new key the default descriptor (empty bytes).
+  using Inheritance = std::function<std::vector<uint8_t>(const RegKey& parent)>;
+  void SetInheritance(Inheritance inheritance) { inheritance_ = std::move(inheritance); }
 
   // --- Test API: roots by handle, paths without leading backslash -----------------
   bool CreateKey(HKEY root, std::string_view path);
@@ -159,6 +163,7 @@ class RegistryModel {
   };
   std::map<uintptr_t, OpenKey> handles_;
   AccessCheck accessCheck_;
+  Inheritance inheritance_;
   bool deletesWholeTrees_ = false;
   uint64_t clock_ = 0x01C0000000000000ull;
 };

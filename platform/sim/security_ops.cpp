@@ -10,6 +10,7 @@
 #include "platform/security.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/sim_util.h"
+#include "platform/sim/token_groups.h"
 
 namespace plat {
 
@@ -23,47 +24,9 @@ namespace {
 HANDLE const kCurrentProcess = reinterpret_cast<HANDLE>(intptr_t{-1});
 HANDLE const kCurrentThread = reinterpret_cast<HANDLE>(intptr_t{-2});
 
-constexpr BYTE kMaxSubAuthorities = 15;  // SID_MAX_SUB_AUTHORITIES
+using sim::TokenGroup;
 
-// A SID as Windows lays it out: revision 1, sub-authority count, the 6-byte
-// identifier authority (big-endian), then the sub-authorities.
-struct SidBytes {
-  std::vector<BYTE> bytes;
-  SidBytes(BYTE authority, std::initializer_list<DWORD> subAuthorities) {
-    bytes = {1, BYTE(subAuthorities.size()), 0, 0, 0, 0, 0, authority};
-    for (DWORD sub : subAuthorities) {
-      BYTE raw[4];
-      std::memcpy(raw, &sub, sizeof(sub));
-      bytes.insert(bytes.end(), raw, raw + 4);
-    }
-  }
-};
-
-struct TokenGroup {
-  SidBytes sid;
-  DWORD attributes;
-};
-
-std::vector<TokenGroup> TokenGroupsOfMachine() {
-  const sim::Machine& machine = CurrentMachine();
-  constexpr DWORD kEnabled = SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED;
-  std::vector<TokenGroup> groups;
-  groups.push_back({SidBytes(1, {SECURITY_WORLD_RID}), kEnabled});
-  if (machine.options().administrator) {
-    DWORD attributes =
-        machine.system.administratorsDenyOnly ? DWORD(SE_GROUP_USE_FOR_DENY_ONLY) : kEnabled;
-    groups.push_back(
-        {SidBytes(5, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS}), attributes});
-  }
-  groups.push_back({SidBytes(5, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS}), kEnabled});
-  groups.push_back({SidBytes(5, {4}), kEnabled});   // NT AUTHORITY\INTERACTIVE
-  groups.push_back({SidBytes(5, {11}), kEnabled});  // NT AUTHORITY\Authenticated Users
-  return groups;
-}
-
-bool IsValidSidBytes(const BYTE* sid) {
-  return sid && sid[0] == 1 && sid[1] <= kMaxSubAuthorities;
-}
+bool IsValidSidBytes(const BYTE* sid) { return sim::SidLength(sid) != 0; }
 
 bool RefuseOnWindows9x() {
   if (CurrentMachine().IsNt()) return false;
@@ -132,10 +95,10 @@ BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass, LPVOID
     SetError(ERROR_NOACCESS);
     return FALSE;
   }
-  std::vector<TokenGroup> groups = TokenGroupsOfMachine();
+  std::vector<TokenGroup> groups = sim::TokenGroupsOf(CurrentMachine());
   size_t arrayEnd = offsetof(TOKEN_GROUPS, Groups) + groups.size() * sizeof(SID_AND_ATTRIBUTES);
   size_t needed = arrayEnd;
-  for (const TokenGroup& group : groups) needed += group.sid.bytes.size();
+  for (const TokenGroup& group : groups) needed += group.sid.size();
   *returnLength = DWORD(needed);
   if (!info || length < needed) {
     SetError(ERROR_INSUFFICIENT_BUFFER);
@@ -146,7 +109,7 @@ BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass, LPVOID
   result->GroupCount = DWORD(groups.size());
   size_t sidOffset = arrayEnd;
   for (size_t i = 0; i < groups.size(); ++i) {
-    const std::vector<BYTE>& sid = groups[i].sid.bytes;
+    const std::vector<BYTE>& sid = groups[i].sid;
     std::memcpy(base + sidOffset, sid.data(), sid.size());
     SID_AND_ATTRIBUTES entry{base + sidOffset, groups[i].attributes};
     std::memcpy(base + offsetof(TOKEN_GROUPS, Groups) + i * sizeof(SID_AND_ATTRIBUTES), &entry,

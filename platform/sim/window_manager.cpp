@@ -13,16 +13,16 @@ bool IsProgressBar(const Window& window) { return window.className == PROGRESS_C
 
 }  // namespace
 
-HWND WindowManager::CreateTopLevel(const TopLevelWindowSpec& spec) {
+HWND WindowManager::CreateTopLevel(const TopLevelWindowSpec& shape) {
   nextHandle_ += 0x10;
   HWND handle = reinterpret_cast<HWND>(nextHandle_);
   Window& window = windows_[nextHandle_];
   window.handle = handle;
-  window.className = spec.className;
-  window.text = spec.title;
-  window.process = spec.process;
-  window.iconic = spec.iconic;
-  window.rect = spec.rect;
+  window.className = shape.className;
+  window.text = shape.title;
+  window.process = shape.process;
+  window.iconic = shape.iconic;
+  window.rect = shape.rect;
   window.style = WS_POPUP | WS_CAPTION | WS_VISIBLE;
   zOrder_.insert(zOrder_.begin(), handle);
   return handle;

@@ -83,7 +83,7 @@ class WindowManager {
  public:
   // ---- Test API.
   // A new top-level window in front of the others.
-  HWND CreateTopLevel(const TopLevelWindowSpec& spec);
+  HWND CreateTopLevel(const TopLevelWindowSpec& shape);
   // A control of a window; `rect` is relative to the parent's top-left corner.
   HWND CreateChild(HWND parent, int id, const std::string& className, const std::string& text,
                    LONG_PTR style, RECT rect);

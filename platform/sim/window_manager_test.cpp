@@ -56,15 +56,15 @@ TEST(Windows, PropertiesAreFoundByNameOrAtomAndEnumeratedInZOrder) {
 TEST(Windows, RunningInstanceIsFoundAndActivated) {
   Machine& machine = ResetMachine();
   WindowManager& windows = machine.windows;
-  TopLevelWindowSpec spec;
-  spec.title = "ORVEX 3G/GSM USB Driver Installer";
-  spec.process = "earlier instance";
-  spec.iconic = true;
-  HWND wizard = windows.CreateTopLevel(spec);
+  TopLevelWindowSpec shape;
+  shape.title = "ORVEX 3G/GSM USB Driver Installer";
+  shape.process = "earlier instance";
+  shape.iconic = true;
+  HWND wizard = windows.CreateTopLevel(shape);
   windows.CreateTopLevel({"Something else"});
   EXPECT_EQ(plat::FindWindowA("USBDriverInstall", nullptr), nullptr);
   ASSERT_EQ(plat::FindWindowA(nullptr, "orvex 3g/gsm usb driver installer"), wizard);
-  EXPECT_EQ(plat::FindWindowA("#32770", spec.title.c_str()), wizard);
+  EXPECT_EQ(plat::FindWindowA("#32770", shape.title.c_str()), wizard);
   EXPECT_TRUE(plat::IsIconic(wizard));
   plat::ShowWindow(wizard, SW_RESTORE);
   plat::SetForegroundWindow(wizard);
@@ -95,9 +95,9 @@ TEST(Windows, ControlsKeepTextStyleStateAndProgress) {
   japanese.codePage = 932;
   Machine& machine = ResetMachine(japanese);
   WindowManager& windows = machine.windows;
-  TopLevelWindowSpec spec;
-  spec.process = "";
-  HWND dialog = windows.CreateTopLevel(spec);
+  TopLevelWindowSpec shape;
+  shape.process = "";
+  HWND dialog = windows.CreateTopLevel(shape);
   HWND next = windows.CreateChild(dialog, 3, "Button", "&Next", WS_VISIBLE | WS_TABSTOP,
                                   {250, 124, 300, 139});
   HWND bar =

@@ -21,12 +21,12 @@ const char kTitle[] = "UsbInst contract window";
 // A visible top-level popup at (10, 20), 200 by 100; null when the system has no display.
 HWND CreateTestWindow() {
 #ifdef USBINST_CONTRACT_SIM
-  sim::TopLevelWindowSpec spec;
-  spec.title = kTitle;
-  spec.className = "Static";
-  spec.process = "";
-  spec.rect = {10, 20, 210, 120};
-  return sim::CurrentMachine().windows.CreateTopLevel(spec);
+  sim::TopLevelWindowSpec shape;
+  shape.title = kTitle;
+  shape.className = "Static";
+  shape.process = "";
+  shape.rect = {10, 20, 210, 120};
+  return sim::CurrentMachine().windows.CreateTopLevel(shape);
 #else
   return ::CreateWindowExA(0, "STATIC", kTitle, WS_POPUP, 10, 20, 200, 100, nullptr, nullptr,
                            nullptr, nullptr);

@@ -1,0 +1,161 @@
+// The cleanup plan: a fixed list of steps by Windows version. Every step
+// finds its own keys and shows its own errors; the plan goes on past any
+// failure, and a missing key or value is simply nothing to delete.
+#include "app/os_kind.h"
+#include "app/path_routines.h"
+#include "app/text.h"
+#include "registry/registry_cleaner.h"
+#include "registry/registry_walker.h"
+#include "resources/string_table.h"
+
+namespace {
+
+// The three control sets, in the order the plan takes them; entry k of one
+// row belongs with entry k of every other row.
+constexpr int kEnumUsb[] = {IDS_REG_ENUM_USB_CS001, IDS_REG_ENUM_USB_CS002,
+                            IDS_REG_ENUM_USB_CURRENT};
+constexpr int kEnumRoot[] = {IDS_REG_ENUM_ROOT_CS001, IDS_REG_ENUM_ROOT_CS002,
+                             IDS_REG_ENUM_ROOT_CURRENT};
+constexpr int kClassTree[] = {IDS_REG_CLASS_CS001, IDS_REG_CLASS_CS002, IDS_REG_CLASS_CURRENT};
+constexpr int kControl[] = {IDS_REG_CONTROL_CS001, IDS_REG_CONTROL_CS002,
+                            IDS_REG_CONTROL_CURRENT};
+constexpr int kDeviceClasses[] = {IDS_REG_DEVICE_CLASSES_CS001, IDS_REG_DEVICE_CLASSES_CS002,
+                                  IDS_REG_DEVICE_CLASSES_CURRENT};
+constexpr int kControlSets = 3;
+
+constexpr int kPhoneIds[] = {IDS_HWID_FUNCTION0, IDS_HWID_FUNCTION1, IDS_HWID_FUNCTION2,
+                             IDS_HWID_FUNCTION3};
+constexpr int kInterfaceIds[] = {IDS_HWID_FUNCTION1, IDS_HWID_FUNCTION2, IDS_HWID_FUNCTION3};
+constexpr int kServices[] = {IDS_SERVICE_BUS, IDS_SERVICE_MDFL, IDS_SERVICE_MDM,
+                             IDS_SERVICE_MGMT, IDS_SERVICE_OBEX};
+constexpr int kLegacyInfs[] = {IDS_LEGACY_INF_BUS,  IDS_LEGACY_INF_MDMV, IDS_LEGACY_INF_MDMW,
+                               IDS_LEGACY_INF_OBXV, IDS_LEGACY_INF_OBXW, IDS_LEGACY_INF_SDMV,
+                               IDS_LEGACY_INF_SDMW};
+
+// first + "\" + second in a 261-byte buffer; false when it cannot be composed.
+bool ComposePath(int firstId, int secondId, char* path) {
+  path[0] = '\0';
+  return LoadText(firstId, path, kRegTextCapacity) != 0 &&
+         AppendBackslash(path, kRegTextCapacity) &&
+         AppendText(secondId, path, kRegTextCapacity) != 0;
+}
+
+bool LoadPath(int id, char* path) {
+  path[0] = '\0';
+  return LoadText(id, path, kRegTextCapacity) != 0;
+}
+
+}  // namespace
+
+int RegistryCleaner::Clean() {
+  if (IsNt5Family(osKind_)) {
+    CleanNt5();
+  } else {
+    CleanLegacy();
+  }
+  return 1;
+}
+
+void RegistryCleaner::CleanNt5() {
+  const HKEY lm = HKEY_LOCAL_MACHINE;
+  char path[kRegTextCapacity];
+  char other[kRegTextCapacity];
+
+  // 1. COM numbers and "Ports" values, each control set from its own device records.
+  for (int id : kInterfaceIds) {
+    for (int set = 0; set < kControlSets; ++set) {
+      ReleaseComPorts(lm, kEnumUsb[set], id, kControl[set]);
+    }
+  }
+  // 2. The services of the backup control set.
+  for (int service : kServices) DeleteTreeAt(lm, IDS_REG_SERVICES_CS002, service);
+  // 3. XP: the LastGood entries of the OEM INF each device was installed from.
+  //    Without a stem there is nothing of ours to recognise, so nothing goes.
+  if (osKind_ == kOsWindowsXP) {
+    RegistryWalker walker(osKind_);
+    for (int id : kPhoneIds) {
+      char stem[kRegTextCapacity] = {};
+      if (!ComposePath(IDS_REG_ENUM_USB_CS001, id, path)) continue;
+      walker.FindDriverInfStem(lm, path, stem);
+      if (stem[0] == '\0') continue;
+      DeleteValuesContaining(lm, IDS_REG_LASTGOOD, stem, MatchRule::kFileStem);
+    }
+  }
+  // 4. Windows 2000: the legacy enumeration keys of the services.
+  if (osKind_ == kOsWindows2000) {
+    for (int set = 0; set < kControlSets; ++set) {
+      for (int service : kServices) {
+        if (!LoadPath(IDS_LEGACY_SERVICE_PREFIX, other) ||
+            AppendText(service, other, kRegTextCapacity) == 0) {
+          continue;
+        }
+        DeleteTreeAt(lm, kEnumRoot[set], other);
+      }
+    }
+  }
+  // 5. Device interfaces.
+  for (int id : kPhoneIds) {
+    for (int set = 0; set < kControlSets; ++set) DeleteInterfaceKeys(kDeviceClasses[set], id);
+  }
+  // 6. Driver keys in the class tree, through the devices' "Driver" values.
+  for (int id : kPhoneIds) {
+    for (int set = 0; set < kControlSets; ++set) {
+      if (!ComposePath(kEnumUsb[set], id, path) || !LoadPath(kClassTree[set], other)) continue;
+      DeleteDriverKeys(path, other);
+    }
+  }
+  // 7. The device keys with all their instances.
+  for (int id : kPhoneIds) {
+    for (int set = 0; set < kControlSets; ++set) DeleteTreeAt(lm, kEnumUsb[set], id);
+  }
+  // 8. The modem's settings.
+  DeleteTreeAt(lm, IDS_REG_UNIMODEM_DEVICE_SPECIFIC, IDS_MODEM_DESCRIPTION_MAKER);
+}
+
+void RegistryCleaner::CleanLegacy() {
+  const HKEY lm = HKEY_LOCAL_MACHINE;
+  char path[kRegTextCapacity];
+  char classTree[kRegTextCapacity];
+
+  RemoveSerialCommEntries();
+  RemoveProblemEntries();
+  RemoveOemNameEntries();
+  DeletePhantomKeys(IDS_REG9X_PHANTOM, IDS_HWID_FUNCTION0);
+  DeleteInterfaceKeys(IDS_REG9X_DEVICE_CLASSES, IDS_HWID_FUNCTION0);
+  bool haveClassTree = LoadPath(IDS_REG9X_SERVICES_CLASS, classTree);
+  for (int id : kPhoneIds) {
+    if (haveClassTree && ComposePath(IDS_REG9X_ENUM_USB, id, path)) {
+      DeleteDriverKeys(path, classTree);
+    }
+  }
+  if (haveClassTree && LoadPath(IDS_LEGACY_PORT_ENUM_KEY, path)) DeleteDriverKeys(path, classTree);
+  for (int id : kPhoneIds) {
+    if (ComposePath(IDS_REG9X_ENUM_USB, id, path)) DeleteSubkeyById(lm, IDS_REG9X_ENUM_USB, id);
+  }
+  DeleteSubkeyById(lm, IDS_REG9X_ENUM, IDS_PORT_DEVICE);
+  if (haveClassTree && ComposePath(IDS_REG9X_ENUM_ROOT, IDS_PORT_DEVICE, path)) {
+    DeleteDriverKeys(path, classTree);
+  }
+  DeleteSubkeyById(lm, IDS_REG9X_ENUM_ROOT, IDS_PORT_DEVICE);
+}
+
+int RegistryCleaner::RemoveProblemEntries() {
+  const HKEY lm = HKEY_LOCAL_MACHINE;
+  DeleteValuesContaining(lm, IDS_REG9X_PROBLEM_1, IDS_HWID_FUNCTION0, MatchRule::kDeviceId);
+  DeleteValuesContaining(lm, IDS_REG9X_PROBLEM_1, IDS_PORT_DEVICE_ROOT_PATH, MatchRule::kDeviceId);
+  DeleteValuesContaining(lm, IDS_REG9X_PROBLEM_2, IDS_HWID_FUNCTION0, MatchRule::kDeviceId);
+  DeleteValuesContaining(lm, IDS_REG9X_PROBLEM_2, IDS_PORT_DEVICE_ROOT_PATH, MatchRule::kDeviceId);
+  return DeleteValuesContaining(lm, IDS_REG9X_PROBLEM_2, IDS_PORT_DEVICE_INSTANCES,
+                                MatchRule::kDeviceId);
+}
+
+int RegistryCleaner::RemoveOemNameEntries() {
+  int result = 1;
+  for (int inf : kLegacyInfs) {
+    char name[kRegTextCapacity] = {};
+    if (LoadText(inf, name, kRegTextCapacity) == 0) return 0;
+    result = DeleteValuesContaining(HKEY_LOCAL_MACHINE, IDS_REG9X_OEM_NAME, name,
+                                    MatchRule::kFileNameAtEnd);
+  }
+  return result;
+}

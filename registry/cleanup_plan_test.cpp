@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/sim/plug_and_play.h"
+#include "registry/registry_cleaner.h"
+#include "tests/sim_test_support.h"
+
+namespace {
+
+using sim::WindowsVersion;
+
+const HKEY kLm = HKEY_LOCAL_MACHINE;
+
+bool IsLegacy(WindowsVersion version) {
+  return !sim::IsNtFamily(version) || version == WindowsVersion::WindowsNT4;
+}
+
+int OsKindOf(WindowsVersion version) {
+  switch (version) {
+    case WindowsVersion::Windows95: return 0;
+    case WindowsVersion::Windows98: return 1;
+    case WindowsVersion::WindowsMe: return 2;
+    case WindowsVersion::WindowsNT4: return 10;
+    case WindowsVersion::Windows2000: return 11;
+    default: return 12;
+  }
+}
+
+std::string Inf(const std::string& section, const std::string& id) {
+  return "[Version]\r\nSignature=\"$Windows NT$\"\r\nProvider=%ORVEX%\r\n\r\n"
+         "[Manufacturer]\r\n%ORVEX%=ORVEX\r\n\r\n[ORVEX]\r\n%Desc%=" + section + ", " + id + "\r\n";
+}
+
+// What the package placement leaves: on 2000/XP the INF store's copies
+// oem1.inf, oem2.inf, oem4.inf and oem5.inf (the image's printer holds oem3;
+// the phone's stem oem1 sits beside the neighbour's oem10), elsewhere the
+// INFs under their own names.
+void PlacePackage(sim::Machine& machine) {
+  struct Entry {
+    const char* name;
+    const char* legacyName;
+    const char* section;
+    const char* id;
+  };
+  const Entry entries[] = {
+      {"KV6bus.inf", "KV6bus.inf", "Bus", "USB\\VID_1F3C&PID_6B07"},
+      {"KV6mdm2.inf", "KV6mdmw.inf", "Modem", "USB\\VID_1F3C&PID_6B07&MI_03"},
+      {"KV6obx2.inf", "KV6obxw.inf", "Obex", "USB\\VID_1F3C&PID_6B07&MI_05"},
+      {"KV6sdm2.inf", "KV6sdmw.inf", "Diag", "USB\\VID_1F3C&PID_6B07&MI_07"}};
+  bool legacy = IsLegacy(machine.options().version);
+  std::string inf = machine.files.WindowsDirectory() + "\\INF\\";
+  int n = 1;
+  for (const Entry& entry : entries) {
+    std::string text = Inf(entry.section, entry.id);
+    machine.files.WriteFile(std::string("D:\\Drivers\\") + (legacy ? entry.legacyName : entry.name),
+                            text);
+    if (legacy) {
+      machine.files.WriteFile(inf + entry.legacyName, text);
+    } else {
+      if (n == 3) ++n;
+      machine.files.WriteFile(inf + "oem" + std::to_string(n++) + ".inf", text);
+    }
+  }
+}
+
+// Lines of `after` that `before` lacks, without the keys the plan leaves to
+// others: Windows' own containers, and the ControlSet001 services that the
+// device and service removal deletes through the service manager.
+std::vector<std::string> Left(const std::vector<std::string>& before,
+                              const std::vector<std::string>& after, WindowsVersion version) {
+  std::vector<std::string> containers;
+  for (const std::string& key : sim::WindowsContainerKeys(version)) {
+    containers.push_back(sim::UpperName("HKLM\\" + key));
+  }
+  std::vector<std::string> left;
+  for (const std::string& line : after) {
+    if (std::find(before.begin(), before.end(), line) != before.end()) continue;
+    std::string upper = sim::UpperName(line);
+    if (upper.rfind("HKLM\\SYSTEM\\CONTROLSET001\\SERVICES\\KV6", 0) == 0) continue;
+    if (std::find(containers.begin(), containers.end(), upper) != containers.end()) continue;
+    left.push_back(line);
+  }
+  return left;
+}
+
+std::vector<std::string> Gone(const std::vector<std::string>& before,
+                              const std::vector<std::string>& after) {
+  std::vector<std::string> gone;
+  for (const std::string& line : before) {
+    if (std::find(after.begin(), after.end(), line) == after.end()) gone.push_back(line);
+  }
+  return gone;
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+class CleanupPlan : public ::testing::TestWithParam<WindowsVersion> {
+ protected:
+  void TearDown() override { EXPECT_EQ(OpenHandles(), ""); }
+};
+
+// A machine with the neighbours (another vendor's USB serial device whose ID
+// begins with the phone's, its port COM10 and INF oem10.inf, another maker's
+// modem) and LastGood entries of other INFs, then the phone installed in both
+// control sets and unplugged: the plan takes exactly what the phone added.
+TEST_P(CleanupPlan, OnlyThePhonesEntriesGo) {
+  WindowsVersion version = GetParam();
+  sim::Machine& machine = FreshMachine(OptionsFor(version));
+  sim::PlantNeighbourDevice(machine);
+  const char lastGood[] = "SYSTEM\\LastKnownGoodRecovery\\LastGood";
+  bool xp = version == WindowsVersion::WindowsXPSP3;
+  if (xp) {
+    for (const char* name : {"inf\\oem19.PNF", "inf\\oem1x.inf", "system32\\DRIVERS\\myoem1.sys"}) {
+      machine.registry.SetDword(kLm, lastGood, name, 1);
+    }
+  }
+  PlacePackage(machine);
+  // The image lists a "COM2:" without a port behind it; the phone's install
+  // takes COM2 and writes its own "COM2:" over it, which the plan then removes.
+  machine.registry.DeleteValue(kLm, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports",
+                               "COM2:");
+  std::vector<std::string> before = machine.registry.Snapshot();
+  sim::PlugOptions reboot;
+  reboot.rebootCopy = true;
+  ASSERT_TRUE(sim::PlugInPhone(machine, 3, reboot));
+  sim::UnplugPhone(machine, reboot);
+  if (xp) {
+    ASSERT_TRUE(machine.registry.ValueExists(kLm, lastGood, "inf\\oem1.inf"));
+    ASSERT_TRUE(machine.registry.ValueExists(kLm, lastGood, "inf\\oem10.inf"));
+  }
+  ASSERT_FALSE(Left(before, machine.registry.Snapshot(), version).empty());
+  if (!IsLegacy(version)) {
+    // The device keys are protected as Windows protects them: they go only
+    // because each is granted to Administrators before its deletion.
+    std::vector<uint8_t>* security =
+        machine.registry.SecurityOf(kLm, "SYSTEM\\ControlSet002\\Enum\\USB\\VID_1F3C&PID_6B07");
+    ASSERT_TRUE(security && !security->empty());
+  }
+
+  RegistryCleaner cleaner(OsKindOf(version));
+  EXPECT_EQ(cleaner.Clean(), 1);
+  std::vector<std::string> after = machine.registry.Snapshot();
+  EXPECT_EQ(Lines(Left(before, after, version)), "");
+  EXPECT_EQ(Lines(Gone(before, after)), "");
+  EXPECT_EQ(MessageBoxTexts(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, CleanupPlan,
+                         ::testing::Values(WindowsVersion::WindowsXPSP3,
+                                           WindowsVersion::Windows2000,
+                                           WindowsVersion::Windows98, WindowsVersion::WindowsMe,
+                                           WindowsVersion::Windows95));
+
+TEST(CleanupPlanNt4, SingleDeletionOfAKeyWithSubKeysIsRefusedAndShown) {
+  sim::Machine& machine = FreshMachine(OptionsFor(WindowsVersion::WindowsNT4));
+  PlacePackage(machine);
+  ASSERT_TRUE(sim::PlugInPhone(machine));
+  sim::UnplugPhone(machine);
+  RegistryCleaner cleaner(10);
+  EXPECT_EQ(cleaner.Clean(), 1);
+  // The USB device keys keep their instances: one refusal for each of them.
+  std::string boxes = MessageBoxTexts();
+  EXPECT_NE(boxes.find("Access is denied."), std::string::npos) << boxes;
+  EXPECT_TRUE(machine.registry.KeyExists(kLm, "Enum\\USB\\VID_1F3C&PID_6B07"));
+  // What went key by key went: serial-port map entries and driver keys.
+  for (const char* port : {"COM2", "COM3", "COM4"}) {
+    EXPECT_FALSE(machine.registry.ValueExists(kLm, "Hardware\\DeviceMap\\SerialComm", port));
+  }
+  EXPECT_EQ(OpenHandles(), "");
+}
+
+TEST(CleanupPlanClean, AMachineThatNeverHadThePhoneStaysAsItWas) {
+  for (WindowsVersion version :
+       {WindowsVersion::Windows95, WindowsVersion::Windows98, WindowsVersion::WindowsMe,
+        WindowsVersion::WindowsNT4, WindowsVersion::Windows2000, WindowsVersion::WindowsXPSP3}) {
+    sim::Machine& machine = FreshMachine(OptionsFor(version));
+    sim::PlantNeighbourDevice(machine);
+    std::vector<std::string> before = machine.registry.Snapshot();
+    RegistryCleaner cleaner(OsKindOf(version));
+    EXPECT_EQ(cleaner.Clean(), 1);
+    EXPECT_EQ(machine.registry.Snapshot(), before) << static_cast<int>(version);
+    EXPECT_EQ(MessageBoxTexts(), "") << static_cast<int>(version);
+    EXPECT_EQ(OpenHandles(), "") << static_cast<int>(version);
+  }
+}
+
+}  // namespace
