@@ -10,6 +10,10 @@
 
 #include "platform/tests/contract_env.h"
 
+#ifdef USBINST_CONTRACT_SIM
+#include "platform/sim/machine.h"
+#endif
+
 namespace {
 
 bool OnWine() { return !ContractOnSimulatedMachine(); }
@@ -64,6 +68,30 @@ void SetText(const std::string& path, const char* name, const char* data, DWORD 
 
 void SetText(const std::string& path, const char* name, const char* text) {
   SetText(path, name, text, DWORD(std::strlen(text) + 1));
+}
+
+// Installs the contract device ROOT\USBINSTCONTRACT\<instance> (class A, two
+// hardware IDs, a description when asked), started or not. The Enum tree is
+// writable only by SYSTEM on Windows, where Plug and Play or
+// SetupDiCreateDeviceInfoA makes such keys; Wine lets the test write them.
+void PlantContractDevice(const char* instance, bool withDescription, bool started) {
+#ifdef USBINST_CONTRACT_SIM
+  sim::Machine& machine = sim::CurrentMachine();
+  sim::DeviceManager::DeviceSpec spec;
+  spec.instancePath = std::string("ROOT\\USBINSTCONTRACT\\") + instance;
+  spec.classGuid = kClassA;
+  spec.description = withDescription ? "UsbInst contract device" : "";
+  spec.hardwareIds = {"ROOT\\UsbInstContract&REV_1", "ROOT\\UsbInstContract"};
+  spec.present = started;
+  machine.devices.AddDevice(machine, spec);
+#else
+  // Wine lists every device with a ClassGUID, started or not.
+  (void)started;
+  std::string key = std::string(kDeviceKey) + "\\" + instance;
+  SetText(key, "ClassGUID", kClassA);
+  if (withDescription) SetText(key, "DeviceDesc", "UsbInst contract device");
+  SetText(key, "HardwareID", kHardwareIds, sizeof kHardwareIds, REG_MULTI_SZ);
+#endif
 }
 
 class DeviceServiceContract : public ::testing::Test {
@@ -157,12 +185,7 @@ bool FindContractDevice(HDEVINFO set, SP_DEVINFO_DATA* device) {
 
 TEST_F(DeviceServiceContract, DeviceKeysAreDevicesAndDifRemoveTakesTheirKeys) {
   std::string instance = std::string(kDeviceKey) + "\\0000";
-  SetText(instance, "ClassGUID", kClassA);
-  SetText(instance, "DeviceDesc", "UsbInst contract device");
-  SetText(instance, "HardwareID", kHardwareIds, sizeof kHardwareIds, REG_MULTI_SZ);
-  // Windows lists only started devices with DIGCF_PRESENT; the simulated
-  // machine marks one by its volatile "Control" key, and Wine lists every device.
-  SetText(instance + "\\Control", "ActiveService", "");
+  PlantContractDevice("0000", true, true);
 
   HDEVINFO set = plat::SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
   ASSERT_NE(set, INVALID_HANDLE_VALUE);
@@ -200,9 +223,7 @@ TEST_F(DeviceServiceContract, DeviceKeysAreDevicesAndDifRemoveTakesTheirKeys) {
 }
 
 TEST_F(DeviceServiceContract, PresentAndAllClassesFlags) {
-  std::string instance = std::string(kDeviceKey) + "\\0001";
-  SetText(instance, "ClassGUID", kClassA);
-  SetText(instance, "HardwareID", kHardwareIds, sizeof kHardwareIds, REG_MULTI_SZ);
+  PlantContractDevice("0001", false, false);
   SP_DEVINFO_DATA device{};
   // Installed but not started.
   HDEVINFO present =
