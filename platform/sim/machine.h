@@ -11,6 +11,7 @@
 #include "platform/sim/faults.h"
 #include "platform/sim/file_system.h"
 #include "platform/sim/handles.h"
+#include "platform/sim/inf_store.h"
 #include "platform/sim/machine_options.h"
 #include "platform/sim/registry_model.h"
 #include "platform/sim/service_manager.h"
@@ -36,6 +37,7 @@ class Machine {
   SystemModel system;
   WindowManager windows;
   DialogManager dialogs;
+  InfStore infs;
   DeviceManager devices;
   ServiceManager services;
 
