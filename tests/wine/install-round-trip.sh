@@ -43,7 +43,11 @@ screenshot() {
   rect=$("$wine" "$build/dialog_driver.exe" rect) || fail "no wizard to photograph"
   read -r x y w h <<<"$rect"
   if command -v import >/dev/null && [ -n "${DISPLAY:-}" ]; then
-    import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/$name.png" ||
+    # The wizard's rectangle is in the coordinates of Wine's virtual desktop,
+    # which is an X window of its own on a person's display.
+    import -window "Default - Wine desktop" -crop "${w}x${h}+${x}+${y}" +repage \
+      "$shots/$name.png" 2>/dev/null ||
+      import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/$name.png" ||
       fail "screenshot $name"
     echo "   saved $shots/$name.png"
   else

@@ -6,6 +6,8 @@
 #   run-in-wine.sh --remove-base      delete it
 #   run-in-wine.sh [--gui] [--timeout SECONDS] program.exe [arguments...]
 #   run-in-wine.sh [--gui] [--timeout SECONDS] scenario.sh [arguments...]
+#   run-in-wine.sh --user-display ...   as --gui, on the caller's X display when it
+#                                       has one (a person watches), else on Xvfb
 #
 # A scenario script runs with bash inside the same prefix (and X session), with
 # WINEPREFIX set and the loader in USBINST_WINE_LOADER, so that it can run
@@ -29,6 +31,7 @@ base=$root/base
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=${WINEDEBUG:--all}
 export LANG=hu_HU.UTF-8 LC_ALL=hu_HU.UTF-8
+user_display=${DISPLAY:-}
 unset DISPLAY WAYLAND_DISPLAY
 
 fail() {
@@ -85,6 +88,7 @@ run_program() {
   while [ $# -gt 0 ]; do
     case $1 in
       --gui) gui=1; shift ;;
+      --user-display) gui=1; [ -n "$user_display" ] && gui=2; shift ;;
       --timeout) seconds=$2; shift 2 ;;
       *) break ;;
     esac
@@ -111,7 +115,12 @@ run_program() {
   export WINEPREFIX=$prefix USBINST_WINE_LOADER=$loader USBINST_WINE_SECONDS=$seconds
   export USBINST_WINE_RUNNER=$runner USBINST_WINESERVER=$wineserver
   local status
-  if [ $gui = 1 ]; then
+  if [ $gui = 2 ]; then
+    # The wineserver must not outlive this run: it would keep the display.
+    DISPLAY=$user_display timeout -k 5 "$seconds" "$runner" "$program" "$@"
+    status=$?
+    DISPLAY=$user_display "$wineserver" -k 2>/dev/null
+  elif [ $gui = 1 ]; then
     command -v xvfb-run >/dev/null || fail "xvfb-run not found (apt-get install xvfb xauth)"
     xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
       timeout -k 5 "$USBINST_WINE_SECONDS" "$USBINST_WINE_RUNNER" "$@"
