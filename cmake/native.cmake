@@ -11,6 +11,8 @@ file(GLOB CONTRACT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/tests/*.
 
 add_executable(unit_tests ${LOGIC_TESTS} ${SIM_TESTS} ${TESTS_DIR_TESTS} ${TEST_SUPPORT_SOURCES})
 target_link_libraries(unit_tests PRIVATE usbinst_logic platform_sim GTest::gtest GTest::gtest_main)
+# Test fixtures (tests/data) are read from the repository at test time.
+target_compile_definitions(unit_tests PRIVATE USBINST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 add_test(NAME unit_tests COMMAND unit_tests)
 
 add_executable(contract_tests ${CONTRACT_TESTS})

@@ -10,6 +10,7 @@
 #include "platform/sim/faults.h"
 #include "platform/sim/file_system.h"
 #include "platform/sim/handles.h"
+#include "platform/sim/inf_store.h"
 #include "platform/sim/machine_options.h"
 #include "platform/sim/registry_model.h"
 #include "platform/sim/system_model.h"
@@ -34,6 +35,7 @@ class Machine {
   SystemModel system;
   WindowManager windows;
   DialogManager dialogs;
+  InfStore infs;
 
  private:
   MachineOptions options_;

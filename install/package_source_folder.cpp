@@ -1,0 +1,37 @@
+// Where the driver package lies: the "Drivers" folder beside the program's
+// folder on the CD.
+#include "app/application_state.h"
+#include "app/path_routines.h"
+#include "app/text.h"
+#include "install/driver_installer.h"
+#include "install/path_building.h"
+#include "resources/string_table.h"
+
+// E:\Setup\ gives E:\Drivers, E:\Cd\Setup\ gives E:\Cd\Drivers, and a program
+// in the root E:\ also takes E:\Drivers. The search for the parent skips
+// double-byte characters, whose trail byte can be a backslash. A program
+// folder that is unknown (empty) gives no package folder rather than
+// "\Drivers" on whatever drive is current, and a result longer than 260
+// characters is refused with the output emptied.
+int DriverInstaller::GetPackageSourceFolder(char* folder) {
+  folder[0] = '\0';
+  char name[kPathCapacity];
+  if (LoadText(IDS_PACKAGE_FOLDER, name, kPathCapacity) == 0) return 0;
+  char parent[kPathCapacity];
+  if (!CopyBounded(parent, App().programFolder, kPathLimit, nullptr)) return 0;
+  int length = BoundedLength(parent, kPathCapacity);
+  if (length == 0) return 0;
+  parent[length - 1] = '\0';
+  for (int i = length - 2; i >= 0; --i) {
+    if (parent[i] == '\\' && ByteKindAt(parent, i) == 0) {
+      parent[i] = '\0';
+      break;
+    }
+  }
+  char result[kPathCapacity];
+  CopyBounded(result, parent, kPathLimit, nullptr);
+  if (!AppendBounded(result, "\\", kPathLimit, nullptr)) return 0;
+  if (!AppendBounded(result, name, kPathLimit, nullptr)) return 0;
+  CopyBounded(folder, result, kPathLimit, nullptr);
+  return 1;
+}

@@ -1,0 +1,107 @@
+#include "platform/sim/inf_store.h"
+
+#include "platform/sim/file_system.h"
+#include "platform/sim/registry_model.h"
+
+namespace sim {
+
+namespace {
+
+bool HasFolder(const std::string& path) {
+  return path.find_first_of("\\/:") != std::string::npos;
+}
+
+// Reads a whole file as a reader that lets others read, as the Setup API opens it.
+uint32_t ReadWhole(const FileSystem& files, const std::string& path, std::string* text) {
+  FsLookup lookup = files.Lookup(path);
+  if (lookup.error != ERROR_SUCCESS) return lookup.error;
+  if (!lookup.node) return ERROR_FILE_NOT_FOUND;
+  if (lookup.node->directory) return ERROR_ACCESS_DENIED;
+  if (!FileSystem::SharingAllows(*lookup.node, GENERIC_READ, FILE_SHARE_READ)) {
+    return ERROR_SHARING_VIOLATION;
+  }
+  text->assign(lookup.node->contents.begin(), lookup.node->contents.end());
+  return ERROR_SUCCESS;
+}
+
+// "OEM12.INF" and the like: the names the store gives.
+bool IsOemInfName(const std::string& name) {
+  std::string upper = UpperName(name);
+  if (upper.size() < 8 || upper.compare(0, 3, "OEM") != 0) return false;
+  if (upper.compare(upper.size() - 4, 4, ".INF") != 0) return false;
+  for (size_t i = 3; i + 4 < upper.size(); ++i) {
+    if (upper[i] < '0' || upper[i] > '9') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string InfStore::InfFolder(const FileSystem& files) {
+  return files.WindowsDirectory() + "\\INF";
+}
+
+uint32_t InfStore::Load(const FileSystem& files, const std::string& path, uint32_t style,
+                        InfFile* inf, unsigned* errorLine) const {
+  *errorLine = 0;
+  std::string full = HasFolder(path) ? path : InfFolder(files) + "\\" + path;
+  std::string text;
+  uint32_t error = ReadWhole(files, full, &text);
+  if (error != ERROR_SUCCESS) return error;
+  error = inf->Parse(text, errorLine);
+  if (error != ERROR_SUCCESS) return error;
+  bool win4 = inf->IsWin4();
+  bool wanted = win4 ? (style & INF_STYLE_WIN4) != 0 : (style & INF_STYLE_OLDNT) != 0;
+  return wanted ? ERROR_SUCCESS : kErrorWrongInfStyle;
+}
+
+const InfFile* InfStore::Find(uintptr_t handle) const {
+  auto it = open_.find(handle);
+  return it == open_.end() ? nullptr : &it->second;
+}
+
+uint32_t InfStore::CopyOemInf(FileSystem& files, const std::string& source, uint32_t copyStyle,
+                              bool mayWrite, std::string* stored) const {
+  std::string text;
+  uint32_t error = ReadWhole(files, source, &text);
+  if (error != ERROR_SUCCESS) return error;
+  InfFile inf;
+  unsigned errorLine = 0;
+  error = inf.Parse(text, &errorLine);
+  if (error != ERROR_SUCCESS) return error;
+  if (!inf.IsWin4()) return kErrorWrongInfStyle;
+
+  const std::string folder = InfFolder(files);
+  FsLookup sourceLookup = files.Lookup(source);
+  FsLookup folderLookup = files.Lookup(folder);
+  if (folderLookup.error != ERROR_SUCCESS || !folderLookup.node) return ERROR_PATH_NOT_FOUND;
+  FsRef infFolder = folderLookup.node;
+  std::string existing;
+  if (sourceLookup.folder == infFolder) {
+    existing = sourceLookup.node->name;
+  } else {
+    for (const auto& [upper, child] : infFolder->children) {
+      if (child->directory || !IsOemInfName(child->name)) continue;
+      if (std::string(child->contents.begin(), child->contents.end()) == text) {
+        existing = child->name;
+        break;
+      }
+    }
+  }
+  if (!existing.empty()) {
+    *stored = folder + "\\" + existing;
+    return (copyStyle & SP_COPY_NOOVERWRITE) ? ERROR_FILE_EXISTS : ERROR_SUCCESS;
+  }
+  if (copyStyle & SP_COPY_REPLACEONLY) return ERROR_FILE_NOT_FOUND;
+  if (!mayWrite) return ERROR_ACCESS_DENIED;
+  for (int n = 0;; ++n) {
+    std::string stem = folder + "\\oem" + std::to_string(n);
+    if (files.Lookup(stem + ".inf").node || files.Lookup(stem + ".PNF").node) continue;
+    files.WriteFile(stem + ".inf", text);
+    files.WriteFile(stem + ".PNF", "PNF of " + source);
+    *stored = stem + ".inf";
+    return ERROR_SUCCESS;
+  }
+}
+
+}  // namespace sim

@@ -1,0 +1,133 @@
+// The INF operations of the Setup API on the simulated machine: opening and
+// reading INF files, and the OEM INF store. Failures leave Windows' error
+// code as the thread's last error.
+#include <cstring>
+
+#include "platform/setup_api.h"
+#include "platform/sim/machine.h"
+#include "platform/sim/sim_util.h"
+
+namespace plat {
+
+namespace {
+
+sim::Machine& Machine() { return sim::CurrentMachine(); }
+
+BOOL FailWith(DWORD error) {
+  sim::SetError(error);
+  return FALSE;
+}
+
+const sim::InfFile* OpenInf(HINF inf) {
+  uintptr_t value = sim::HandleValue(inf);
+  if (!Machine().handles.IsOpen(value, sim::HandleKind::InfFile)) return nullptr;
+  return Machine().infs.Find(value);
+}
+
+// Copies `text` out as the Setup API does: the size with the terminator is
+// reported when asked for; a null buffer only asks for it.
+BOOL CopyOut(const std::string& text, LPSTR buffer, DWORD size, PDWORD requiredSize) {
+  DWORD needed = static_cast<DWORD>(text.size() + 1);
+  if (requiredSize) *requiredSize = needed;
+  if (buffer) {
+    if (size < needed) return FailWith(ERROR_INSUFFICIENT_BUFFER);
+    std::memcpy(buffer, text.c_str(), needed);
+  }
+  sim::SetError(ERROR_SUCCESS);
+  return TRUE;
+}
+
+}  // namespace
+
+HINF SetupOpenInfFileA(LPCSTR fileName, LPCSTR infClass, DWORD infStyle, PUINT errorLine) {
+  uint32_t error = 0;
+  if (sim::EnterCall("SetupOpenInfFileA", &error)) return INVALID_HANDLE_VALUE;
+  if (!fileName) {
+    sim::SetError(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  sim::InfFile inf;
+  unsigned line = 0;
+  error = Machine().infs.Load(Machine().files, fileName, infStyle, &inf, &line);
+  bool otherClass = infClass && !sim::SameInfName(inf.VersionValue("Class"), infClass);
+  if (error == ERROR_SUCCESS && otherClass) error = ERROR_CLASS_MISMATCH;
+  if (errorLine) *errorLine = line;
+  if (error != ERROR_SUCCESS) {
+    sim::SetError(error);
+    return INVALID_HANDLE_VALUE;
+  }
+  uintptr_t handle = Machine().handles.Open(sim::HandleKind::InfFile);
+  Machine().infs.Bind(handle, std::move(inf));
+  sim::SetError(ERROR_SUCCESS);
+  return reinterpret_cast<HINF>(handle);
+}
+
+BOOL SetupFindFirstLineA(HINF inf, LPCSTR section, LPCSTR key, PINFCONTEXT context) {
+  uint32_t error = 0;
+  if (sim::EnterCall("SetupFindFirstLineA", &error)) return FALSE;
+  const sim::InfFile* file = OpenInf(inf);
+  if (!file) return FailWith(ERROR_INVALID_HANDLE);
+  if (!section || !context) return FailWith(ERROR_INVALID_PARAMETER);
+  int index = file->FindSection(section);
+  if (index < 0) return FailWith(ERROR_LINE_NOT_FOUND);
+  const sim::InfSection& found = file->Section(index);
+  for (size_t line = 0; line < found.lines.size(); ++line) {
+    const sim::InfLine& candidate = found.lines[line];
+    if (key && !(candidate.hasKey && sim::SameInfName(candidate.key, key))) continue;
+    context->Inf = inf;
+    context->CurrentInf = inf;
+    context->Section = static_cast<UINT>(index);
+    context->Line = static_cast<UINT>(line);
+    sim::SetError(ERROR_SUCCESS);
+    return TRUE;
+  }
+  return FailWith(ERROR_LINE_NOT_FOUND);
+}
+
+BOOL SetupGetStringFieldA(PINFCONTEXT context, DWORD fieldIndex, LPSTR buffer, DWORD size,
+                          PDWORD requiredSize) {
+  uint32_t error = 0;
+  if (sim::EnterCall("SetupGetStringFieldA", &error)) return FALSE;
+  if (!context) return FailWith(ERROR_INVALID_PARAMETER);
+  const sim::InfFile* file = OpenInf(context->CurrentInf);
+  if (!file) return FailWith(ERROR_INVALID_HANDLE);
+  if (context->Section >= file->SectionCount()) return FailWith(ERROR_INVALID_PARAMETER);
+  const sim::InfSection& section = file->Section(static_cast<int>(context->Section));
+  if (context->Line >= section.lines.size()) return FailWith(ERROR_INVALID_PARAMETER);
+  const sim::InfLine& line = section.lines[context->Line];
+  if (fieldIndex == 0) {
+    if (!line.hasKey) return FailWith(ERROR_INVALID_PARAMETER);
+    return CopyOut(line.key, buffer, size, requiredSize);
+  }
+  if (fieldIndex > line.fields.size()) return FailWith(ERROR_INVALID_PARAMETER);
+  return CopyOut(line.fields[fieldIndex - 1], buffer, size, requiredSize);
+}
+
+void SetupCloseInfFile(HINF inf) {
+  uint32_t error = 0;
+  if (sim::EnterCall("SetupCloseInfFile", &error)) return;
+  uintptr_t value = sim::HandleValue(inf);
+  if (Machine().handles.Close(value, sim::HandleKind::InfFile)) Machine().infs.Unbind(value);
+}
+
+BOOL SetupCopyOEMInfA(LPCSTR sourceInf, LPCSTR mediaRoot, DWORD mediaType, DWORD copyStyle,
+                      LPSTR destination, DWORD destinationSize, PDWORD requiredSize,
+                      LPSTR* destinationFilePart) {
+  uint32_t error = 0;
+  if (sim::EnterCall("SetupCopyOEMInfA", &error)) return FALSE;
+  (void)mediaRoot;
+  if (!sourceInf || mediaType > SPOST_URL) return FailWith(ERROR_INVALID_PARAMETER);
+  bool mayWrite = !Machine().IsNt() || Machine().options().administrator;
+  std::string stored;
+  error = Machine().infs.CopyOemInf(Machine().files, sourceInf, copyStyle, mayWrite, &stored);
+  if (stored.empty()) return FailWith(error);
+  // The name is reported even when the INF was already there.
+  BOOL copied = CopyOut(stored, destination, destinationSize, requiredSize);
+  if (copied && destination && destinationFilePart) {
+    *destinationFilePart = destination + stored.rfind('\\') + 1;
+  }
+  if (error != ERROR_SUCCESS) return FailWith(error);
+  return copied;
+}
+
+}  // namespace plat

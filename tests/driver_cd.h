@@ -1,0 +1,15 @@
+// The test driver CD of tests/data/cd (a "Setup" program folder with the
+// branding INI and a sibling "Drivers" folder with our own INF files and
+// dummy driver files), loaded into the simulated machine from the
+// repository at test time.
+#pragma once
+#include <string>
+
+#include "platform/sim/machine.h"
+
+// Copies tests/data/cd into the machine under `root` (such as "D:\\"),
+// read-only as files on a CD are. Returns the number of files loaded.
+int LoadDriverCd(sim::Machine& machine, const std::string& root);
+
+// The text of a file under tests/data, such as "infs/other_maker.inf".
+std::string FixtureText(const std::string& relativePath);
