@@ -40,9 +40,10 @@ add_executable(contract_tests ${CONTRACT_TESTS} ${USBINST_RC})
 target_include_directories(contract_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(contract_tests PRIVATE platform_win32 gtest gtest_main)
 
-# Reads the string table, version information and manifest back out of the
-# built usbinst.exe, which it finds beside itself.
+# Reads the string table, dialog templates, icon, version information and
+# manifest back out of the built usbinst.exe, which it finds beside itself.
 add_executable(string_table_check ${CMAKE_SOURCE_DIR}/tests/wine/string_table_check.cpp
+                                  ${CMAKE_SOURCE_DIR}/tests/wine/dialog_template_check.cpp
                                   ${CMAKE_SOURCE_DIR}/resources/string_table.cpp)
 target_include_directories(string_table_check PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(string_table_check PRIVATE gtest gtest_main version user32 kernel32)

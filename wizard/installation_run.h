@@ -1,6 +1,7 @@
 #pragma once
 
 // The installation run after the uninstall sequence: the driver package is
-// placed and the wizard waits for the phone. Until the package install and
-// the wizard exist, an installation run ends after the uninstall sequence.
+// placed (after the driver-signing notice on Windows 2000/XP) and the wizard
+// waits for the phone; when the package cannot be placed, or the user
+// declines the notice, message 15100 ends the run instead.
 void RunInstallationWizard(int osKind, int launchedWithMode);

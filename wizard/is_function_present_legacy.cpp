@@ -2,8 +2,8 @@
 
 #include "app/path_routines.h"
 #include "platform/platform.h"
+#include "registry/scoped_owners.h"
 #include "wizard/function_presence.h"
-#include "wizard/scoped_reg_key.h"
 
 namespace {
 
@@ -47,12 +47,12 @@ int IsFunctionPresentLegacy(const char* enumKeyPath, const char* hardwareId, int
   if (!CopyBounded(upperId, hardwareId, kPathLimit, nullptr)) return 0;
   UpperCaseAscii(upperId);
 
-  ScopedRegKey key;
+  ScopedKey key;
   if (plat::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
     return 0;
   }
   DWORD instances = 0;
-  if (plat::RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &instances, nullptr, nullptr,
+  if (plat::RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &instances, nullptr, nullptr,
                              nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
     return 0;
   }
@@ -60,15 +60,15 @@ int IsFunctionPresentLegacy(const char* enumKeyPath, const char* hardwareId, int
     char instance[kPathCapacity];
     std::memset(instance, 0, sizeof(instance));
     DWORD nameLength = kPathCapacity;
-    if (plat::RegEnumKeyExA(key.get(), index, instance, &nameLength, nullptr, nullptr, nullptr,
+    if (plat::RegEnumKeyExA(key.Get(), index, instance, &nameLength, nullptr, nullptr, nullptr,
                             nullptr) != ERROR_SUCCESS) {
       return 0;
     }
     int read = 0;
-    if (mode == 1) return ValueNamesDevice(key.get(), instance, kHardwareIdValue, upperId, &read);
-    if (!ValueNamesDevice(key.get(), instance, kLowerDeviceValue, upperId, &read)) continue;
+    if (mode == 1) return ValueNamesDevice(key.Get(), instance, kHardwareIdValue, upperId, &read);
+    if (!ValueNamesDevice(key.Get(), instance, kLowerDeviceValue, upperId, &read)) continue;
     char portName[kPathCapacity];
-    if (ReadRegString(key.get(), instance, kPortNameValue, portName, kPathCapacity)) return 1;
+    if (ReadRegString(key.Get(), instance, kPortNameValue, portName, kPathCapacity)) return 1;
   }
   return 0;
 }

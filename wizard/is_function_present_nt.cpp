@@ -2,8 +2,8 @@
 
 #include "app/path_routines.h"
 #include "platform/platform.h"
+#include "registry/scoped_owners.h"
 #include "wizard/function_presence.h"
-#include "wizard/scoped_reg_key.h"
 
 namespace {
 
@@ -25,12 +25,12 @@ int IsFunctionPresentNt(const char* hardwareId) {
   if (!AppendBackslash(path, kPathCapacity)) return 0;
   if (!AppendBounded(path, hardwareId, kPathLimit, nullptr)) return 0;
 
-  ScopedRegKey key;
+  ScopedKey key;
   if (plat::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
     return 0;
   }
   DWORD instances = 0;
-  if (plat::RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &instances, nullptr, nullptr,
+  if (plat::RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &instances, nullptr, nullptr,
                              nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
       instances == 0) {
     return 0;
@@ -38,18 +38,18 @@ int IsFunctionPresentNt(const char* hardwareId) {
   char instance[kPathCapacity];
   std::memset(instance, 0, sizeof(instance));
   DWORD nameLength = kPathCapacity;
-  if (plat::RegEnumKeyExA(key.get(), 0, instance, &nameLength, nullptr, nullptr, nullptr,
+  if (plat::RegEnumKeyExA(key.Get(), 0, instance, &nameLength, nullptr, nullptr, nullptr,
                           nullptr) != ERROR_SUCCESS) {
     return 0;
   }
 
   char deviceClass[kPathCapacity];
-  if (!ReadRegString(key.get(), instance, kClassValue, deviceClass, kPathCapacity)) return 0;
+  if (!ReadRegString(key.Get(), instance, kClassValue, deviceClass, kPathCapacity)) return 0;
   bool usbClass = plat::lstrcmpiA(deviceClass, kUsbClass) == 0;
 
   if (!AppendBackslash(instance, kPathCapacity)) return 0;
   if (!AppendBounded(instance, kDeviceParameters, kPathLimit, nullptr)) return 0;
   if (usbClass) return 1;
   char portName[kPathCapacity];
-  return ReadRegString(key.get(), instance, kPortNameValue, portName, kPathCapacity);
+  return ReadRegString(key.Get(), instance, kPortNameValue, portName, kPathCapacity);
 }

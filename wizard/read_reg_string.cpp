@@ -1,6 +1,6 @@
 #include "platform/registry.h"
+#include "registry/scoped_owners.h"
 #include "wizard/function_presence.h"
-#include "wizard/scoped_reg_key.h"
 
 // A stored text need not carry its terminator, and a value may fill the
 // whole buffer. The text is therefore always terminated right after the
@@ -11,10 +11,10 @@ int ReadRegString(HKEY parent, const char* subKey, const char* valueName, char* 
                   DWORD size) {
   if (buffer == nullptr || size == 0) return 0;
   buffer[0] = '\0';
-  ScopedRegKey key;
+  ScopedKey key;
   if (plat::RegOpenKeyExA(parent, subKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return 0;
   DWORD length = size;
-  LSTATUS status = plat::RegQueryValueExA(key.get(), valueName, nullptr, nullptr,
+  LSTATUS status = plat::RegQueryValueExA(key.Get(), valueName, nullptr, nullptr,
                                           reinterpret_cast<BYTE*>(buffer), &length);
   if (status != ERROR_SUCCESS) {
     buffer[0] = '\0';

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/sim/device_manager.h"
 #include "platform/sim/dialog_manager.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/file_system.h"
@@ -13,6 +14,7 @@
 #include "platform/sim/inf_store.h"
 #include "platform/sim/machine_options.h"
 #include "platform/sim/registry_model.h"
+#include "platform/sim/service_manager.h"
 #include "platform/sim/system_model.h"
 #include "platform/sim/window_manager.h"
 
@@ -36,6 +38,8 @@ class Machine {
   WindowManager windows;
   DialogManager dialogs;
   InfStore infs;
+  DeviceManager devices;
+  ServiceManager services;
 
  private:
   MachineOptions options_;

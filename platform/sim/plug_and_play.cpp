@@ -17,7 +17,8 @@ const HKEY kLm = HKEY_LOCAL_MACHINE;
 const char kCurrentSet[] = "SYSTEM\\CurrentControlSet\\";
 const char kBackupSet[] = "SYSTEM\\ControlSet002\\";
 const char kLastGoodEntries[] = "SYSTEM\\LastKnownGoodRecovery\\LastGood";
-const char kDeviceSpecific[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unimodem\\DeviceSpecific";
+const char kDeviceSpecific[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unimodem\\DeviceSpecific";
 
 bool UsesLegacyLayout(const Machine& machine) {
   WindowsVersion version = machine.options().version;
@@ -89,8 +90,9 @@ std::string DeviceKey(int function, int usbPort) {
 std::vector<std::string> HardwareIds(int function) {
   const FunctionSpec& spec = Function(function);
   std::string id = std::string("USB\\") + spec.deviceId;
-  std::string revision = std::string("USB\\VID_1F3C&PID_6B07&REV_0100") +
-                         (function == 0 ? "" : id.substr(std::string("USB\\VID_1F3C&PID_6B07").size()));
+  std::string revision =
+      std::string("USB\\VID_1F3C&PID_6B07&REV_0100") +
+      (function == 0 ? "" : id.substr(std::string("USB\\VID_1F3C&PID_6B07").size()));
   return {revision, id};
 }
 
@@ -163,8 +165,7 @@ void WriteService(ControlSetWriter& set, Machine& machine, const std::string& se
 // otherwise the next free number of the class.
 std::string DriverKeyFor(ControlSetWriter& set, const std::string& deviceKey,
                          const std::string& classGuid) {
-  std::optional<std::string> driver =
-      set.reg().GetString(kLm, kCurrentSet + deviceKey, "Driver");
+  std::optional<std::string> driver = set.reg().GetString(kLm, kCurrentSet + deviceKey, "Driver");
   if (driver && driver->size() > classGuid.size() &&
       UpperAscii(driver->substr(0, classGuid.size())) == UpperAscii(classGuid)) {
     return *driver;
@@ -201,8 +202,7 @@ void WriteInterface(ControlSetWriter& set, const std::string& interfaceGuid,
 
 // The XP LastGood folders keep copies of what the driver install added, and the
 // LastKnownGoodRecovery list names the INF files among them.
-void WriteLastGood(Machine& machine, const DriverChoice& driver,
-                   const std::vector<const char*>& driverFiles) {
+void WriteLastGood(Machine& machine, const DriverChoice& driver, const char* const* driverFiles) {
   FileSystem& files = machine.files;
   std::string windows = files.WindowsDirectory();
   std::string stem = driver.infName.substr(0, driver.infName.find('.'));
@@ -214,9 +214,9 @@ void WriteLastGood(Machine& machine, const DriverChoice& driver,
     machine.registry.SetDword(kLm, kLastGoodEntries, "inf\\" + name, 1);
   }
   std::string drivers = files.SystemDirectory() + "\\drivers\\";
-  for (const char* name : driverFiles) {
-    std::optional<std::string> contents = files.ReadFile(drivers + name);
-    if (contents) files.WriteFile(windows + "\\LastGood\\system32\\DRIVERS\\" + name, *contents);
+  for (const char* const* name = driverFiles; *name; ++name) {
+    std::optional<std::string> contents = files.ReadFile(drivers + *name);
+    if (contents) files.WriteFile(windows + "\\LastGood\\system32\\DRIVERS\\" + *name, *contents);
   }
 }
 
@@ -267,7 +267,9 @@ bool PlugInFunctionNt(Machine& machine, int function, const PlugOptions& options
   set.VolatileText(deviceKey + "\\Control", "ActiveService", spec.service);
 
   std::string drivers = machine.files.SystemDirectory() + "\\drivers";
-  for (const char* file : spec.driverFiles) CopyPackageFile(machine, file, drivers);
+  for (const char* const* file = spec.driverFiles; *file; ++file) {
+    CopyPackageFile(machine, *file, drivers);
+  }
   WriteService(set, machine, spec.service, spec.description, instancePath);
   if (spec.lowerFilter) {
     WriteService(set, machine, spec.lowerFilter, std::string(kModemDescription) + " Filter",
@@ -291,10 +293,10 @@ bool PlugInFunctionNt(Machine& machine, int function, const PlugOptions& options
       set.reg().SetString(kLm, kPortsKey, portName + ":", "9600,n,8,1");
       set.reg().SetString(kLm, kNtSerialMap, "\\Device\\" + std::string(spec.service) + "0",
                           portName);
-      if (function == 1) WriteModemSettings(set, driverKey, portName);
+      if (function == phone::kModemFunction) WriteModemSettings(set, driverKey, portName);
     }
   }
-  if (function == 1) {
+  if (function == phone::kModemFunction) {
     std::string specific =
         std::string(kDeviceSpecific) + "\\" + kModemDescription + "::" + kMaker + "::" + kMaker;
     machine.registry.SetDword(kLm, specific, "ConfigVersion", 1);
@@ -377,9 +379,8 @@ std::vector<std::string> WindowsContainerKeys(WindowsVersion version) {
   bool legacy = !IsNtFamily(version) || version == WindowsVersion::WindowsNT4;
   if (legacy) {
     std::string control = "System\\CurrentControlSet\\Control\\";
-    for (const char* key :
-         {"ASD", "ASD\\Prob", "ASD\\Prob\\{9B4E7760-3196-11CF-97EA-00AA0034319D}",
-          "ASD\\Prob\\{CF2524C0-29AE-11CF-97EA-00AA0034319D}", "DeviceClasses"}) {
+    for (const char* key : {"ASD", "ASD\\Prob", "ASD\\Prob\\{9B4E7760-3196-11CF-97EA-00AA0034319D}",
+                            "ASD\\Prob\\{CF2524C0-29AE-11CF-97EA-00AA0034319D}", "DeviceClasses"}) {
       keys.push_back(control + key);
     }
     for (const char* guid : {kUsbDeviceInterface, kModemInterface, kComPortInterface}) {

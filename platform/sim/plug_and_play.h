@@ -8,10 +8,11 @@
 // The phone's functions, counted as the wizard counts them:
 //
 //   0  USB\VID_1F3C&PID_6B07        composite device   class USB    service KV6bus
-//   1  USB\VID_1F3C&PID_6B07&MI_03  modem              class Modem  service KV6mdm,
+//   1  USB\VID_1F3C&PID_6B07&MI_03  OBEX port          class Ports  service KV6obex
+//   2  USB\VID_1F3C&PID_6B07&MI_05  diagnostic port    class Ports  service KV6mgmt
+//   3  USB\VID_1F3C&PID_6B07&MI_07  modem              class Modem  service KV6mdm,
 //                                                                   lower filter KV6mdfl
-//   2  USB\VID_1F3C&PID_6B07&MI_05  OBEX port          class Ports  service KV6obex
-//   3  USB\VID_1F3C&PID_6B07&MI_07  diagnostic port    class Ports  service KV6mgmt
+// (platform/sim/phone_functions.h, shared with the phone simulator under Wine).
 //
 // Finding the driver, as Plug and Play searches the INF folder for the function's
 // hardware ID (a whole ID: "...&MI_03" does not name function 0):
@@ -51,7 +52,7 @@
 //   <system32>\drivers\KV6*.sys, from the package ......................... files
 //   <INF folder>\oemN.inf and oemN.PNF, when step 3 above copied them ..... files
 //   SOFTWARE\Microsoft\Windows\CurrentVersion\Unimodem\DeviceSpecific
-//     \ORVEX 3G GSM USB Modem::ORVEX::ORVEX (function 1) ............ plan, modem
+//     \ORVEX 3G GSM USB Modem::ORVEX::ORVEX (function 3) ............ plan, modem
 //   XP only: <windows>\LastGood\INF\oemN.inf and .PNF, <windows>\LastGood
 //     \system32\DRIVERS\KV6*.sys ................................................... files
 //   XP only: SYSTEM\LastKnownGoodRecovery\LastGood "inf\oemN.inf", "inf\oemN.PNF"
@@ -153,7 +154,7 @@ struct NeighbourOptions {
   std::string hardwareId = "VID_1F3C&PID_6B070";  // the serial device's ID under Enum\USB
   int comNumber = 10;                             // its port
   int oemInfNumber = 10;                          // its INF-store copy, oem10.inf (2000/XP)
-  std::string service = "KV6bus0";               // its driver service and file name stem
+  std::string service = "KV6bus0";                // its driver service and file name stem
   std::string modemHardwareId = "VID_0ACE&PID_1F3C&MI_00";
   std::string modemDescription = "Acme 3G GSM USB Modem";
   int modemComNumber = 11;

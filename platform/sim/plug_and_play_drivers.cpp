@@ -10,21 +10,6 @@ namespace sim::pnp {
 
 namespace {
 
-const FunctionSpec kFunctions[kPhoneFunctionCount] = {
-    {"VID_1F3C&PID_6B07", -1, "USB", kUsbClassGuid, "USB",
-     "ORVEX 3G GSM USB Composite Device", "KV6bus", nullptr, "KV6Bus.NT", kUsbDeviceInterface,
-     {"KV6bus.sys", "KV6cm.sys", "KV6cmnt.sys"}},
-    {"VID_1F3C&PID_6B07&MI_03", 3, "Modem", kModemClassGuid, "Modem", kModemDescription,
-     "KV6mdm", "KV6mdfl", "KV6Modem.NT", kModemInterface,
-     {"KV6mdm.sys", "KV6mdfl.sys", "KV6wh.sys", "KV6whnt.sys"}},
-    {"VID_1F3C&PID_6B07&MI_05", 5, "Ports", kPortsClassGuid, "Ports",
-     "ORVEX 3G GSM USB OBEX Port", "KV6obex", nullptr, "KV6Obex.NT", kComPortInterface,
-     {"KV6obex.sys"}},
-    {"VID_1F3C&PID_6B07&MI_07", 7, "Ports", kPortsClassGuid, "Ports",
-     "ORVEX 3G GSM USB Diagnostic Port", "KV6mgmt", nullptr, "KV6Diag.NT", kComPortInterface,
-     {"KV6mgmt.sys"}},
-};
-
 bool ContinuesId(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) || c == '&' || c == '_';
 }
@@ -87,7 +72,7 @@ DriverChoice Chosen(const std::string& folder, const std::string& name, const st
 
 }  // namespace
 
-const FunctionSpec& Function(int function) { return kFunctions[function]; }
+const FunctionSpec& Function(int function) { return phone::kFunctions[function]; }
 bool HasPort(int function) { return function > 0; }
 
 std::string InstanceName(int function, int usbPort) {

@@ -7,37 +7,26 @@
 #include <vector>
 
 #include "platform/sim/machine.h"
+#include "platform/sim/phone_functions.h"
 
 namespace sim::pnp {
 
-inline constexpr char kUsbClassGuid[] = "{36FC9E60-C465-11CF-8056-444553540000}";
-inline constexpr char kModemClassGuid[] = "{4D36E96D-E325-11CE-BFC1-08002BE10318}";
-inline constexpr char kPortsClassGuid[] = "{4D36E978-E325-11CE-BFC1-08002BE10318}";
-inline constexpr char kLegacyDriverClassGuid[] = "{8ECC055D-047F-11D1-A537-0000F8753ED1}";
-inline constexpr char kUsbDeviceInterface[] = "{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
-inline constexpr char kModemInterface[] = "{2c7089aa-2e0e-11d1-b114-00c04fc2aae4}";
-inline constexpr char kComPortInterface[] = "{86e0d1e0-8089-11d0-9ce4-08003e301f73}";
-inline constexpr char kMaker[] = "ORVEX";
-inline constexpr char kModemDescription[] = "ORVEX 3G GSM USB Modem";
+using phone::kComPortInterface;
+using phone::kLegacyDriverClassGuid;
+using phone::kMaker;
+using phone::kModemClassGuid;
+using phone::kModemDescription;
+using phone::kModemInterface;
+using phone::kPortsClassGuid;
+using phone::kUsbClassGuid;
+using phone::kUsbDeviceInterface;
 inline constexpr char kServicesKey[] = "Services";
 inline constexpr char kPortsKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
 inline constexpr char kNtSerialMap[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
 inline constexpr char kLegacySerialMap[] = "Hardware\\DeviceMap\\SerialComm";
 inline constexpr char kLegacyClassTree[] = "System\\CurrentControlSet\\Services\\Class";
 
-struct FunctionSpec {
-  const char* deviceId;         // the key name below Enum\USB
-  int interfaceNumber;          // -1 for the composite device
-  const char* ntClass;
-  const char* ntClassGuid;
-  const char* legacyClass;      // the port device's class on 9x (functions 1 to 3)
-  const char* description;
-  const char* service;          // 2000/XP
-  const char* lowerFilter;      // 2000/XP, or null
-  const char* defaultSection;   // when the INF's model line cannot be read
-  const char* interfaceGuid;
-  std::vector<const char*> driverFiles;  // 2000/XP, copied into system32\drivers
-};
+using FunctionSpec = phone::Function;
 const FunctionSpec& Function(int function);
 bool HasPort(int function);
 
@@ -53,8 +42,8 @@ std::string PackageFolder(const Machine& machine);
 
 struct DriverChoice {
   bool found = false;
-  std::string infName;     // as InfPath records it: "oem4.inf", "KV6MDMW.INF"
-  std::string infPath;     // full path in the INF folder
+  std::string infName;  // as InfPath records it: "oem4.inf", "KV6MDMW.INF"
+  std::string infPath;  // full path in the INF folder
   std::string infSection;
 };
 // The driver search of plug_and_play.h for one hardware ID ("USB\VID_...").

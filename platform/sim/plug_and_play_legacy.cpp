@@ -15,7 +15,8 @@ namespace {
 const HKEY kLm = HKEY_LOCAL_MACHINE;
 const char kPortDevices[] = "Enum\\KV6CR\\guid";
 const char kRootEnumerator[] = "Enum\\Root\\KV6CR\\0000";
-const char kOemNames[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\OEM Name";
+const char kOemNames[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\OEM Name";
 const char kProblemsUsb[] =
     "System\\CurrentControlSet\\Control\\ASD\\Prob\\{9B4E7760-3196-11CF-97EA-00AA0034319D}";
 const char kProblemsPorts[] =
@@ -51,12 +52,11 @@ std::string HardwareIdText(int function) {
 std::string DriverValueFor(RegistryModel& reg, const std::string& deviceKey,
                            const std::string& className) {
   std::optional<std::string> driver = reg.GetString(kLm, deviceKey, "Driver");
-  if (driver && UpperAscii(driver->substr(0, className.size() + 1)) ==
-                    UpperAscii(className + "\\")) {
+  if (driver &&
+      UpperAscii(driver->substr(0, className.size() + 1)) == UpperAscii(className + "\\")) {
     return *driver;
   }
-  return className + "\\" +
-         NextFreeNumber(reg, std::string(kLegacyClassTree) + "\\" + className);
+  return className + "\\" + NextFreeNumber(reg, std::string(kLegacyClassTree) + "\\" + className);
 }
 
 std::string WriteDriverKey(RegistryModel& reg, const std::string& deviceKey,
@@ -142,15 +142,15 @@ void WritePortDevice(Machine& machine, int function, int usbPort, const DriverCh
     reg.SetString(kLm, key, "PortName", *port);
   }
   reg.SetString(kLm, kLegacySerialMap, *port, *port);
-  if (function == 1) reg.SetString(kLm, driverKey, "AttachedTo", *port);
+  if (function == phone::kModemFunction) reg.SetString(kLm, driverKey, "AttachedTo", *port);
 }
 
 void WriteInterface(RegistryModel& reg, const std::string& interfaceGuid,
                     const std::string& instancePath) {
   std::string mangled = instancePath;
   std::replace(mangled.begin(), mangled.end(), '\\', '#');
-  std::string key = std::string(kDeviceClasses) + "\\" + interfaceGuid + "\\##?#" + mangled +
-                    "#" + interfaceGuid;
+  std::string key =
+      std::string(kDeviceClasses) + "\\" + interfaceGuid + "\\##?#" + mangled + "#" + interfaceGuid;
   reg.SetString(kLm, key, "DeviceInstance", instancePath);
   reg.SetString(kLm, key + "\\#", "SymbolicLink", "\\\\?\\" + mangled + "#" + interfaceGuid);
 }

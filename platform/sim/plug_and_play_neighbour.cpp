@@ -30,7 +30,8 @@ struct Neighbour {
 
 std::string InfText(const Neighbour& device) {
   return "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=" + device.className +
-         "\r\nClassGuid=" + device.classGuid + "\r\nProvider=%Maker%\r\n\r\n"
+         "\r\nClassGuid=" + device.classGuid +
+         "\r\nProvider=%Maker%\r\n\r\n"
          "[Manufacturer]\r\n%Maker%=Models\r\n\r\n[Models]\r\n%Device%=Install, USB\\" +
          device.deviceId + "\r\n\r\n[Strings]\r\nMaker=\"" + device.maker + "\"\r\nDevice=\"" +
          device.description + "\"\r\n";
@@ -149,8 +150,7 @@ void PlantLegacy(Machine& machine, const Neighbour& device) {
                 windows + "\\INF\\OTHER\\" + UpperAscii(device.maker + infName), infName);
   // Plugged out once: the configuration manager keeps a phantom of it.
   std::string phantoms = "Software\\Microsoft\\Windows\\CurrentVersion\\cfgmgr32\\Phantom";
-  reg.SetString(kLm, phantoms + "\\" + NextFreeNumber(reg, phantoms), "HardWareKey",
-                instancePath);
+  reg.SetString(kLm, phantoms + "\\" + NextFreeNumber(reg, phantoms), "HardWareKey", instancePath);
   WindowsVersion version = machine.options().version;
   if (version == WindowsVersion::Windows98 || version == WindowsVersion::WindowsMe) {
     reg.SetValue(kLm,
@@ -169,24 +169,17 @@ void PlantLegacy(Machine& machine, const Neighbour& device) {
 }  // namespace
 
 void PlantNeighbourDevice(Machine& machine, const NeighbourOptions& options) {
-  Neighbour serial{options.hardwareId,
-                   "Ports",
-                   kPortsClassGuid,
-                   kComPortInterface,
-                   "Acme USB Serial Port",
-                   "Acme",
-                   options.service,
-                   "oem" + std::to_string(options.oemInfNumber) + ".inf",
+  Neighbour serial{options.hardwareId,     "Ports",
+                   kPortsClassGuid,        kComPortInterface,
+                   "Acme USB Serial Port", "Acme",
+                   options.service,        "oem" + std::to_string(options.oemInfNumber) + ".inf",
                    options.comNumber};
-  Neighbour modem{options.modemHardwareId,
-                  "Modem",
-                  kModemClassGuid,
-                  kModemInterface,
-                  options.modemDescription,
-                  "Acme",
-                  options.service + "m",
-                  "oem" + std::to_string(options.oemInfNumber + 1) + ".inf",
-                  options.modemComNumber};
+  Neighbour modem{
+      options.modemHardwareId,  "Modem",
+      kModemClassGuid,          kModemInterface,
+      options.modemDescription, "Acme",
+      options.service + "m",    "oem" + std::to_string(options.oemInfNumber + 1) + ".inf",
+      options.modemComNumber};
   WindowsVersion version = machine.options().version;
   bool legacy = !IsNtFamily(version) || version == WindowsVersion::WindowsNT4;
   for (const Neighbour& device : {serial, modem}) {

@@ -39,9 +39,9 @@ struct PackageInf {
 };
 const PackageInf kPackage[] = {
     {"KV6bus.inf", "KV6bus.inf", "BusInstall", "USB\\VID_1F3C&PID_6B07"},
-    {"KV6mdm2.inf", "KV6mdmw.inf", "ModemInstall", "USB\\VID_1F3C&PID_6B07&MI_03"},
-    {"KV6obx2.inf", "KV6obxw.inf", "ObexInstall", "USB\\VID_1F3C&PID_6B07&MI_05"},
-    {"KV6sdm2.inf", "KV6sdmw.inf", "DiagInstall", "USB\\VID_1F3C&PID_6B07&MI_07"},
+    {"KV6obx2.inf", "KV6obxw.inf", "ObexInstall", "USB\\VID_1F3C&PID_6B07&MI_03"},
+    {"KV6sdm2.inf", "KV6sdmw.inf", "DiagInstall", "USB\\VID_1F3C&PID_6B07&MI_05"},
+    {"KV6mdm2.inf", "KV6mdmw.inf", "ModemInstall", "USB\\VID_1F3C&PID_6B07&MI_07"},
 };
 
 // The driver package on the CD ("D:\Drivers", beside the program's folder).
@@ -96,9 +96,10 @@ TEST(PlugAndPlay, XpInstallLeavesDeviceDriverServiceAndPortEntries) {
   EXPECT_EQ(PhoneInstancePath(0), "USB\\VID_1F3C&PID_6B07\\5&1A2B3C01&0&1");
   EXPECT_EQ(PhoneInstancePath(1), "USB\\VID_1F3C&PID_6B07&MI_03\\6&2C3D4E01&0&0003");
   EXPECT_EQ(Get(machine, InstanceKey(0), "Class"), "USB");
-  EXPECT_EQ(Get(machine, InstanceKey(1), "Class"), "Modem");
-  EXPECT_EQ(Get(machine, InstanceKey(1), "DeviceDesc"), "ORVEX 3G GSM USB Modem");
-  EXPECT_EQ(Get(machine, InstanceKey(1), "Driver").substr(0, 38), kModemGuid);
+  EXPECT_EQ(Get(machine, InstanceKey(1), "Class"), "Ports");
+  EXPECT_EQ(Get(machine, InstanceKey(3), "Class"), "Modem");
+  EXPECT_EQ(Get(machine, InstanceKey(3), "DeviceDesc"), "ORVEX 3G GSM USB Modem");
+  EXPECT_EQ(Get(machine, InstanceKey(3), "Driver").substr(0, 38), kModemGuid);
   std::optional<RegValue> ids = reg.GetValue(kLm, InstanceKey(2), "HardwareID");
   ASSERT_TRUE(ids);
   EXPECT_EQ(ids->type, static_cast<uint32_t>(REG_MULTI_SZ));
@@ -111,8 +112,8 @@ TEST(PlugAndPlay, XpInstallLeavesDeviceDriverServiceAndPortEntries) {
     EXPECT_EQ(Get(machine, DriverKey(machine, function), "InfPath"),
               "oem" + std::to_string(4 + function) + ".inf");
   }
-  EXPECT_EQ(Get(machine, DriverKey(machine, 1), "InfSection"), "ModemInstall");
-  EXPECT_EQ(Get(machine, DriverKey(machine, 1), "ProviderName"), "ORVEX");
+  EXPECT_EQ(Get(machine, DriverKey(machine, 3), "InfSection"), "ModemInstall");
+  EXPECT_EQ(Get(machine, DriverKey(machine, 3), "ProviderName"), "ORVEX");
 
   // COM1 is the machine's own serial port, so the phone takes COM2 to COM4.
   EXPECT_EQ(PhoneComPorts(machine), (std::vector<std::string>{"COM2", "COM3", "COM4"}));
@@ -123,20 +124,22 @@ TEST(PlugAndPlay, XpInstallLeavesDeviceDriverServiceAndPortEntries) {
   ASSERT_TRUE(comDb);
   EXPECT_EQ(comDb->data[0], 0x0E);
   EXPECT_EQ(comDb->data.size(), 32u);
-  EXPECT_TRUE(reg.ValueExists(kLm, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports",
-                              "COM3:"));
-  EXPECT_EQ(Get(machine, "HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\KV6mdm0"), "COM2");
-  EXPECT_EQ(Get(machine, DriverKey(machine, 1), "AttachedTo"), "COM2");
+  EXPECT_TRUE(
+      reg.ValueExists(kLm, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports", "COM3:"));
+  EXPECT_EQ(Get(machine, "HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\KV6mdm0"), "COM4");
+  EXPECT_EQ(Get(machine, "HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\KV6obex0"), "COM2");
+  EXPECT_EQ(Get(machine, DriverKey(machine, 3), "AttachedTo"), "COM4");
 
   for (const char* service : {"KV6bus", "KV6mdfl", "KV6mdm", "KV6mgmt", "KV6obex"}) {
     std::string key = std::string("SYSTEM\\ControlSet001\\Services\\") + service;
     EXPECT_EQ(reg.GetDword(kLm, key, "Type"), 1u) << service;
-    EXPECT_EQ(Get(machine, key, "ImagePath"), std::string("system32\\DRIVERS\\") + service + ".sys");
-    EXPECT_EQ(machine.files.ReadFile(std::string("C:\\WINDOWS\\system32\\drivers\\") + service +
-                                     ".sys"),
-              std::string("MZ pkg ") + service + ".sys");
-    EXPECT_TRUE(machine.files.FileExists(
-        std::string("C:\\WINDOWS\\LastGood\\system32\\DRIVERS\\") + service + ".sys"));
+    EXPECT_EQ(Get(machine, key, "ImagePath"),
+              std::string("system32\\DRIVERS\\") + service + ".sys");
+    EXPECT_EQ(
+        machine.files.ReadFile(std::string("C:\\WINDOWS\\system32\\drivers\\") + service + ".sys"),
+        std::string("MZ pkg ") + service + ".sys");
+    EXPECT_TRUE(machine.files.FileExists(std::string("C:\\WINDOWS\\LastGood\\system32\\DRIVERS\\") +
+                                         service + ".sys"));
   }
   EXPECT_TRUE(machine.files.FileExists("C:\\WINDOWS\\system32\\drivers\\KV6whnt.sys"));
 
@@ -145,13 +148,14 @@ TEST(PlugAndPlay, XpInstallLeavesDeviceDriverServiceAndPortEntries) {
   std::vector<std::string> links = reg.SubKeyNames(kLm, modemInterfaces);
   ASSERT_EQ(links.size(), 1u);
   EXPECT_EQ(links[0],
-            "##?#USB#VID_1F3C&PID_6B07&MI_03#6&2C3D4E01&0&0003#"
+            "##?#USB#VID_1F3C&PID_6B07&MI_07#6&2C3D4E01&0&0007#"
             "{2c7089aa-2e0e-11d1-b114-00c04fc2aae4}");
   EXPECT_EQ(Get(machine, modemInterfaces + "\\" + links[0], "DeviceInstance"),
-            PhoneInstancePath(1));
+            PhoneInstancePath(3));
 
-  EXPECT_TRUE(reg.KeyExists(kLm, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unimodem\\"
-                                 "DeviceSpecific\\ORVEX 3G GSM USB Modem::ORVEX::ORVEX"));
+  EXPECT_TRUE(reg.KeyExists(kLm,
+                            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unimodem\\"
+                            "DeviceSpecific\\ORVEX 3G GSM USB Modem::ORVEX::ORVEX"));
   for (const char* entry : {"inf\\oem4.inf", "inf\\oem4.PNF", "inf\\oem7.inf", "inf\\oem7.PNF"}) {
     EXPECT_EQ(reg.GetDword(kLm, "SYSTEM\\LastKnownGoodRecovery\\LastGood", entry), 1u) << entry;
   }
@@ -167,7 +171,7 @@ TEST(PlugAndPlay, FunctionsInstallOneByOneAndMayLeaveAGap) {
   EXPECT_TRUE(PlugInPhone(machine, 1));
   EXPECT_TRUE(machine.registry.KeyExists(kLm, InstanceKey(1)));
   EXPECT_FALSE(machine.registry.KeyExists(kLm, kUsb001 + std::string("VID_1F3C&PID_6B07&MI_05")));
-  EXPECT_FALSE(machine.registry.KeyExists(kLm, "SYSTEM\\ControlSet001\\Services\\KV6obex"));
+  EXPECT_FALSE(machine.registry.KeyExists(kLm, "SYSTEM\\ControlSet001\\Services\\KV6mgmt"));
   EXPECT_EQ(PhoneComPorts(machine), (std::vector<std::string>{"COM2", "", ""}));
   EXPECT_TRUE(PlugInFunction(machine, 3));
   EXPECT_EQ(PhoneComPorts(machine), (std::vector<std::string>{"COM2", "", "COM3"}));
@@ -194,9 +198,10 @@ TEST(PlugAndPlay, DriverSearchPrefersTheStoreCopyOfThePackageThenCopiesThePackag
   Machine& machine = Boot(WindowsVersion::WindowsXPSP3);
   WritePackage(machine);
   // An older INF that names the modem too, and the store copy of the package INF.
-  machine.files.WriteFile("C:\\WINDOWS\\INF\\oem5.inf", Inf("OldModem", "USB\\VID_1F3C&PID_6B07&MI_03"));
+  machine.files.WriteFile("C:\\WINDOWS\\INF\\oem5.inf",
+                          Inf("OldModem", "USB\\VID_1F3C&PID_6B07&MI_03"));
   machine.files.WriteFile("C:\\WINDOWS\\INF\\oem8.inf",
-                          Inf("ModemInstall", "USB\\VID_1F3C&PID_6B07&MI_03"));
+                          Inf("ObexInstall", "USB\\VID_1F3C&PID_6B07&MI_03"));
   EXPECT_TRUE(PlugInFunction(machine, 1));
   EXPECT_EQ(Get(machine, DriverKey(machine, 1), "InfPath"), "oem8.inf");
 
@@ -303,28 +308,29 @@ TEST(PlugAndPlay, Windows98LeavesTheFlatEnumTreeAndTheConfigurationManagerLists)
 
   std::vector<std::string> ports = reg.SubKeyNames(kLm, "Enum\\KV6CR\\guid");
   ASSERT_EQ(ports, (std::vector<std::string>{"0000", "0001", "0002"}));
-  std::string modemPort = "Enum\\KV6CR\\guid\\0000";
-  EXPECT_EQ(Get(machine, modemPort, "CRLowerDeviceID"), PhoneInstancePath(1));
-  EXPECT_EQ(Get(machine, modemPort, "PortName"), "COM2");
+  std::string modemPort = "Enum\\KV6CR\\guid\\0002";
+  EXPECT_EQ(Get(machine, modemPort, "CRLowerDeviceID"), PhoneInstancePath(3));
+  EXPECT_EQ(Get(machine, modemPort, "PortName"), "COM4");
   EXPECT_EQ(Get(machine, modemPort, "Class"), "Modem");
   std::string modemDriver = classTree + Get(machine, modemPort, "Driver");
   EXPECT_EQ(Get(machine, modemDriver, "InfPath"), "KV6MDMW.INF");
-  EXPECT_EQ(Get(machine, modemDriver, "AttachedTo"), "COM2");
+  EXPECT_EQ(Get(machine, modemDriver, "AttachedTo"), "COM4");
   EXPECT_EQ(PhoneComPorts(machine), (std::vector<std::string>{"COM2", "COM3", "COM4"}));
   EXPECT_EQ(Get(machine, "Hardware\\DeviceMap\\SerialComm", "COM4"), "COM4");
   EXPECT_EQ(Get(machine, "Enum\\Root\\KV6CR\\0000", "HardwareID"), "ROOT\\KV6CR");
   EXPECT_EQ(Get(machine, classTree + Get(machine, "Enum\\Root\\KV6CR\\0000", "Driver"), "InfPath"),
             "KV6BUS.INF");
 
-  std::string oemNames = "Software\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\OEM Name";
+  std::string oemNames =
+      "Software\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\OEM Name";
   EXPECT_EQ(Get(machine, oemNames, "C:\\WINDOWS\\INF\\KV6obxw.inf"), "KV6obxw.inf");
   std::string asd = "System\\CurrentControlSet\\Control\\ASD\\Prob\\";
   EXPECT_TRUE(reg.ValueExists(kLm, asd + "{9B4E7760-3196-11CF-97EA-00AA0034319D}",
                               "USB\\VID_1F3C&PID_6B07&MI_05\\6&2C3D4E01&0&0005"));
-  EXPECT_TRUE(reg.ValueExists(kLm, asd + "{9B4E7760-3196-11CF-97EA-00AA0034319D}",
-                              "ROOT\\KV6CR\\0000"));
-  EXPECT_TRUE(reg.ValueExists(kLm, asd + "{CF2524C0-29AE-11CF-97EA-00AA0034319D}",
-                              "KV6CR\\GUID\\0002"));
+  EXPECT_TRUE(
+      reg.ValueExists(kLm, asd + "{9B4E7760-3196-11CF-97EA-00AA0034319D}", "ROOT\\KV6CR\\0000"));
+  EXPECT_TRUE(
+      reg.ValueExists(kLm, asd + "{CF2524C0-29AE-11CF-97EA-00AA0034319D}", "KV6CR\\GUID\\0002"));
   EXPECT_EQ(reg.SubKeyNames(kLm, "System\\CurrentControlSet\\Control\\DeviceClasses").size(), 3u);
 
   // No phantom while plugged in; one per USB function after unplugging.
@@ -388,15 +394,22 @@ std::vector<std::string> RemovalReach(Machine& machine) {
   for (const char* set : {"HKLM\\SYSTEM\\ControlSet001\\", "HKLM\\SYSTEM\\ControlSet002\\"}) {
     std::string base = set;
     add(base + "Enum\\USB\\VID_1F3C&PID_6B07");
-    add(base + "Control\\DeviceClasses\\{a5dcbf10-6530-11d2-901f-00c04fb951ed}\\##?#USB#VID_1F3C&PID_6B07");
-    add(base + "Control\\DeviceClasses\\{2c7089aa-2e0e-11d1-b114-00c04fc2aae4}\\##?#USB#VID_1F3C&PID_6B07");
-    add(base + "Control\\DeviceClasses\\{86e0d1e0-8089-11d0-9ce4-08003e301f73}\\##?#USB#VID_1F3C&PID_6B07");
+    add(base +
+        "Control\\DeviceClasses\\{a5dcbf10-6530-11d2-901f-00c04fb951ed}\\##?#USB#VID_1F3C&PID_"
+        "6B07");
+    add(base +
+        "Control\\DeviceClasses\\{2c7089aa-2e0e-11d1-b114-00c04fc2aae4}\\##?#USB#VID_1F3C&PID_"
+        "6B07");
+    add(base +
+        "Control\\DeviceClasses\\{86e0d1e0-8089-11d0-9ce4-08003e301f73}\\##?#USB#VID_1F3C&PID_"
+        "6B07");
     add(base + "Control\\COM Name Arbiter  \"ComDB\"");
     for (int function = 0; function < 4; ++function) {
-      std::string driver = machine.registry
-                               .GetString(kLm, "SYSTEM\\ControlSet001\\Enum\\" +
-                                                   PhoneInstancePath(function), "Driver")
-                               .value_or("?");
+      std::string driver =
+          machine.registry
+              .GetString(kLm, "SYSTEM\\ControlSet001\\Enum\\" + PhoneInstancePath(function),
+                         "Driver")
+              .value_or("?");
       add(base + "Control\\Class\\" + driver);
     }
     for (const char* service : {"KV6bus", "KV6mdfl", "KV6mdm", "KV6mgmt", "KV6obex"}) {
@@ -443,10 +456,9 @@ TEST(PlugAndPlay, EverythingWrittenLiesWhereTheRemovalLooks) {
       bool inReach = std::any_of(reach.begin(), reach.end(), [&](const std::string& prefix) {
         return probe.compare(0, prefix.size(), UpperName(prefix)) == 0;
       });
-      bool container = std::any_of(containers.begin(), containers.end(),
-                                   [&](const std::string& key) {
-                                     return UpperName(key) == UpperName(line.substr(5));
-                                   });
+      bool container = std::any_of(
+          containers.begin(), containers.end(),
+          [&](const std::string& key) { return UpperName(key) == UpperName(line.substr(5)); });
       EXPECT_TRUE(inReach || container) << static_cast<int>(version) << ": " << line;
     }
     // Files: the driver files of the removal's lists and the phone's INF-store copies.
@@ -477,11 +489,12 @@ TEST(PlugAndPlay, NeighboursAreInstalledInBothControlSetsAndKeepTheirPorts) {
     ASSERT_TRUE(comDb);
     EXPECT_EQ(comDb->data[1], 0x06);  // COM10 and COM11
   }
-  EXPECT_TRUE(reg.ValueExists(kLm, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports",
-                              "COM10:"));
+  EXPECT_TRUE(
+      reg.ValueExists(kLm, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports", "COM10:"));
   EXPECT_TRUE(reg.ValueExists(kLm, "SYSTEM\\LastKnownGoodRecovery\\LastGood", "inf\\oem10.inf"));
-  EXPECT_TRUE(reg.KeyExists(kLm, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unimodem\\"
-                                 "DeviceSpecific\\Acme 3G GSM USB Modem::Acme::Acme"));
+  EXPECT_TRUE(reg.KeyExists(kLm,
+                            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unimodem\\"
+                            "DeviceSpecific\\Acme 3G GSM USB Modem::Acme::Acme"));
   EXPECT_TRUE(machine.files.FileExists("C:\\WINDOWS\\LastGood\\system32\\DRIVERS\\KV6bus0.sys"));
   EXPECT_TRUE(machine.files.FileExists("C:\\WINDOWS\\INF\\oem11.PNF"));
 
@@ -509,8 +522,8 @@ TEST(PlugAndPlay, StopDeviceDropsOneDevicesRunningState) {
   PlugInPhone(machine);
   StopDevice(machine, PhoneInstancePath(2));
   RegistryModel& reg = machine.registry;
-  EXPECT_FALSE(reg.ValueExists(kLm, "HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\KV6obex0"));
-  EXPECT_TRUE(reg.ValueExists(kLm, "HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\KV6mgmt0"));
+  EXPECT_FALSE(reg.ValueExists(kLm, "HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\KV6mgmt0"));
+  EXPECT_TRUE(reg.ValueExists(kLm, "HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\KV6obex0"));
   EXPECT_FALSE(reg.KeyExists(kLm, InstanceKey(2) + "\\Control"));
   EXPECT_TRUE(reg.KeyExists(kLm, InstanceKey(3) + "\\Control"));
 }

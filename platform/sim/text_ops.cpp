@@ -445,7 +445,13 @@ const SystemMessage kSystemMessages[] = {
     {1013, "The configuration registry key could not be written."},
     {1018, "Illegal operation attempted on a registry key that has been marked for deletion."},
     {1060, "The specified service does not exist as an installed service."},
+    {1055, "The service database is locked."},
+    {1057, "The account name is invalid or does not exist, or the password is invalid for the "
+           "account name specified."},
+    {1065, "The database specified does not exist."},
     {1072, "The specified service has been marked for deletion."},
+    {1073, "The specified service already exists."},
+    {1115, "A system shutdown is in progress."},
     {1113, "No mapping for the Unicode character exists in the target multi-byte code page."},
     {1300, "Not all privileges or groups referenced are assigned to the caller."},
     {1336, "The access control list (ACL) structure is invalid."},
@@ -456,15 +462,19 @@ const SystemMessage kSystemMessages[] = {
     {1812, "The specified image file did not contain a resource section."},
     {1813, "The specified resource type cannot be found in the image file."},
     {1814, "The specified resource name cannot be found in the image file."},
+    {1784, "The supplied user buffer is not valid for the requested operation."},
     {0xE0000100, "The style of the INF is different than what was requested."},
     {0xE0000101, "The required section was not found in the INF."},
     {0xE0000102, "The required line was not found in the INF."},
     {0xE0000201, "The INF or the device information set or element does not match the "
                  "specified install class."},
-    {0xE0000209, "The class installer has denied the request."},
+    {0xE0000206, "The class name is invalid."},
+    {0xE0000209, "The device registry property is invalid."},
     {0xE000020B, "The device instance does not exist in the hardware tree."},
+    {0xE000020D, "The class installer for this device is invalid."},
     {0xE000020E, "The class installer has completed the request; default processing "
                  "should be done."},
+    {0xE0000232, "The device cannot be removed."},
     {0xE000022F, "The third-party INF does not contain digital signature information."},
 };
 

@@ -1,0 +1,99 @@
+// The device manager of the simulated machine: the device tree behind the
+// Setup API operations (setup_device_ops.cpp).
+//
+// As on Windows 2000/XP, a device IS its registry instance key
+//   HKLM\SYSTEM\CurrentControlSet\Enum\<enumerator>\<device>\<instance>
+// and its properties are that key's values: "ClassGUID", "DeviceDesc",
+// "HardwareID" (REG_MULTI_SZ), "CompatibleIDs", "Service", "Class", "Driver",
+// "Mfg", "FriendlyName". So whatever Plug and Play (or a test) wrote there is a
+// device, attached or not. A device is attached (DIGCF_PRESENT) while its
+// instance key has the volatile "Control" sub-key that Windows keeps for a
+// started device node; unplugging or stopping the device takes it away.
+//
+// Removing a device (DIF_REMOVE) does what Windows' default removal and the
+// class installers of the phone's classes do:
+//   - the device node and its children stop: the attached children of a
+//     composite device (instances named with its "ParentIdPrefix") lose their
+//     "Control" key but keep their instance keys, as Windows keeps a phantom;
+//   - the instance key goes with everything below it, and the device key above
+//     it when no other instance is left;
+//   - the driver key that "Driver" names (Control\Class\{guid}\NNNN) goes, as
+//     SetupDiRemoveDevice deletes the device's software key;
+//   - the device interface keys (Control\DeviceClasses\{guid}\...) whose
+//     "DeviceInstance" names the device go;
+//   - a Ports or Modem class device gives its COM number back: its PortName's
+//     bit is cleared in "COM Name Arbiter" ComDB, as the Ports and Modem class
+//     installers release the port (the "Ports" and "SERIALCOMM" entries stay;
+//     the SERIALCOMM entry is volatile and belongs to the running driver).
+//   - services are never touched.
+// Windows 95/98/Me and NT 4 have no such tree here: the device list is empty.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/win_types.h"
+
+namespace sim {
+
+class Machine;
+
+// "{4D36E96D-E325-11CE-BFC1-08002BE10318}" <-> GUID. Parsing accepts either
+// letter case and refuses anything else than the braced 38-character form.
+bool ParseGuid(const std::string& text, GUID* guid);
+std::string GuidText(const GUID& guid);
+bool SameGuid(const GUID& a, const GUID& b);
+
+class DeviceManager {
+ public:
+  // HKLM-relative path of the enumeration tree ("SYSTEM\CurrentControlSet\Enum").
+  static const char* EnumRoot();
+  // HKLM-relative path of the setup classes.
+  static const char* ClassRoot();
+
+  // Every device instance path ("USB\VID_045E&PID_0040\5&2A3D7D9&0&1") in the
+  // order Windows enumerates them; empty on the versions without the tree.
+  std::vector<std::string> InstancePaths(const Machine& machine) const;
+  bool Exists(const Machine& machine, const std::string& instancePath) const;
+  bool IsPresent(const Machine& machine, const std::string& instancePath) const;
+  // The device's class GUID; GUID_NULL (all zero) when it has none or an unreadable one.
+  GUID ClassOf(const Machine& machine, const std::string& instancePath) const;
+  // The class GUIDs whose class key names `className` (case-insensitive), in
+  // enumeration order.
+  std::vector<GUID> ClassGuidsNamed(const Machine& machine, const std::string& className) const;
+
+  // ---- Device information sets: a snapshot of members, kept until destroyed.
+  uintptr_t OpenSet(Machine& machine, std::vector<std::string> members);
+  // Null for a handle that is not an open set.
+  const std::vector<std::string>* Members(uintptr_t set) const;
+  bool CloseSet(Machine& machine, uintptr_t set);
+
+  // DIF_REMOVE as described above. ERROR_SUCCESS, or ERROR_NO_SUCH_DEVINST for a
+  // device that is gone.
+  uint32_t Remove(Machine& machine, const std::string& instancePath);
+
+  // ---- Test API.
+  struct DeviceSpec {
+    std::string instancePath;  // "ROOT\MODEM\0000"
+    std::string classGuid;     // braced text; "" for none
+    std::string description;   // "" for no DeviceDesc value
+    std::vector<std::string> hardwareIds;  // empty for no HardwareID value
+    bool present = true;
+    std::string className;  // "Class"
+    std::string driver;     // "Driver", e.g. "{guid}\0003"
+    std::string service;    // "Service"
+  };
+  // Writes the instance key (and its "Control" key when present) as Plug and Play would.
+  void AddDevice(Machine& machine, const DeviceSpec& spec) const;
+  // Takes the "Control" key away: the device stays installed but is not attached.
+  void Detach(Machine& machine, const std::string& instancePath) const;
+  // Counts of DIF_REMOVE calls that removed a device, for tests.
+  int removals = 0;
+
+ private:
+  std::map<uintptr_t, std::vector<std::string>> sets_;
+};
+
+}  // namespace sim
