@@ -16,7 +16,8 @@ add_dependencies(answer_dialogs registry_cleanup_wine)
 add_test(NAME windows_imports
          COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-imports.sh ${CMAKE_OBJDUMP}
                  $<TARGET_FILE:usbinst> $<TARGET_FILE:contract_tests>
-                 $<TARGET_FILE:string_table_check> $<TARGET_FILE:registry_cleanup_wine>)
+                 $<TARGET_FILE:string_table_check> $<TARGET_FILE:driver_install_wine>
+                 $<TARGET_FILE:registry_cleanup_wine>)
 
 # wine64 alone cannot run a 32-bit program (it exits 0 without running it),
 # so the x86 build runs under Wine only where the 32-bit loader is installed.
@@ -45,6 +46,10 @@ if(USBINST_RUN_UNDER_WINE)
 
   add_wine_test(contract_tests_wine $<TARGET_FILE:contract_tests>)
   add_wine_test(string_table_check $<TARGET_FILE:string_table_check>)
+  # The package install and the stale OEM INF removal on the test driver CD,
+  # which the program reads from the repository through Wine's Z: drive.
+  add_wine_test(driver_install_wine $<TARGET_FILE:driver_install_wine>
+                Z:${CMAKE_SOURCE_DIR}/tests/data)
 
   # Whole runs of the installer on a fresh prefix, with an X display for its
   # windows. A removal run on a clean machine has nothing to report, so any
