@@ -13,10 +13,19 @@ target_link_libraries(registry_cleanup_wine PRIVATE usbinst_logic platform_win32
                                                     advapi32)
 add_dependencies(answer_dialogs registry_cleanup_wine)
 
+# The test tools that play the phone and the user in the installation round trip.
+add_executable(phone_simulator ${CMAKE_SOURCE_DIR}/tests/wine/phone_simulator.cpp)
+target_include_directories(phone_simulator PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(phone_simulator PRIVATE advapi32 user32 kernel32)
+add_executable(dialog_driver ${CMAKE_SOURCE_DIR}/tests/wine/dialog_driver.cpp)
+target_link_libraries(dialog_driver PRIVATE comctl32 user32 kernel32)
+add_dependencies(dialog_driver usbinst phone_simulator)
+
 add_test(NAME windows_imports
          COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-imports.sh ${CMAKE_OBJDUMP}
                  $<TARGET_FILE:usbinst> $<TARGET_FILE:contract_tests>
                  $<TARGET_FILE:string_table_check> $<TARGET_FILE:driver_install_wine>
+                 $<TARGET_FILE:phone_simulator> $<TARGET_FILE:dialog_driver>
                  $<TARGET_FILE:registry_cleanup_wine>)
 
 # wine64 alone cannot run a 32-bit program (it exits 0 without running it),
@@ -63,4 +72,17 @@ if(USBINST_RUN_UNDER_WINE)
                 --no-dialog 120 registry_cleanup_wine.exe)
   add_wine_test(usbinst_installation_run --gui --timeout 150 $<TARGET_FILE:answer_dialogs>
                 120 usbinst.exe)
+
+  # The installation round trip from the driver CD: the notice, the wizard, the
+  # phone plugged in function by function, Next; a second instance and a removal
+  # run during the wizard; the Windows 98 wizard. The run without the switch
+  # starts from a fresh machine of its own. Screenshots of both templates go to
+  # build/<preset>/screenshots.
+  set(USBINST_ROUND_TRIP ${CMAKE_SOURCE_DIR}/tests/wine/install-round-trip.sh
+                         $<TARGET_FILE_DIR:usbinst> ${CMAKE_SOURCE_DIR}/tests/data/cd
+                         ${CMAKE_BINARY_DIR}/screenshots)
+  add_wine_test(wine_install_round_trip --gui --timeout 400 ${USBINST_ROUND_TRIP}
+                switch second remove legacy-shot)
+  add_wine_test(wine_install_round_trip_no_switch --gui --timeout 200 ${USBINST_ROUND_TRIP}
+                no-switch)
 endif()
