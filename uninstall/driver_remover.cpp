@@ -1,11 +1,47 @@
 #include "uninstall/driver_remover.h"
 
+#include "app/os_kind.h"
+#include "install/driver_installer.h"
+#include "registry/registry_cleaner.h"
+#include "resources/string_table.h"
+#include "uninstall/device_removal.h"
+#include "uninstall/driver_file_cleaner.h"
 #include "uninstall/launcher_notification.h"
 #include "uninstall/reset_install_flag.h"
 
+namespace {
+
+constexpr int kDriverServices[] = {IDS_SERVICE_BUS, IDS_SERVICE_MDFL, IDS_SERVICE_MDM,
+                                   IDS_SERVICE_MGMT, IDS_SERVICE_OBEX};
+
+// Windows 2000/XP: the modem devices before the phone's USB device, and the
+// devices before the services their drivers run as.
+void RemoveDevicesAndServices() {
+  RemoveModemDevices(IDS_MODEM_DESCRIPTION, IDS_HWID_FUNCTION0);
+  RemoveUsbDevices(IDS_HWID_FUNCTION0);
+  for (int service : kDriverServices) DeleteDriverService(service);
+}
+
+void RemoveStaleOemInfs(int osKind) {
+  DriverInstaller installer(osKind);
+  installer.RemoveStaleOemInfs();
+}
+
+}  // namespace
+
+// The steps in their fixed order; each is best-effort and none stops the
+// next. The file cleanup comes first because on 2000/XP it finds the INF
+// names through the device keys that the later steps delete; the stale INF
+// scan reads file contents, so it can come after the registry cleanup; the
+// launcher hears of the change when everything is done.
 int DriverRemover(int osKind) {
-  (void)osKind;
+  DriverFileCleaner files(osKind);
   ResetInstallFlag();
+  files.Clean();
+  if (IsNt5Family(osKind)) RemoveDevicesAndServices();
+  RegistryCleaner registry(osKind);
+  int result = registry.Clean();
+  if (IsNt5Family(osKind)) RemoveStaleOemInfs(osKind);
   NotifyLauncherWindows();
-  return 1;
+  return result;
 }
