@@ -23,8 +23,10 @@ void CenterWindow(HWND window) {
 
   RECT rect{};
   plat::GetWindowRect(window, &rect);
-  int w = rect.right - rect.left + 1;
-  int h = rect.bottom - rect.top + 1;
+  // A window rectangle's right and bottom edges lie outside the window, so
+  // these are its true size: moving it keeps its size.
+  int w = rect.right - rect.left;
+  int h = rect.bottom - rect.top;
 
   int x = 0;
   int y = 0;

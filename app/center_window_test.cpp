@@ -14,12 +14,14 @@ TEST(CenterWindow, CentresOnTheScreenAndKeepsTheSize) {
   machine.windows.screenHeight = 768;
   sim::TopLevelWindowSpec shape;
   shape.process = "";
-  shape.rect = {0, 0, 399, 299};  // 400 by 300 in GetWindowRect's inclusive reckoning
+  shape.rect = {0, 0, 400, 300};
   HWND window = machine.windows.CreateTopLevel(shape);
   CenterWindow(window);
   RECT rect = RectOf(machine, window);
   EXPECT_EQ(rect.left, (1024 - 400) / 2);
   EXPECT_EQ(rect.top, (768 - 300) / 2);
+  EXPECT_EQ(rect.right - rect.left, 400) << "centring must not resize the window";
+  EXPECT_EQ(rect.bottom - rect.top, 300);
   EXPECT_EQ(OpenHandles(), "");
 }
 
@@ -28,7 +30,7 @@ TEST(CenterWindow, FallsBackTo640By480AndStaysOnTheScreen) {
   machine.windows.displayAvailable = false;
   sim::TopLevelWindowSpec shape;
   shape.process = "";
-  shape.rect = {50, 50, 50 + 799, 50 + 599};  // larger than the fallback screen
+  shape.rect = {50, 50, 50 + 800, 50 + 600};  // larger than the fallback screen
   HWND window = machine.windows.CreateTopLevel(shape);
   CenterWindow(window);
   RECT rect = RectOf(machine, window);

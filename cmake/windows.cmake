@@ -54,4 +54,9 @@ add_executable(answer_dialogs ${CMAKE_SOURCE_DIR}/tests/wine/answer_dialogs.cpp)
 target_link_libraries(answer_dialogs PRIVATE user32 kernel32)
 add_dependencies(answer_dialogs usbinst)
 
+# The driver installer on the real platform layer, on the test driver CD.
+add_executable(driver_install_wine ${CMAKE_SOURCE_DIR}/tests/wine/driver_install_wine.cpp
+                                   ${USBINST_RC})
+target_link_libraries(driver_install_wine PRIVATE usbinst_logic platform_win32 gtest)
+
 include(${CMAKE_SOURCE_DIR}/tests/wine/wine_tests.cmake)

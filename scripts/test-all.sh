@@ -8,7 +8,8 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix
-          g++-mingw-w64-i686-posix wine64 xvfb xauth fonts-liberation fonts-wine locales)
+          g++-mingw-w64-i686-posix wine64 xvfb xauth fonts-liberation fonts-wine locales
+          imagemagick)
 
 as_root() {
   if [ "$(id -u)" = 0 ]; then "$@"; else sudo -n "$@"; fi

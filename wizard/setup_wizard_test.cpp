@@ -164,13 +164,13 @@ TEST_F(Wizard, OpensWithCancelAsTheFocusedDefaultAndNextDisabled) {
          // Without a branding icon the template's phone icon stays.
          EXPECT_EQ(Live(dialog, IDC_WIZARD_ICON).image,
                    machine_->dialogs.ResourceIcon(*machine_, IDI_PHONE));
-         // Template 102 is 365 by 186 units, 548 by 302 pixels; centring
-         // keeps GetWindowRect's one pixel more and centres that on 1024 by 768.
+         // Template 102 is 365 by 186 units, 548 by 302 pixels, centred on
+         // 1024 by 768 without changing its size.
          RECT rect = window.rect;
-         EXPECT_EQ(rect.left, (1024 - 549) / 2);
-         EXPECT_EQ(rect.top, (768 - 303) / 2);
-         EXPECT_EQ(rect.right - rect.left, 549);
-         EXPECT_EQ(rect.bottom - rect.top, 303);
+         EXPECT_EQ(rect.left, (1024 - 548) / 2);
+         EXPECT_EQ(rect.top, (768 - 302) / 2);
+         EXPECT_EQ(rect.right - rect.left, 548);
+         EXPECT_EQ(rect.bottom - rect.top, 302);
        }),
        DialogEvent::Click(IDCANCEL)});
   EXPECT_TRUE(inspected);

@@ -5,6 +5,13 @@
 #   run-in-wine.sh --make-base        make this test run's base prefix
 #   run-in-wine.sh --remove-base      delete it
 #   run-in-wine.sh [--gui] [--timeout SECONDS] program.exe [arguments...]
+#   run-in-wine.sh [--gui] [--timeout SECONDS] scenario.sh [arguments...]
+#   run-in-wine.sh --user-display ...   as --gui, on the caller's X display when it
+#                                       has one (a person watches), else on Xvfb
+#
+# A scenario script runs with bash inside the same prefix (and X session), with
+# WINEPREFIX set and the loader in USBINST_WINE_LOADER, so that it can run
+# several programs side by side.
 #
 # USBINST_WINE_ROOT names the folder that holds the base prefix ("base") and
 # the per-program copies. Making a prefix takes seconds; copying it well under
@@ -24,6 +31,7 @@ base=$root/base
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=${WINEDEBUG:--all}
 export LANG=hu_HU.UTF-8 LC_ALL=hu_HU.UTF-8
+user_display=${DISPLAY:-}
 unset DISPLAY WAYLAND_DISPLAY
 
 fail() {
@@ -80,6 +88,7 @@ run_program() {
   while [ $# -gt 0 ]; do
     case $1 in
       --gui) gui=1; shift ;;
+      --user-display) gui=1; [ -n "$user_display" ] && gui=2; shift ;;
       --timeout) seconds=$2; shift 2 ;;
       *) break ;;
     esac
@@ -88,8 +97,14 @@ run_program() {
   local program=$1
   shift
   [ -f "$program" ] || fail "$program not found"
-  local loader
-  loader=$(loader_for "$program") || exit 1
+  local loader runner
+  if [[ $program == *.sh ]]; then
+    loader=$wine_dir/wine64
+    runner=bash
+  else
+    loader=$(loader_for "$program") || exit 1
+    runner=$loader
+  fi
   ensure_locale
   [ -d "$base" ] || make_base
 
@@ -98,17 +113,23 @@ run_program() {
   prefix=$(mktemp -d "$root/run.XXXXXX")
   cp -a "$base/." "$prefix/"
   export WINEPREFIX=$prefix USBINST_WINE_LOADER=$loader USBINST_WINE_SECONDS=$seconds
+  export USBINST_WINE_RUNNER=$runner USBINST_WINESERVER=$wineserver
   local status
-  if [ $gui = 1 ]; then
+  if [ $gui = 2 ]; then
+    # The wineserver must not outlive this run: it would keep the display.
+    DISPLAY=$user_display timeout -k 5 "$seconds" "$runner" "$program" "$@"
+    status=$?
+    DISPLAY=$user_display "$wineserver" -k 2>/dev/null
+  elif [ $gui = 1 ]; then
     command -v xvfb-run >/dev/null || fail "xvfb-run not found (apt-get install xvfb xauth)"
     xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-      timeout -k 5 "$USBINST_WINE_SECONDS" "$USBINST_WINE_LOADER" "$@"
+      timeout -k 5 "$USBINST_WINE_SECONDS" "$USBINST_WINE_RUNNER" "$@"
       status=$?
       "$0" -k 2>/dev/null
       exit $status' "$wineserver" "$program" "$@"
     status=$?
   else
-    timeout -k 5 "$seconds" "$loader" "$program" "$@"
+    timeout -k 5 "$seconds" "$runner" "$program" "$@"
     status=$?
   fi
   [ $status = 124 ] && echo "run-in-wine: $program timed out after $seconds s" >&2

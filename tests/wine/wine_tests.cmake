@@ -5,10 +5,19 @@ set(USBINST_WINE_RUN ${CMAKE_SOURCE_DIR}/tests/wine/run-in-wine.sh)
 set(USBINST_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
 set(USBINST_WINE_ENV USBINST_WINE_ROOT=${USBINST_WINE_ROOT})
 
+# The test tools that play the phone and the user in the installation round trip.
+add_executable(phone_simulator ${CMAKE_SOURCE_DIR}/tests/wine/phone_simulator.cpp)
+target_include_directories(phone_simulator PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(phone_simulator PRIVATE advapi32 user32 kernel32)
+add_executable(dialog_driver ${CMAKE_SOURCE_DIR}/tests/wine/dialog_driver.cpp)
+target_link_libraries(dialog_driver PRIVATE comctl32 user32 kernel32)
+add_dependencies(dialog_driver usbinst phone_simulator)
+
 add_test(NAME windows_imports
          COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-imports.sh ${CMAKE_OBJDUMP}
                  $<TARGET_FILE:usbinst> $<TARGET_FILE:contract_tests>
-                 $<TARGET_FILE:string_table_check>)
+                 $<TARGET_FILE:string_table_check> $<TARGET_FILE:driver_install_wine>
+                 $<TARGET_FILE:phone_simulator> $<TARGET_FILE:dialog_driver>)
 
 # wine64 alone cannot run a 32-bit program (it exits 0 without running it),
 # so the x86 build runs under Wine only where the 32-bit loader is installed.
@@ -37,6 +46,10 @@ if(USBINST_RUN_UNDER_WINE)
 
   add_wine_test(contract_tests_wine $<TARGET_FILE:contract_tests>)
   add_wine_test(string_table_check $<TARGET_FILE:string_table_check>)
+  # The package install and the stale OEM INF removal on the test driver CD,
+  # which the program reads from the repository through Wine's Z: drive.
+  add_wine_test(driver_install_wine $<TARGET_FILE:driver_install_wine>
+                Z:${CMAKE_SOURCE_DIR}/tests/data)
 
   # Whole runs of the installer on a fresh prefix, with an X display for its
   # windows. A removal run on a clean machine has nothing to report, so any
@@ -46,4 +59,17 @@ if(USBINST_RUN_UNDER_WINE)
                 --no-dialog 120 usbinst.exe /r)
   add_wine_test(usbinst_installation_run --gui --timeout 150 $<TARGET_FILE:answer_dialogs>
                 120 usbinst.exe)
+
+  # The installation round trip from the driver CD: the notice, the wizard, the
+  # phone plugged in function by function, Next; a second instance and a removal
+  # run during the wizard; the Windows 98 wizard. The run without the switch
+  # starts from a fresh machine of its own. Screenshots of both templates go to
+  # build/<preset>/screenshots.
+  set(USBINST_ROUND_TRIP ${CMAKE_SOURCE_DIR}/tests/wine/install-round-trip.sh
+                         $<TARGET_FILE_DIR:usbinst> ${CMAKE_SOURCE_DIR}/tests/data/cd
+                         ${CMAKE_BINARY_DIR}/screenshots)
+  add_wine_test(wine_install_round_trip --gui --timeout 400 ${USBINST_ROUND_TRIP}
+                switch second remove legacy-shot)
+  add_wine_test(wine_install_round_trip_no_switch --gui --timeout 200 ${USBINST_ROUND_TRIP}
+                no-switch)
 endif()
