@@ -20,13 +20,18 @@ target_link_libraries(phone_simulator PRIVATE advapi32 user32 kernel32)
 add_executable(dialog_driver ${CMAKE_SOURCE_DIR}/tests/wine/dialog_driver.cpp)
 target_link_libraries(dialog_driver PRIVATE comctl32 user32 kernel32)
 add_dependencies(dialog_driver usbinst phone_simulator)
+# Plants the phone's footprint for the removal run, checks what is left, and
+# plays the CD launcher's window.
+add_executable(removal_footprint ${CMAKE_SOURCE_DIR}/tests/wine/removal_footprint.cpp)
+target_link_libraries(removal_footprint PRIVATE setupapi advapi32 user32 kernel32)
+add_dependencies(removal_footprint usbinst answer_dialogs)
 
 add_test(NAME windows_imports
          COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-imports.sh ${CMAKE_OBJDUMP}
                  $<TARGET_FILE:usbinst> $<TARGET_FILE:contract_tests>
                  $<TARGET_FILE:string_table_check> $<TARGET_FILE:driver_install_wine>
                  $<TARGET_FILE:phone_simulator> $<TARGET_FILE:dialog_driver>
-                 $<TARGET_FILE:registry_cleanup_wine>)
+                 $<TARGET_FILE:removal_footprint> $<TARGET_FILE:registry_cleanup_wine>)
 
 # wine64 alone cannot run a 32-bit program (it exits 0 without running it),
 # so the x86 build runs under Wine only where the 32-bit loader is installed.
@@ -72,6 +77,12 @@ if(USBINST_RUN_UNDER_WINE)
                 --no-dialog 120 registry_cleanup_wine.exe)
   add_wine_test(usbinst_installation_run --gui --timeout 150 $<TARGET_FILE:answer_dialogs>
                 120 usbinst.exe)
+
+  # A removal run on a machine with the phone's footprint, real services and
+  # devices included, and a CD launcher window waiting for the notification.
+  add_wine_test(wine_removal_round_trip --gui --timeout 200
+                ${CMAKE_SOURCE_DIR}/tests/wine/removal-round-trip.sh
+                $<TARGET_FILE_DIR:usbinst>)
 
   # The installation round trip from the driver CD: the notice, the wizard, the
   # phone plugged in function by function, Next; a second instance and a removal
