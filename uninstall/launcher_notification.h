@@ -1,5 +1,6 @@
 #pragma once
 
 // Sends WM_DEVICECHANGE (wParam 0, lParam 0) to every top-level window that
-// carries a property named exactly "CDROMLauncher", in EnumWindows order.
+// carries the property "CDROMLauncher" (in any letter case, as property
+// names are atoms), in EnumWindows order. Integer-atom properties never match.
 void NotifyLauncherWindows();

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/sim/machine.h"
+#include "platform/sim/plug_and_play.h"
 #include "platform/sim/sim_util.h"
 
 namespace sim {
@@ -91,6 +92,7 @@ void StopChildren(Machine& machine, const std::string& instancePath) {
   for (const std::string& path : machine.devices.InstancePaths(machine)) {
     std::string instance = path.substr(path.find_last_of('\\') + 1);
     if (UpperAscii(instance).rfind(UpperAscii(*prefix), 0) == 0) {
+      StopDevice(machine, path);
       machine.devices.Detach(machine, path);
     }
   }
@@ -211,6 +213,9 @@ uint32_t DeviceManager::Remove(Machine& machine, const std::string& instancePath
       reg.GetString(kLm, key + "\\Device Parameters", "PortName").value_or("");
 
   StopChildren(machine, instancePath);
+  // The driver stops: the running state Plug and Play keeps for the device
+  // (its services' Enum lists, its SERIALCOMM entry) goes with it.
+  StopDevice(machine, instancePath);
   Detach(machine, instancePath);
   if (classGuid == kPortsClassGuid || classGuid == kModemClassGuid) {
     ReleaseComNumber(reg, PortNumber(portName));

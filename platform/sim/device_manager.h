@@ -12,7 +12,9 @@
 //
 // Removing a device (DIF_REMOVE) does what Windows' default removal and the
 // class installers of the phone's classes do:
-//   - the device node and its children stop: the attached children of a
+//   - the device node stops (StopDevice of the Plug and Play stand-in: its
+//     volatile keys, its services' Enum lists and its SERIALCOMM entry go),
+//     and so do its children: the attached children of a
 //     composite device (instances named with its "ParentIdPrefix") lose their
 //     "Control" key but keep their instance keys, as Windows keeps a phantom;
 //   - the instance key goes with everything below it, and the device key above
@@ -26,7 +28,7 @@
 //     installers release the port (the "Ports" and "SERIALCOMM" entries stay;
 //     the SERIALCOMM entry is volatile and belongs to the running driver).
 //   - services are never touched.
-// Windows 95/98/Me and NT 4 have no such tree here: the device list is empty.
+// Windows 95/98/Me have no such tree here: the device list is empty.
 #pragma once
 #include <cstdint>
 #include <map>

@@ -22,6 +22,7 @@ void Faults::Clear() {
 bool Faults::Enter(const char* operation, uint32_t* error) {
   uint64_t count = ++calls_[operation];
   ++total_;
+  if (logging_) log_.emplace_back(operation);
   if (anyAt_ != 0 && total_ == anyAt_) {
     *error = anyError_;
     anyAt_ = 0;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace sim {
 
@@ -28,6 +29,10 @@ class Faults {
   void ResetCounts();
   // True once an armed failure has been delivered.
   bool Fired() const { return fired_; }
+  // Records the name of every call from now on, in order (for tests of the
+  // order of a sequence's steps).
+  void StartCallLog() { logging_ = true; }
+  const std::vector<std::string>& CallLog() const { return log_; }
 
  private:
   struct Pending {
@@ -40,6 +45,8 @@ class Faults {
   uint64_t anyAt_ = 0;
   uint32_t anyError_ = 0;
   bool fired_ = false;
+  bool logging_ = false;
+  std::vector<std::string> log_;
 };
 
 }  // namespace sim

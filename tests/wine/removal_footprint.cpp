@@ -1,0 +1,335 @@
+// Test tool of the removal run under Wine: plants what an installation of the
+// phone leaves on a Windows 2000/XP machine, next to another maker's device,
+// service and files, checks afterwards what is left, and plays the CD
+// launcher's window.
+//
+//   removal_footprint.exe plant       the phone's footprint and the neighbours
+//   removal_footprint.exe check       exit 0 when the phone's footprint is gone
+//                                     and the neighbours are intact
+//   removal_footprint.exe launcher F  a window with the "CDROMLauncher" property
+//                                     (and one with "cdromlauncher", set first);
+//                                     writes to file F what each received, ends
+//                                     when both were notified or after 120 s
+//
+// Devices are planted two ways: as registry keys (what Plug and Play leaves),
+// and, where Wine allows it, through SetupDiCreateDeviceInfoA and
+// SetupDiRegisterDeviceInfo. Each step prints what it did and whether Wine
+// allowed it.
+#include <windows.h>
+#include <setupapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char kCcs[] = "SYSTEM\\CurrentControlSet\\";
+const char kModemClass[] = "{4D36E96D-E325-11CE-BFC1-08002BE10318}";
+const char kUsbClass[] = "{36FC9E60-C465-11CF-8056-444553540000}";
+const GUID kModemGuid = {0x4D36E96D, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+const char* const kPhoneServices[] = {"KV6bus", "KV6mdfl", "KV6mdm", "KV6mgmt", "KV6obex"};
+const char* const kPhoneDrivers[] = {"KV6bus.sys", "KV6cm.sys", "KV6mdfl.sys", "KV6mdm.sys",
+                                     "KV6mgmt.sys", "KV6obex.sys", "KV6wh.sys", "KV6whnt.sys"};
+const char kSettings[] = "SOFTWARE\\ORVEX\\ORVEX 3G GSM USB Driver 6";
+constexpr int kDeviceIdCapacity = 200;
+const char kCreatedIdFile[] = "C:\\removal_footprint_device.txt";
+int failures = 0;
+
+void Report(bool ok, const std::string& what) {
+  std::printf("%s %s\n", ok ? "ok  " : "FAIL", what.c_str());
+  if (!ok) ++failures;
+}
+
+bool SetValue(const std::string& path, const char* name, DWORD type, const void* data,
+              DWORD size) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                      &key, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  LONG status = RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS;
+}
+bool SetText(const std::string& path, const char* name, const std::string& text) {
+  return SetValue(path, name, REG_SZ, text.c_str(), DWORD(text.size() + 1));
+}
+bool SetMulti(const std::string& path, const char* name, const std::string& first,
+              const std::string& second) {
+  std::string data = first + '\0' + second + '\0' + '\0';
+  return SetValue(path, name, REG_MULTI_SZ, data.data(), DWORD(data.size()));
+}
+
+bool KeyExists(const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string WindowsFolder() {
+  char folder[MAX_PATH + 1] = {};
+  GetWindowsDirectoryA(folder, MAX_PATH);
+  return folder;
+}
+
+bool WriteFileText(const std::string& path, const std::string& text) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr);
+  CloseHandle(file);
+  return true;
+}
+
+// Windows has ControlSet001 with CurrentControlSet a link to it; Wine has only
+// CurrentControlSet. The program reads ControlSet001, so make the link.
+void LinkControlSet001() {
+  if (KeyExists("SYSTEM\\ControlSet001")) return;
+  HKEY link = nullptr;
+  LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001", 0, nullptr,
+                                REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | KEY_CREATE_LINK,
+                                nullptr, &link, nullptr);
+  if (status == ERROR_SUCCESS) {
+    const wchar_t target[] = L"\\Registry\\Machine\\System\\CurrentControlSet";
+    status = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                            reinterpret_cast<const BYTE*>(target), sizeof target - sizeof(wchar_t));
+    RegCloseKey(link);
+  }
+  Report(status == ERROR_SUCCESS, "ControlSet001 linked to CurrentControlSet");
+}
+
+void PlantDeviceKeys() {
+  std::string classes = std::string(kCcs) + "Control\\Class\\";
+  bool ok = SetText(classes + kModemClass, "Class", "Modem") &&
+            SetText(classes + kUsbClass, "Class", "USB") &&
+            SetText(classes + kUsbClass + "\\0100", "InfPath", "oem5.inf") &&
+            SetText(classes + kModemClass + "\\0101", "InfPath", "oem5.inf");
+  std::string enumUsb = std::string(kCcs) + "Enum\\USB\\";
+  std::string phone = enumUsb + "VID_1F3C&PID_6B07\\5&1&0&1";
+  ok = ok && SetText(phone, "ClassGUID", kUsbClass) &&
+       SetText(phone, "DeviceDesc", "USB Composite Device") &&
+       SetText(phone, "Driver", std::string(kUsbClass) + "\\0100") &&
+       SetMulti(phone, "HardwareID", "USB\\Vid_1f3c&Pid_6b07&Rev_0100", "USB\\Vid_1f3c&Pid_6b07");
+  std::string modem = enumUsb + "VID_1F3C&PID_6B07&Mi_03\\6&1&0&0003";
+  ok = ok && SetText(modem, "ClassGUID", kModemClass) &&
+       SetText(modem, "DeviceDesc", "ORVEX 3G GSM USB Modem") &&
+       SetText(modem, "Driver", std::string(kModemClass) + "\\0101") &&
+       SetMulti(modem, "HardwareID", "USB\\Vid_1f3c&Pid_6b07&Rev_0100&Mi_03",
+                "USB\\Vid_1f3c&Pid_6b07&Mi_03");
+  // Another product whose ID extends the phone's, with the same description.
+  std::string neighbour = enumUsb + "VID_1F3C&PID_6B070\\1";
+  ok = ok && SetText(neighbour, "ClassGUID", kModemClass) &&
+       SetText(neighbour, "DeviceDesc", "ORVEX 3G GSM USB Modem") &&
+       SetMulti(neighbour, "HardwareID", "USB\\VID_1F3C&PID_6B070", "USB\\VID_1F3C&PID_6B070");
+  Report(ok, "device keys of the phone's USB device and modem, and of the neighbour");
+}
+
+// A root-enumerated modem with the phone's description and hardware ID,
+// through the Setup API as a device installer would make it.
+void PlantSetupApiDevice() {
+  HDEVINFO set = SetupDiCreateDeviceInfoList(&kModemGuid, nullptr);
+  SP_DEVINFO_DATA device{};
+  device.cbSize = sizeof device;
+  const char ids[] = "USB\\VID_1F3C&PID_6B07&MI_03\0";
+  const char description[] = "ORVEX 3G GSM USB Modem";
+  bool created =
+      set != INVALID_HANDLE_VALUE &&
+      SetupDiCreateDeviceInfoA(set, "MODEM", &kModemGuid, nullptr, nullptr, DICD_GENERATE_ID,
+                               &device) &&
+      SetupDiSetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID,
+                                        reinterpret_cast<const BYTE*>(ids), sizeof ids) &&
+      SetupDiSetDeviceRegistryPropertyA(set, &device, SPDRP_DEVICEDESC,
+                                        reinterpret_cast<const BYTE*>(description),
+                                        sizeof description) &&
+      SetupDiRegisterDeviceInfo(set, &device, 0, nullptr, nullptr, nullptr);
+  DWORD error = created ? 0 : GetLastError();
+  char id[kDeviceIdCapacity] = {};
+  if (created) SetupDiGetDeviceInstanceIdA(set, &device, id, sizeof id, nullptr);
+  if (set != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(set);
+  WriteFileText(kCreatedIdFile, id);
+  std::printf("%s Setup API device %s (error %lu)\n", created ? "ok  " : "note",
+              created ? id : "not created", static_cast<unsigned long>(error));
+}
+
+void PlantServices() {
+  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  bool ok = manager != nullptr;
+  std::string names[6] = {"KV6bus", "KV6mdfl", "KV6mdm", "KV6mgmt", "KV6obex", "KV6bus0"};
+  for (const std::string& name : names) {
+    std::string image = "System32\\DRIVERS\\" + name + ".sys";
+    SC_HANDLE service = manager ? CreateServiceA(manager, name.c_str(), name.c_str(),
+                                                 SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+                                                 SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                                 image.c_str(), nullptr, nullptr, nullptr,
+                                                 nullptr, nullptr)
+                                : nullptr;
+    ok = ok && service != nullptr;
+    if (service) CloseServiceHandle(service);
+  }
+  if (manager) CloseServiceHandle(manager);
+  Report(ok, "services KV6bus, KV6mdfl, KV6mdm, KV6mgmt, KV6obex and the neighbour KV6bus0");
+}
+
+void PlantFiles() {
+  std::string windows = WindowsFolder();
+  std::string drivers = windows + "\\system32\\drivers\\";
+  bool ok = true;
+  for (const char* name : kPhoneDrivers) ok = WriteFileText(drivers + name, "MZ phone") && ok;
+  ok = WriteFileText(drivers + "KV6bus0.sys", "MZ neighbour") && ok;
+  ok = WriteFileText(windows + "\\inf\\oem5.inf",
+                     "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Modem\r\n"
+                     "[Manufacturer]\r\n%Orvex%=Orvex,NTamd64\r\n[Orvex.NTamd64]\r\n"
+                     "%Modem%=Modem,USB\\VID_1F3C&PID_6B07&MI_03\r\n"
+                     "[Strings]\r\nOrvex=\"ORVEX\"\r\nModem=\"ORVEX 3G GSM USB Modem\"\r\n") &&
+       ok;
+  ok = WriteFileText(windows + "\\inf\\oem5.PNF", "PNF") && ok;
+  ok = WriteFileText(windows + "\\inf\\oem6.inf",
+                     "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Ports\r\n"
+                     "[Manufacturer]\r\n%Acme%=Acme,NTamd64\r\n[Acme.NTamd64]\r\n"
+                     "%Port%=Port,USB\\VID_1F3C&PID_6B070\r\n"
+                     "[Strings]\r\nAcme=\"Acme\"\r\nPort=\"Acme USB Port\"\r\n") &&
+       ok;
+  Report(ok, "driver files, oem5.inf/.PNF of the phone, oem6.inf and KV6bus0.sys of the neighbour");
+  DWORD flag = 1;
+  Report(SetValue(kSettings, "InstallFlag", REG_DWORD, &flag, sizeof flag), "InstallFlag = 1");
+}
+
+bool ServiceExists(SC_HANDLE manager, const char* name) {
+  SC_HANDLE service = OpenServiceA(manager, name, SERVICE_QUERY_STATUS);
+  if (service) CloseServiceHandle(service);
+  return service != nullptr;
+}
+
+int Check() {
+  std::string enumUsb = std::string(kCcs) + "Enum\\USB\\";
+  Report(!KeyExists(enumUsb + "VID_1F3C&PID_6B07"), "the phone's USB device key is gone");
+  Report(!KeyExists(enumUsb + "VID_1F3C&PID_6B07&Mi_03"), "the phone's modem key is gone");
+  Report(KeyExists(enumUsb + "VID_1F3C&PID_6B070\\1"), "the neighbour device stays");
+  char created[kDeviceIdCapacity] = {};
+  HANDLE file = CreateFileA(kCreatedIdFile, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    DWORD read = 0;
+    ReadFile(file, created, sizeof created - 1, &read, nullptr);
+    CloseHandle(file);
+  }
+  if (created[0] != '\0') {
+    Report(!KeyExists(std::string(kCcs) + "Enum\\" + created),
+           std::string("the Setup API modem ") + created + " is gone");
+  }
+  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+  for (const char* name : kPhoneServices) {
+    Report(!ServiceExists(manager, name) && !KeyExists(std::string(kCcs) + "Services\\" + name),
+           std::string("service ") + name + " is gone");
+  }
+  Report(ServiceExists(manager, "KV6bus0"), "the neighbour service KV6bus0 stays");
+  if (manager) CloseServiceHandle(manager);
+  std::string windows = WindowsFolder();
+  for (const char* name : kPhoneDrivers) {
+    Report(!FileExists(windows + "\\system32\\drivers\\" + name), std::string(name) + " is gone");
+  }
+  Report(!FileExists(windows + "\\inf\\oem5.inf") && !FileExists(windows + "\\inf\\oem5.PNF"),
+         "oem5.inf and oem5.PNF are gone");
+  Report(FileExists(windows + "\\inf\\oem6.inf"), "the neighbour's oem6.inf stays");
+  Report(FileExists(windows + "\\system32\\drivers\\KV6bus0.sys"), "KV6bus0.sys stays");
+  HKEY key = nullptr;
+  DWORD flag = 99;
+  DWORD size = sizeof flag;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    RegQueryValueExA(key, "InstallFlag", nullptr, nullptr, reinterpret_cast<BYTE*>(&flag), &size);
+    RegCloseKey(key);
+  }
+  Report(flag == 0, "InstallFlag = 0");
+  return failures == 0 ? 0 : 1;
+}
+
+// ---- The launcher's windows.
+std::string g_log;
+const char* g_logPath = nullptr;
+
+int g_notified = 0;
+
+LRESULT CALLBACK LauncherProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DEVICECHANGE) {
+    char title[64] = {};
+    GetWindowTextA(window, title, sizeof title);
+    char line[160];
+    std::snprintf(line, sizeof line, "%s: WM_DEVICECHANGE %lu %ld\n", title,
+                  static_cast<unsigned long>(wParam), static_cast<long>(lParam));
+    g_log += line;
+    WriteFileText(g_logPath, g_log);
+    if (++g_notified == 2) PostQuitMessage(0);
+    return TRUE;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int Launcher(const char* logPath) {
+  g_logPath = logPath;
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = LauncherProc;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "UsbInstTestLauncher";
+  RegisterClassA(&windowClass);
+  // Property names are atoms, which compare without case: the property set
+  // first as "cdromlauncher" and then as "CDROMLauncher" is one property,
+  // and EnumPropsA reports it on both windows as "cdromlauncher".
+  HWND other = CreateWindowA("UsbInstTestLauncher", "Lower-case launcher", WS_OVERLAPPEDWINDOW, 0, 0,
+                             200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+  SetPropA(other, "cdromlauncher", reinterpret_cast<HANDLE>(1));
+  HWND launcher = CreateWindowA("UsbInstTestLauncher", "CD launcher", WS_OVERLAPPEDWINDOW, 0, 0,
+                                200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+  SetPropA(launcher, "CDROMLauncher", reinterpret_cast<HANDLE>(1));
+  WriteFileText(logPath, "ready\n");
+  g_log = "ready\n";
+  SetTimer(nullptr, 0, 120000, nullptr);
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (message.message == WM_TIMER) break;
+    DispatchMessageA(&message);
+  }
+  DestroyWindow(launcher);
+  DestroyWindow(other);
+  return 0;
+}
+
+BOOL CALLBACK PrintProperty(HWND window, LPCSTR name, HANDLE) {
+  if (reinterpret_cast<ULONG_PTR>(name) < 0xC000) {
+    std::printf("  %p atom %lu\n", static_cast<void*>(window),
+                static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(name)));
+  } else {
+    std::printf("  %p \"%s\"\n", static_cast<void*>(window), name);
+  }
+  return TRUE;
+}
+BOOL CALLBACK PrintProperties(HWND window, LPARAM) {
+  EnumPropsA(window, PrintProperty);
+  return TRUE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "plant") {
+    LinkControlSet001();
+    PlantDeviceKeys();
+    PlantSetupApiDevice();
+    PlantServices();
+    PlantFiles();
+    return failures == 0 ? 0 : 1;
+  }
+  if (mode == "check") return Check();
+  if (mode == "props") return EnumWindows(PrintProperties, 0) ? 0 : 1;
+  if (mode == "launcher" && argc > 2) return Launcher(argv[2]);
+  std::fprintf(stderr, "usage: removal_footprint.exe plant | check | launcher FILE\n");
+  return 2;
+}

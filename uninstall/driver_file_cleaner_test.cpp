@@ -1,0 +1,189 @@
+#include "uninstall/driver_file_cleaner.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "tests/sim_test_support.h"
+
+namespace {
+
+const HKEY kLm = HKEY_LOCAL_MACHINE;
+const char kModemClass[] = "{4D36E96D-E325-11CE-BFC1-08002BE10318}";
+
+// Points the first instance of the phone's device key `hardwareId` at a
+// driver key whose InfPath is `infPath`.
+void PlantInstalledFunction(sim::Machine& machine, const std::string& hardwareId,
+                            const std::string& driverNumber, const std::string& infPath) {
+  std::string device = "SYSTEM\\ControlSet001\\Enum\\USB\\" + hardwareId + "\\6&1&0&1";
+  machine.registry.SetString(kLm, device, "Driver", std::string(kModemClass) + "\\" + driverNumber);
+  machine.registry.SetString(
+      kLm, "SYSTEM\\ControlSet001\\Control\\Class\\" + std::string(kModemClass) + "\\" + driverNumber,
+      "InfPath", infPath);
+}
+
+TEST(ComposeFileName, JoinsWithOneBackslashAndRefusesWhatDoesNotFit) {
+  char name[261];
+  EXPECT_EQ(ComposeFileName(name, "C:\\WINDOWS\\INF", "oem12", "inf"), 1);
+  EXPECT_STREQ(name, "C:\\WINDOWS\\INF\\oem12.inf");
+  EXPECT_EQ(ComposeFileName(name, "C:\\", "oem12", "PNF"), 1);
+  EXPECT_STREQ(name, "C:\\oem12.PNF");
+  EXPECT_EQ(ComposeFileName(nullptr, "C:\\", "a", "b"), 0);
+
+  // 250 + 1 + 5 + 1 + 3 = 260 fits exactly; one more character does not.
+  std::string folder(250, 'f');
+  char guard[300];
+  std::memset(guard, 'x', sizeof guard);
+  EXPECT_EQ(ComposeFileName(guard, folder.c_str(), "oem12", "inf"), 1);
+  EXPECT_EQ(std::strlen(guard), 260u);
+  std::memset(guard, 'x', sizeof guard);
+  EXPECT_EQ(ComposeFileName(guard, folder.c_str(), "oem123", "inf"), 0);
+  EXPECT_EQ(guard[0], '\0');
+  EXPECT_EQ(guard[261], 'x');  // nothing written past the 261 characters
+  std::string stem = "oem" + std::string(300, '1');
+  EXPECT_EQ(ComposeFileName(guard, "C:\\WINDOWS\\INF", stem.c_str(), "inf"), 0);
+  EXPECT_EQ(guard[261], 'x');
+}
+
+TEST(IsDeletableInfStem, OnlyInfStoreNamesAndThePackagesOwn) {
+  FreshMachine();
+  EXPECT_TRUE(IsDeletableInfStem("oem12"));
+  EXPECT_TRUE(IsDeletableInfStem("OEM7"));
+  EXPECT_TRUE(IsDeletableInfStem("KV6bus"));
+  EXPECT_TRUE(IsDeletableInfStem("kv6mdm2"));
+  EXPECT_FALSE(IsDeletableInfStem(""));
+  EXPECT_FALSE(IsDeletableInfStem("oem"));
+  EXPECT_FALSE(IsDeletableInfStem("oem1a"));
+  EXPECT_FALSE(IsDeletableInfStem("usb"));
+  EXPECT_FALSE(IsDeletableInfStem("mdmgen"));
+  EXPECT_FALSE(IsDeletableInfStem("..\\oem1"));
+  EXPECT_FALSE(IsDeletableInfStem("C:oem1"));
+}
+
+TEST(DriverFileCleaner, WindowsXpDeletesThePhonesInfsAndDriversWithTheirLastGoodCopies) {
+  sim::Machine& machine = FreshMachine(OptionsFor(sim::WindowsVersion::WindowsXPSP2));
+  auto& files = machine.files;
+  PlantInstalledFunction(machine, "VID_1F3C&PID_6B07", "0001", "oem12.inf");
+  PlantInstalledFunction(machine, "VID_1F3C&PID_6B07&Mi_03", "0002", "oem13.inf");
+  PlantInstalledFunction(machine, "VID_1F3C&PID_6B07&Mi_05", "0003", "oem12.inf");  // shared
+  PlantInstalledFunction(machine, "VID_1F3C&PID_6B07&Mi_07", "0004", "usb.inf");  // Windows' own
+  for (const char* name : {"oem12.inf", "oem12.PNF", "oem13.inf", "oem13.PNF", "oem10.inf"}) {
+    files.WriteFile(std::string("C:\\WINDOWS\\INF\\") + name, "x");
+    files.WriteFile(std::string("C:\\WINDOWS\\LastGood\\INF\\") + name, "x");
+  }
+  for (const char* name : {"KV6bus.sys", "KV6mdfl.sys", "KV6whnt.sys", "KV6bus0.sys"}) {
+    files.WriteFile(std::string("C:\\WINDOWS\\system32\\drivers\\") + name, "MZ");
+    files.WriteFile(std::string("C:\\WINDOWS\\LastGood\\system32\\DRIVERS\\") + name, "MZ");
+  }
+  files.SetAttributes("C:\\WINDOWS\\system32\\drivers\\KV6mdfl.sys", FILE_ATTRIBUTE_READONLY);
+
+  DriverFileCleaner cleaner(12);
+  EXPECT_EQ(cleaner.Clean(), 1);
+  for (const char* folder : {"C:\\WINDOWS\\INF\\", "C:\\WINDOWS\\LastGood\\INF\\"}) {
+    for (const char* name : {"oem12.inf", "oem12.PNF", "oem13.inf", "oem13.PNF"}) {
+      EXPECT_FALSE(files.FileExists(std::string(folder) + name)) << folder << name;
+    }
+    EXPECT_TRUE(files.FileExists(std::string(folder) + "oem10.inf"));
+  }
+  EXPECT_TRUE(files.FileExists("C:\\WINDOWS\\INF\\usb.inf"));
+  EXPECT_TRUE(files.FileExists("C:\\WINDOWS\\INF\\oem3.inf"));
+  for (const char* folder :
+       {"C:\\WINDOWS\\system32\\drivers\\", "C:\\WINDOWS\\LastGood\\system32\\DRIVERS\\"}) {
+    EXPECT_FALSE(files.FileExists(std::string(folder) + "KV6bus.sys"));
+    EXPECT_FALSE(files.FileExists(std::string(folder) + "KV6mdfl.sys"));
+    EXPECT_FALSE(files.FileExists(std::string(folder) + "KV6whnt.sys"));
+    EXPECT_TRUE(files.FileExists(std::string(folder) + "KV6bus0.sys"));
+  }
+  EXPECT_TRUE(files.FileExists("C:\\WINDOWS\\system32\\drivers\\serial.sys"));
+  EXPECT_EQ(MessageBoxTexts(), "");
+  EXPECT_EQ(OpenHandles(), "");
+}
+
+TEST(DriverFileCleaner, WindowsXpDeletesEachNameInTheInfFolderBeforeTheLastGoodFolder) {
+  const char* expectedOrder[] = {"C:\\WINDOWS\\INF\\oem12.inf",
+                                 "C:\\WINDOWS\\LastGood\\INF\\oem12.inf",
+                                 "C:\\WINDOWS\\INF\\oem12.PNF",
+                                 "C:\\WINDOWS\\LastGood\\INF\\oem12.PNF",
+                                 "C:\\WINDOWS\\system32\\drivers\\KV6bus.sys",
+                                 "C:\\WINDOWS\\LastGood\\system32\\DRIVERS\\KV6bus.sys"};
+  // The n-th deletion fails: the n-th name of the order is the one left.
+  for (int n = 1; n <= 6; ++n) {
+    sim::Machine& machine = FreshMachine();
+    PlantInstalledFunction(machine, "VID_1F3C&PID_6B07", "0001", "oem12.inf");
+    for (const char* path : expectedOrder) machine.files.WriteFile(path, "x");
+    machine.faults.FailOn("DeleteFileA", n, ERROR_ACCESS_DENIED);
+    DriverFileCleaner(12).Clean();
+    for (int i = 0; i < 6; ++i) {
+      EXPECT_EQ(machine.files.FileExists(expectedOrder[i]), i == n - 1) << n << " " << i;
+    }
+  }
+}
+
+TEST(DriverFileCleaner, NoDeviceKeyOrNoInfPathDeletesNoInfFile) {
+  sim::Machine& machine = FreshMachine(OptionsFor(sim::WindowsVersion::Windows2000));
+  std::string device = "SYSTEM\\ControlSet001\\Enum\\USB\\VID_1F3C&PID_6B07\\1";
+  machine.registry.SetString(kLm, device, "Driver", std::string(kModemClass) + "\\0009");
+  machine.registry.CreateKey(kLm, "SYSTEM\\ControlSet001\\Control\\Class\\" +
+                                      std::string(kModemClass) + "\\0009");
+  machine.files.WriteFile("C:\\WINNT\\INF\\.inf", "x");
+  std::vector<std::string> before = machine.files.Snapshot();
+  EXPECT_EQ(DriverFileCleaner(11).Clean(), 1);
+  EXPECT_EQ(machine.files.Snapshot(), before);
+  EXPECT_EQ(MessageBoxTexts(), "");
+  EXPECT_EQ(OpenHandles(), "");
+}
+
+TEST(DriverFileCleaner, OlderWindowsDeleteThePackageNamesAndOn98AndMeTheDatabase) {
+  struct Case {
+    sim::WindowsVersion version;
+    int osKind;
+    bool database;
+  };
+  for (Case c : {Case{sim::WindowsVersion::Windows95, 0, false},
+                 Case{sim::WindowsVersion::Windows98, 1, true},
+                 Case{sim::WindowsVersion::WindowsMe, 2, true},
+                 Case{sim::WindowsVersion::WindowsNT4, 10, false}}) {
+    sim::Machine& machine = FreshMachine(OptionsFor(c.version));
+    auto& files = machine.files;
+    std::string inf = files.WindowsDirectory() + "\\INF\\";
+    std::string system = files.SystemDirectory() + "\\";
+    files.WriteFile(inf + "KV6bus.inf", "x");
+    files.WriteFile(inf + "KV6bus.pnf", "x");
+    files.WriteFile(inf + "KV6sdmw.inf", "x", FILE_ATTRIBUTE_READONLY);
+    files.WriteFile(inf + "KV6bus0.inf", "x");
+    files.WriteFile(system + "KV6comm.vxd", "x");
+    files.WriteFile(system + "KV6cm95.sys", "x");
+    files.WriteFile(system + "KV6bus0.sys", "x");
+    files.WriteFile(inf + "DRVDATA.BIN", "x");
+    files.WriteFile(inf + "DRVIDX.BIN", "x");
+    EXPECT_EQ(DriverFileCleaner(c.osKind).Clean(), 1);
+    for (const char* gone : {"KV6bus.inf", "KV6bus.pnf", "KV6sdmw.inf"}) {
+      EXPECT_FALSE(files.FileExists(inf + gone)) << c.osKind << gone;
+    }
+    EXPECT_FALSE(files.FileExists(system + "KV6comm.vxd"));
+    EXPECT_FALSE(files.FileExists(system + "KV6cm95.sys"));
+    EXPECT_TRUE(files.FileExists(inf + "KV6bus0.inf"));
+    EXPECT_TRUE(files.FileExists(system + "KV6bus0.sys"));
+    EXPECT_EQ(files.FileExists(inf + "DRVDATA.BIN"), !c.database) << c.osKind;
+    EXPECT_EQ(files.FileExists(inf + "DRVIDX.BIN"), !c.database) << c.osKind;
+    EXPECT_EQ(MessageBoxTexts(), "");
+    EXPECT_EQ(OpenHandles(), "");
+  }
+}
+
+TEST(DriverFileCleaner, AFolderThatCannotBeBuiltEndsOnlyItsStep) {
+  sim::Machine& machine = FreshMachine();
+  machine.files.WriteFile("C:\\WINDOWS\\system32\\drivers\\KV6bus.sys", "MZ");
+  PlantInstalledFunction(machine, "VID_1F3C&PID_6B07", "0001", "oem12.inf");
+  machine.files.WriteFile("C:\\WINDOWS\\INF\\oem12.inf", "x");
+  // The first Windows folder lookup (the INF folder) fails.
+  machine.faults.FailOn("GetWindowsDirectoryA", 1, ERROR_INVALID_PARAMETER);
+  DriverFileCleaner cleaner(12);
+  EXPECT_EQ(cleaner.RemoveInfFiles(), 0);
+  EXPECT_TRUE(machine.files.FileExists("C:\\WINDOWS\\INF\\oem12.inf"));
+  EXPECT_EQ(cleaner.RemoveDriverFiles(), 1);
+  EXPECT_FALSE(machine.files.FileExists("C:\\WINDOWS\\system32\\drivers\\KV6bus.sys"));
+}
+
+}  // namespace

@@ -1,0 +1,262 @@
+#include "uninstall/driver_remover.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/application_state.h"
+#include "app/entry_point.h"
+#include "app/path_routines.h"
+#include "platform/sim/plug_and_play.h"
+#include "resources/resource.h"
+#include "tests/driver_cd.h"
+#include "tests/sim_test_support.h"
+
+namespace {
+
+using sim::WindowsVersion;
+
+const HKEY kLm = HKEY_LOCAL_MACHINE;
+const char kSettingsPath[] = "SOFTWARE\\ORVEX\\ORVEX 3G GSM USB Driver 6";
+
+struct Kind {
+  WindowsVersion version;
+  int osKind;
+};
+const Kind kKinds[] = {{WindowsVersion::Windows95, 0},    {WindowsVersion::Windows98, 1},
+                       {WindowsVersion::WindowsMe, 2},    {WindowsVersion::WindowsNT4, 10},
+                       {WindowsVersion::Windows2000, 11}, {WindowsVersion::WindowsXPSP3, 12}};
+
+bool IsNt5(int osKind) { return osKind == 11 || osKind == 12; }
+
+// A machine of the version with the driver CD in D:\ and the program
+// started from D:\Setup, as a user runs it.
+sim::Machine& CdMachine(WindowsVersion version) {
+  sim::MachineOptions options = OptionsFor(version);
+  options.programPath = "D:\\Setup\\USBINST.EXE";
+  sim::Machine& machine = FreshMachine(options);
+  LoadDriverCd(machine, "D:\\");
+  GetProgramFolder(App().programFolder, sizeof(App().programFolder));
+  std::strcpy(App().title, "ORVEX 3G/GSM USB Driver Installer");
+  return machine;
+}
+
+// Position of the first (or last) call of an operation in the call log.
+size_t First(const std::vector<std::string>& log, const std::string& name) {
+  return size_t(std::find(log.begin(), log.end(), name) - log.begin());
+}
+size_t Last(const std::vector<std::string>& log, const std::string& name) {
+  auto it = std::find(log.rbegin(), log.rend(), name);
+  return it == log.rend() ? 0 : size_t(log.rend() - it - 1);
+}
+
+TEST(DriverRemover, StepsByOsKind) {
+  for (Kind kind : kKinds) {
+    sim::Machine& machine = FreshMachine(OptionsFor(kind.version));
+    machine.registry.SetDword(kLm, kSettingsPath, "InstallFlag", 1);
+    HWND launcher = machine.windows.CreateTopLevel({"CD", "L", "launcher"});
+    machine.windows.AddProperty(launcher, "CDROMLauncher", nullptr);
+
+    EXPECT_EQ(DriverRemover(kind.osKind), 1);
+    auto& faults = machine.faults;
+    // Install flag, file cleanup, registry cleanup and launcher on every kind.
+    EXPECT_EQ(machine.registry.GetDword(kLm, kSettingsPath, "InstallFlag"), 0u) << kind.osKind;
+    EXPECT_GT(faults.Calls("FindFirstFileA"), 0u) << kind.osKind;
+    EXPECT_GT(faults.Calls("RegOpenKeyExA"), 2u) << kind.osKind;
+    EXPECT_EQ(machine.windows.Find(launcher)->messages.size(), 1u) << kind.osKind;
+    // Devices, services and the stale INF scan on 2000/XP only.
+    bool nt5 = IsNt5(kind.osKind);
+    EXPECT_EQ(faults.Calls("SetupDiClassGuidsFromNameA"), nt5 ? 1u : 0u) << kind.osKind;
+    EXPECT_EQ(faults.Calls("SetupDiGetClassDevsA"), nt5 ? 2u : 0u) << kind.osKind;
+    EXPECT_EQ(faults.Calls("OpenSCManagerA"), nt5 ? 5u : 0u) << kind.osKind;
+    EXPECT_EQ(faults.Calls("SetupOpenInfFileA") > 0, nt5) << kind.osKind;  // oem3.inf looked at
+    // Windows 98 and Me also lose the driver database.
+    bool database = kind.osKind == 1 || kind.osKind == 2;
+    EXPECT_EQ(machine.files.FileExists(machine.files.WindowsDirectory() + "\\INF\\DRVDATA.BIN"),
+              kind.version != WindowsVersion::Windows95 && !IsNtFamily(kind.version) && !database)
+        << kind.osKind;
+    EXPECT_EQ(OpenHandles(), "") << kind.osKind;
+  }
+}
+
+TEST(DriverRemover, AMachineThatNeverHadThePhoneIsLeftUnchangedWithoutMessage) {
+  for (Kind kind : kKinds) {
+    sim::Machine& machine = FreshMachine(OptionsFor(kind.version));
+    sim::PlantNeighbourDevice(machine);
+    // Windows 98 and Me rebuild their driver database anyway: it is no phone trace.
+    machine.files.Remove(machine.files.WindowsDirectory() + "\\INF\\DRVDATA.BIN");
+    machine.files.Remove(machine.files.WindowsDirectory() + "\\INF\\DRVIDX.BIN");
+    std::vector<std::string> registry = machine.registry.Snapshot();
+    std::vector<std::string> files = machine.files.Snapshot();
+    EXPECT_EQ(DriverRemover(kind.osKind), 1);
+    EXPECT_EQ(machine.registry.SnapshotText(), [&] {
+      std::string text;
+      for (const auto& line : registry) text += line + "\n";
+      return text;
+    }()) << kind.osKind;
+    EXPECT_EQ(machine.files.Snapshot(), files) << kind.osKind;
+    EXPECT_EQ(MessageBoxTexts(), "") << kind.osKind;
+    EXPECT_EQ(OpenHandles(), "") << kind.osKind;
+  }
+}
+
+// An installation run through the wizard with the phone plugged in, then a
+// removal run: registry and files are as before, apart from Windows' own
+// containers that Plug and Play made and keeps. The neighbours stay.
+void RoundTrip(Kind kind, bool unplugBeforeRemoval) {
+  SCOPED_TRACE(kind.osKind);
+  sim::Machine& machine = CdMachine(kind.version);
+  sim::PlantNeighbourDevice(machine);
+  if (!IsNtFamily(kind.version) && kind.version != WindowsVersion::Windows95) {
+    // The driver database is rebuilt by Windows; the removal deletes it.
+    machine.files.Remove(machine.files.WindowsDirectory() + "\\INF\\DRVDATA.BIN");
+    machine.files.Remove(machine.files.WindowsDirectory() + "\\INF\\DRVIDX.BIN");
+  }
+  std::vector<std::string> cleanRegistry = machine.registry.Snapshot();
+  std::vector<std::string> cleanFiles = machine.files.Snapshot();
+
+  auto plug = [&machine](int function) {
+    return sim::DialogEvent::Inspect([&machine, function](HWND) {
+      sim::PlugOptions options;
+      options.rebootCopy = true;
+      sim::PlugInFunction(machine, function, options);
+    });
+  };
+  machine.dialogs.script = {plug(0), plug(1), plug(2), plug(3), sim::DialogEvent::DeviceChange(),
+                            sim::DialogEvent::Click(IDC_WIZARD_NEXT)};
+  EXPECT_EQ(RunInstaller(nullptr, ""), 0);
+  ASSERT_EQ(machine.dialogs.runs.size(), 1u);
+  EXPECT_EQ(machine.dialogs.runs[0].result, 1);
+  ASSERT_NE(machine.registry.Snapshot(), cleanRegistry);
+  if (unplugBeforeRemoval) sim::UnplugPhone(machine);
+
+  std::vector<std::string> phonePorts = sim::PhoneComPorts(machine);
+  size_t boxesBefore = machine.windows.messageBoxes.size();
+  EXPECT_EQ(RunInstaller(nullptr, "/r"), 0);
+  std::string removalBoxes;
+  for (size_t i = boxesBefore; i < machine.windows.messageBoxes.size(); ++i) {
+    removalBoxes += machine.windows.messageBoxes[i].text;
+  }
+  // NT 4 takes the Windows 95 plan, whose single key deletions NT refuses for
+  // keys with sub-keys: each refusal is shown and those device keys stay.
+  bool nt4 = kind.osKind == 10;
+  if (!nt4) {
+    EXPECT_EQ(removalBoxes, "");
+  }
+
+  // Windows' own containers that the install made stay, emptied of the phone.
+  std::vector<std::string> containers = sim::WindowsContainerKeys(kind.version);
+  auto expectedLeftOver = [&](const std::string& line) {
+    for (const std::string& key : containers) {
+      if (sim::UpperName(line) == sim::UpperName("HKLM\\" + key)) return true;
+    }
+    std::string upper = sim::UpperName(line);
+    return nt4 && (upper.rfind("HKLM\\ENUM\\USB\\VID_1F3C&PID_6B07", 0) == 0 ||
+                   upper.rfind("HKLM\\ENUM\\KV6CR", 0) == 0 ||
+                   upper.rfind("HKLM\\ENUM\\ROOT\\KV6CR", 0) == 0);
+  };
+  // The removal deletes the "Ports" entries of the phone's COM names, also
+  // one that Windows had listed before (XP lists COM1: to COM4: by default).
+  auto expectedGone = [&](const std::string& line) {
+    for (const std::string& port : phonePorts) {
+      if (!port.empty() && line.find("\\Ports  \"" + port + ":\"") != std::string::npos) {
+        return true;
+      }
+    }
+    return false;
+  };
+  std::vector<std::string> after = machine.registry.Snapshot();
+  std::vector<std::string> extra;
+  std::vector<std::string> missing;
+  for (const auto& line : after) {
+    if (!std::count(cleanRegistry.begin(), cleanRegistry.end(), line) && !expectedLeftOver(line)) {
+      extra.push_back(line);
+    }
+  }
+  for (const auto& line : cleanRegistry) {
+    if (!std::count(after.begin(), after.end(), line) && !expectedGone(line)) {
+      missing.push_back(line);
+    }
+  }
+  auto join = [](const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) text += line + "\n";
+    return text;
+  };
+  EXPECT_EQ(join(extra), "") << "left behind";
+  EXPECT_EQ(join(missing), "") << "taken away";
+  EXPECT_EQ(join(machine.files.Snapshot()), join(cleanFiles));
+  EXPECT_EQ(OpenHandles(), "");
+}
+
+TEST(DriverRemover, RoundTripOnEveryVersionWithThePhonePluggedIn) {
+  for (Kind kind : kKinds) RoundTrip(kind, false);
+}
+
+TEST(DriverRemover, RoundTripOnEveryVersionAfterThePhoneWasUnplugged) {
+  for (Kind kind : kKinds) RoundTrip(kind, true);
+}
+
+// Installs the phone through the wizard on XP, plugged in, and returns the machine.
+sim::Machine& InstalledXpMachine() {
+  sim::Machine& machine = CdMachine(WindowsVersion::WindowsXPSP3);
+  auto plug = [&machine](int function) {
+    return sim::DialogEvent::Inspect(
+        [&machine, function](HWND) { sim::PlugInFunction(machine, function); });
+  };
+  machine.dialogs.script = {plug(0), plug(1), plug(2), plug(3), sim::DialogEvent::DeviceChange(),
+                            sim::DialogEvent::Click(IDC_WIZARD_NEXT)};
+  RunInstaller(nullptr, "");
+  return machine;
+}
+
+TEST(DriverRemover, StepOrder) {
+  sim::Machine& machine = InstalledXpMachine();
+  const std::string services = "SYSTEM\\ControlSet001\\Services\\";
+  ASSERT_TRUE(machine.registry.KeyExists(kLm, services + "KV6bus"));
+  // The launcher hears of the change when everything is done.
+  HWND launcher = machine.windows.CreateTopLevel({"CD", "L", "launcher"});
+  machine.windows.AddProperty(launcher, "CDROMLauncher", nullptr);
+  bool cleanWhenNotified = false;
+  machine.windows.SetHandler(launcher, [&](HWND, UINT, WPARAM, LPARAM) {
+    cleanWhenNotified =
+        !machine.registry.KeyExists(kLm, services + "KV6bus") &&
+        !machine.registry.KeyExists(kLm, "SYSTEM\\ControlSet001\\Enum\\USB\\VID_1F3C&PID_6B07") &&
+        !machine.files.FileExists("C:\\WINDOWS\\system32\\drivers\\KV6bus.sys");
+    return LRESULT(0);
+  });
+  size_t boxes = machine.windows.messageBoxes.size();  // the install's notice
+  machine.faults.StartCallLog();
+  EXPECT_EQ(DriverRemover(12), 1);
+  const std::vector<std::string>& log = machine.faults.CallLog();
+
+  // The file cleanup found the INF-store copies through the device keys, so
+  // it ran before the device removal and the registry cleanup deleted them.
+  for (const std::string& name : machine.files.List("C:\\WINDOWS\\INF")) {
+    EXPECT_EQ(name.rfind("oem", 0) == 0 && name != "oem3.inf" && name != "oem3.PNF" &&
+                  name != "oem10.inf" && name != "oem10.PNF",
+              false)
+        << name;
+  }
+  EXPECT_LT(Last(log, "DeleteFileA"), First(log, "SetupDiClassGuidsFromNameA"));
+  // The modem devices before the USB device (its set is the second), the
+  // devices before the services, the services before the registry cleanup.
+  EXPECT_LT(First(log, "SetupDiClassGuidsFromNameA"), Last(log, "SetupDiGetClassDevsA"));
+  EXPECT_LT(Last(log, "SetupDiCallClassInstaller"), First(log, "OpenSCManagerA"));
+  EXPECT_LT(Last(log, "CloseServiceHandle"), First(log, "RegDeleteKeyA"));
+  // The stale INF scan reads INF contents after the registry cleanup.
+  EXPECT_LT(Last(log, "RegDeleteKeyA"), First(log, "SetupOpenInfFileA"));
+  EXPECT_LT(Last(log, "SetupOpenInfFileA"), First(log, "EnumWindows"));
+  EXPECT_EQ(machine.devices.removals, 2);
+  EXPECT_TRUE(cleanWhenNotified);
+  // Devices went before their services, so no driver kept a service key.
+  for (const char* name : {"KV6bus", "KV6mdfl", "KV6mdm", "KV6mgmt", "KV6obex"}) {
+    EXPECT_FALSE(machine.registry.KeyExists(kLm, services + name)) << name;
+  }
+  EXPECT_EQ(machine.windows.messageBoxes.size(), boxes);
+}
+
+}  // namespace
