@@ -15,13 +15,12 @@ bool IsIntegerAtom(LPCSTR name) { return reinterpret_cast<ULONG_PTR>(name) < 0xC
 // reaches the name through this buffer, filled before every enumeration.
 char g_launcherProperty[kPropertyNameCapacity];
 
-// Windows keeps property names as global atoms, which compare without case:
-// "CDROMLauncher" and "cdromlauncher" are one property, and EnumPropsA reports
-// it in the spelling the atom was first made with, perhaps by another
-// program. So the name is compared without case, or the launcher could be
-// missed.
+// The name is compared exactly, case included: the launcher sets its
+// property as "CDROMLauncher", and a property spelt otherwise is not its mark.
+// (Property names are global atoms on Windows, so the spelling EnumPropsA
+// reports is the one the atom was first made with.)
 BOOL CALLBACK NotifyIfLauncherProperty(HWND window, LPCSTR name, HANDLE) {
-  if (!IsIntegerAtom(name) && plat::lstrcmpiA(name, g_launcherProperty) == 0) {
+  if (!IsIntegerAtom(name) && plat::lstrcmpA(name, g_launcherProperty) == 0) {
     plat::SendMessageA(window, WM_DEVICECHANGE, 0, 0);
   }
   return TRUE;
