@@ -352,7 +352,9 @@ void StopDevice(Machine& machine, const std::string& instancePath) {
     std::vector<std::string> services = {*service};
     std::optional<RegValue> filters = reg.GetValue(kLm, deviceKey, "LowerFilters");
     if (filters && !filters->data.empty()) {
-      services.emplace_back(reinterpret_cast<const char*>(filters->data.data()));
+      // The first string of the multi-string, never past the data.
+      std::string first(filters->data.begin(), filters->data.end());
+      services.push_back(first.substr(0, first.find('\0')));
     }
     for (const std::string& name : services) {
       std::string enumKey = std::string(kCurrentSet) + kServicesKey + "\\" + name + "\\Enum";

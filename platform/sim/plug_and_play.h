@@ -49,7 +49,8 @@
 //   CCS\Services\KV6bus, KV6mdfl, KV6mdm, KV6mgmt, KV6obex: Type, Start,
 //     ErrorControl, ImagePath, DisplayName ... devices (ControlSet001, through the
 //     service manager), plan (ControlSet002)
-//   <system32>\drivers\KV6*.sys, from the package ......................... files
+//   <system32>\drivers\KV6*.sys, from the package (a file the package lacks is
+//     written as a stand-in, so the file cleanup finds its whole list) ....... files
 //   <INF folder>\oemN.inf and oemN.PNF, when step 3 above copied them ..... files
 //   SOFTWARE\Microsoft\Windows\CurrentVersion\Unimodem\DeviceSpecific
 //     \ORVEX 3G GSM USB Modem::ORVEX::ORVEX (function 3) ............ plan, modem

@@ -5,6 +5,14 @@ set(USBINST_WINE_RUN ${CMAKE_SOURCE_DIR}/tests/wine/run-in-wine.sh)
 set(USBINST_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
 set(USBINST_WINE_ENV USBINST_WINE_ROOT=${USBINST_WINE_ROOT})
 
+# The registry cleanup of the installer's logic, run on Wine's registry.
+add_executable(registry_cleanup_wine ${CMAKE_SOURCE_DIR}/tests/wine/registry_cleanup_wine.cpp
+                                     ${USBINST_RC})
+target_include_directories(registry_cleanup_wine PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(registry_cleanup_wine PRIVATE usbinst_logic platform_win32 gtest gtest_main
+                                                    advapi32)
+add_dependencies(answer_dialogs registry_cleanup_wine)
+
 # The test tools that play the phone and the user in the installation round trip.
 add_executable(phone_simulator ${CMAKE_SOURCE_DIR}/tests/wine/phone_simulator.cpp)
 target_include_directories(phone_simulator PRIVATE ${CMAKE_SOURCE_DIR})
@@ -23,7 +31,7 @@ add_test(NAME windows_imports
                  $<TARGET_FILE:usbinst> $<TARGET_FILE:contract_tests>
                  $<TARGET_FILE:string_table_check> $<TARGET_FILE:driver_install_wine>
                  $<TARGET_FILE:phone_simulator> $<TARGET_FILE:dialog_driver>
-                 $<TARGET_FILE:removal_footprint>)
+                 $<TARGET_FILE:removal_footprint> $<TARGET_FILE:registry_cleanup_wine>)
 
 # wine64 alone cannot run a 32-bit program (it exits 0 without running it),
 # so the x86 build runs under Wine only where the 32-bit loader is installed.
@@ -63,6 +71,10 @@ if(USBINST_RUN_UNDER_WINE)
   # answered (the wizard with Cancel, as the phone never arrives).
   add_wine_test(usbinst_removal_run --gui --timeout 150 $<TARGET_FILE:answer_dialogs>
                 --no-dialog 120 usbinst.exe /r)
+  # The registry cleanup on the prefix's real registry, with the device keys
+  # protected in the same wineserver session; any message box fails it.
+  add_wine_test(registry_cleanup_wine --gui --timeout 150 $<TARGET_FILE:answer_dialogs>
+                --no-dialog 120 registry_cleanup_wine.exe)
   add_wine_test(usbinst_installation_run --gui --timeout 150 $<TARGET_FILE:answer_dialogs>
                 120 usbinst.exe)
 
