@@ -38,6 +38,20 @@ TEST(NotifyLauncherWindows, SendsToEveryWindowWithTheExactPropertyInEnumerationO
   EXPECT_TRUE(windows.Find(atom)->messages.empty());
 }
 
+// The atom was first made in lower case (by another program, say): every
+// window's property is then reported as "cdromlauncher", the launcher's too.
+TEST(NotifyLauncherWindows, FindsTheLauncherWhenTheAtomWasFirstMadeInOtherCase) {
+  sim::Machine& machine = FreshMachine();
+  HWND other = machine.windows.CreateTopLevel({"Other", "O", "other"});
+  machine.windows.AddProperty(other, "cdromlauncher", nullptr);
+  HWND launcher = machine.windows.CreateTopLevel({"Launcher", "L", "launcher"});
+  machine.windows.AddProperty(launcher, "CDROMLauncher", nullptr);
+  EXPECT_EQ(machine.windows.Find(launcher)->properties[0].name, "cdromlauncher");
+  NotifyLauncherWindows();
+  ASSERT_EQ(machine.windows.Find(launcher)->messages.size(), 1u);
+  EXPECT_EQ(machine.windows.Find(launcher)->messages[0].message, UINT(WM_DEVICECHANGE));
+}
+
 TEST(NotifyLauncherWindows, NoLauncherNoMessage) {
   sim::Machine& machine = FreshMachine();
   HWND plain = machine.windows.CreateTopLevel({"Plain", "P", "other"});

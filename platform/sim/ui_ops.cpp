@@ -323,7 +323,7 @@ BOOL SetPropA(HWND window, LPCSTR name, HANDLE data) {
   if (IS_INTRESOURCE(name)) {
     entry->properties.push_back({"", LOWORD(name), data});
   } else {
-    entry->properties.push_back({name, 0, data});
+    entry->properties.push_back({sim::CurrentMachine().windows.AtomName(name), 0, data});
   }
   return TRUE;
 }

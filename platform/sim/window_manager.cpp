@@ -81,7 +81,15 @@ Window* WindowManager::FindChild(HWND parent, int id) {
 }
 
 void WindowManager::AddProperty(HWND window, const std::string& name, HANDLE data) {
-  if (Window* entry = Find(window)) entry->properties.push_back({name, 0, data});
+  if (Window* entry = Find(window)) entry->properties.push_back({AtomName(name), 0, data});
+}
+
+const std::string& WindowManager::AtomName(const std::string& name) {
+  std::string upper = name;
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+  }
+  return atomNames_.emplace(upper, name).first->second;
 }
 
 void WindowManager::AddAtomProperty(HWND window, WORD atom, HANDLE data) {

@@ -92,6 +92,10 @@ class WindowManager {
   const Window* Find(HWND window) const;
   Window* FindChild(HWND parent, int id);
   void AddProperty(HWND window, const std::string& name, HANDLE data);
+  // Property names are global atoms, which compare without case and keep the
+  // spelling they were first made with: EnumPropsA reports that spelling on
+  // every window. Registers `name` and returns the atom's spelling.
+  const std::string& AtomName(const std::string& name);
   void AddAtomProperty(HWND window, WORD atom, HANDLE data);
   void SetHandler(HWND window, WindowHandler handler);
   // Front to back.
@@ -131,6 +135,7 @@ class WindowManager {
   LRESULT DefaultAnswer(Window& window, UINT message, WPARAM wParam, LPARAM lParam);
   std::map<uintptr_t, Window> windows_;
   std::vector<HWND> zOrder_;  // top-level windows, front first
+  std::map<std::string, std::string> atomNames_;  // upper-cased name -> first spelling
   uintptr_t nextHandle_ = 0x10020;
 };
 
