@@ -7,9 +7,9 @@
 //   removal_footprint.exe check       exit 0 when the phone's footprint is gone
 //                                     and the neighbours are intact
 //   removal_footprint.exe launcher F  a window with the "CDROMLauncher" property
-//                                     (and one with "cdromlauncher", set first);
+//                                     (and one with an integer-atom property);
 //                                     writes to file F what each received, ends
-//                                     when both were notified or after 120 s
+//                                     when the launcher was notified or after 120 s
 //
 // Devices are planted two ways: as registry keys (what Plug and Play leaves),
 // and, where Wine allows it, through SetupDiCreateDeviceInfoA and
@@ -266,7 +266,7 @@ LRESULT CALLBACK LauncherProc(HWND window, UINT message, WPARAM wParam, LPARAM l
                   static_cast<unsigned long>(wParam), static_cast<long>(lParam));
     g_log += line;
     WriteFileText(g_logPath, g_log);
-    if (++g_notified == 2) PostQuitMessage(0);
+    if (++g_notified == 1) PostQuitMessage(0);
     return TRUE;
   }
   return DefWindowProcA(window, message, wParam, lParam);
@@ -279,12 +279,10 @@ int Launcher(const char* logPath) {
   windowClass.hInstance = GetModuleHandleA(nullptr);
   windowClass.lpszClassName = "UsbInstTestLauncher";
   RegisterClassA(&windowClass);
-  // Property names are atoms, which compare without case: the property set
-  // first as "cdromlauncher" and then as "CDROMLauncher" is one property,
-  // and EnumPropsA reports it on both windows as "cdromlauncher".
-  HWND other = CreateWindowA("UsbInstTestLauncher", "Lower-case launcher", WS_OVERLAPPEDWINDOW, 0, 0,
+  // A window whose only property is an integer atom is not a launcher.
+  HWND other = CreateWindowA("UsbInstTestLauncher", "Atom window", WS_OVERLAPPEDWINDOW, 0, 0,
                              200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
-  SetPropA(other, "cdromlauncher", reinterpret_cast<HANDLE>(1));
+  SetPropA(other, MAKEINTATOM(0x1234), reinterpret_cast<HANDLE>(1));
   HWND launcher = CreateWindowA("UsbInstTestLauncher", "CD launcher", WS_OVERLAPPEDWINDOW, 0, 0,
                                 200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
   SetPropA(launcher, "CDROMLauncher", reinterpret_cast<HANDLE>(1));
