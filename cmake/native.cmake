@@ -19,3 +19,8 @@ add_executable(contract_tests ${CONTRACT_TESTS})
 target_link_libraries(contract_tests PRIVATE platform_sim GTest::gtest GTest::gtest_main)
 target_compile_definitions(contract_tests PRIVATE USBINST_CONTRACT_SIM=1)
 add_test(NAME contract_tests_sim COMMAND contract_tests)
+
+# A benchmark of the removal run on large simulated registries (not a test).
+add_executable(removal_bench ${CMAKE_SOURCE_DIR}/bench/removal_bench.cpp
+               ${CMAKE_SOURCE_DIR}/tests/sim_test_support.cpp)
+target_link_libraries(removal_bench PRIVATE usbinst_logic platform_sim)
