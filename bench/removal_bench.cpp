@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/sim/machine.h"
@@ -116,11 +117,19 @@ void PlantForeign(sim::Machine& machine, const Layout& layout) {
     reg.SetString(kLm, key, "Service", "usbccgp");
     reg.SetString(kLm, key, "Driver", "{36FC9E60-C465-11CF-8056-444553540000}\\" + Hex4(i));
   }
+  // The values are appended to the key object: the model's SetDword looks each
+  // name up first, which makes a large key quadratic to fill. The names are new.
+  reg.CreateKey(kLm, kLastGood);
+  sim::KeyRef lastGood;
+  reg.Find(reg.PredefinedRoot(kLm), kLastGood, &lastGood);
   for (int i = 0; i < layout.lastGood; ++i) {
     // INF names whose stems extend the phone's (oem40 beside oem4) and driver files.
-    std::string name = i % 2 == 0 ? "inf\\oem" + std::to_string(20 + i / 2) + ".inf"
-                                  : "system32\\DRIVERS\\fx" + std::to_string(i) + ".sys";
-    reg.SetDword(kLm, kLastGood, name, 1);
+    sim::RegValue value;
+    value.name = i % 2 == 0 ? "inf\\oem" + std::to_string(20 + i / 2) + ".inf"
+                            : "system32\\DRIVERS\\fx" + std::to_string(i) + ".sys";
+    value.type = REG_DWORD;
+    value.data = {1, 0, 0, 0};
+    lastGood->values.push_back(std::move(value));
   }
 }
 
