@@ -17,32 +17,7 @@ cd "$(dirname "$0")/.."
 packages=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix wine64 xvfb xauth fonts-liberation
           fonts-wine locales imagemagick)
 
-as_root() {
-  if [ "$(id -u)" = 0 ]; then "$@"; else sudo -n "$@"; fi
-}
-
-install_missing() {
-  local missing=()
-  for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
-      missing+=("$package")
-  done
-  [ ${#missing[@]} = 0 ] && return 0
-  echo "== installing ${missing[*]}"
-  as_root apt-get update -qq &&
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-      "${missing[@]}" >/dev/null
-}
-
-# Wine takes the ANSI code page from the Unix locale: 1250 (ő, ű) needs hu_HU.
-generate_locale() {
-  locale -a 2>/dev/null | grep -qix 'hu_HU\.utf-\?8' && return 0
-  echo "== generating hu_HU.UTF-8"
-  if ! grep -q '^hu_HU.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-    echo 'hu_HU.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
-  fi
-  as_root locale-gen hu_HU.UTF-8 >/dev/null
-}
+source scripts/machine-setup.sh
 
 die() {
   echo "demo: $*" >&2

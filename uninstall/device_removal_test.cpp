@@ -18,26 +18,26 @@ const char kPhoneModem[] = "ORVEX 3G GSM USB Modem";
 
 sim::DeviceManager::DeviceSpec Modem(const std::string& path, const std::string& description,
                                      std::vector<std::string> ids, bool present = true) {
-  sim::DeviceManager::DeviceSpec spec;
-  spec.instancePath = path;
-  spec.classGuid = kModemClass;
-  spec.className = "Modem";
-  spec.description = description;
-  spec.hardwareIds = std::move(ids);
-  spec.present = present;
-  return spec;
+  sim::DeviceManager::DeviceSpec traits;
+  traits.instancePath = path;
+  traits.classGuid = kModemClass;
+  traits.className = "Modem";
+  traits.description = description;
+  traits.hardwareIds = std::move(ids);
+  traits.present = present;
+  return traits;
 }
 
 sim::DeviceManager::DeviceSpec UsbDevice(const std::string& path, std::vector<std::string> ids,
                                          bool present = true) {
-  sim::DeviceManager::DeviceSpec spec;
-  spec.instancePath = path;
-  spec.classGuid = kUsbClass;
-  spec.className = "USB";
-  spec.description = "USB Composite Device";
-  spec.hardwareIds = std::move(ids);
-  spec.present = present;
-  return spec;
+  sim::DeviceManager::DeviceSpec traits;
+  traits.instancePath = path;
+  traits.classGuid = kUsbClass;
+  traits.className = "USB";
+  traits.description = "USB Composite Device";
+  traits.hardwareIds = std::move(ids);
+  traits.present = present;
+  return traits;
 }
 
 bool DeviceExists(const std::string& path) {

@@ -231,18 +231,18 @@ uint32_t DeviceManager::Remove(Machine& machine, const std::string& instancePath
   return ERROR_SUCCESS;
 }
 
-void DeviceManager::AddDevice(Machine& machine, const DeviceSpec& spec) const {
+void DeviceManager::AddDevice(Machine& machine, const DeviceSpec& traits) const {
   RegistryModel& reg = machine.registry;
-  std::string key = InstanceKey(spec.instancePath);
+  std::string key = InstanceKey(traits.instancePath);
   reg.CreateKey(kLm, key);
-  if (!spec.classGuid.empty()) reg.SetString(kLm, key, "ClassGUID", spec.classGuid);
-  if (!spec.className.empty()) reg.SetString(kLm, key, "Class", spec.className);
-  if (!spec.description.empty()) reg.SetString(kLm, key, "DeviceDesc", spec.description);
-  if (!spec.hardwareIds.empty()) reg.SetMultiString(kLm, key, "HardwareID", spec.hardwareIds);
-  if (!spec.driver.empty()) reg.SetString(kLm, key, "Driver", spec.driver);
-  if (!spec.service.empty()) reg.SetString(kLm, key, "Service", spec.service);
-  if (spec.present) {
-    reg.SetString(kLm, key + "\\Control", "ActiveService", spec.service);
+  if (!traits.classGuid.empty()) reg.SetString(kLm, key, "ClassGUID", traits.classGuid);
+  if (!traits.className.empty()) reg.SetString(kLm, key, "Class", traits.className);
+  if (!traits.description.empty()) reg.SetString(kLm, key, "DeviceDesc", traits.description);
+  if (!traits.hardwareIds.empty()) reg.SetMultiString(kLm, key, "HardwareID", traits.hardwareIds);
+  if (!traits.driver.empty()) reg.SetString(kLm, key, "Driver", traits.driver);
+  if (!traits.service.empty()) reg.SetString(kLm, key, "Service", traits.service);
+  if (traits.present) {
+    reg.SetString(kLm, key + "\\Control", "ActiveService", traits.service);
   }
 }
 

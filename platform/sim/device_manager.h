@@ -88,7 +88,7 @@ class DeviceManager {
     std::string service;    // "Service"
   };
   // Writes the instance key (and its "Control" key when present) as Plug and Play would.
-  void AddDevice(Machine& machine, const DeviceSpec& spec) const;
+  void AddDevice(Machine& machine, const DeviceSpec& traits) const;
   // Takes the "Control" key away: the device stays installed but is not attached.
   void Detach(Machine& machine, const std::string& instancePath) const;
   // Counts of DIF_REMOVE calls that removed a device, for tests.

@@ -82,12 +82,12 @@ DialogManager::Modal* DialogManager::FindModal(HWND dialog) {
 HWND DialogManager::Build(Machine& machine, const DialogTemplate& dialog, HWND owner,
                           std::vector<HWND>* controls) {
   WindowManager& windows = machine.windows;
-  TopLevelWindowSpec spec;
-  spec.title = dialog.caption;
-  spec.className = "#32770";
-  spec.process = "";
-  spec.rect = DialogUnitsToPixels({0, 0, dialog.width, dialog.height});
-  HWND window = windows.CreateTopLevel(spec);
+  TopLevelWindowSpec traits;
+  traits.title = dialog.caption;
+  traits.className = "#32770";
+  traits.process = "";
+  traits.rect = DialogUnitsToPixels({0, 0, dialog.width, dialog.height});
+  HWND window = windows.CreateTopLevel(traits);
   Window* entry = windows.Find(window);
   entry->style = dialog.style;  // shown once WM_INITDIALOG has been handled
   entry->visible = false;

@@ -88,8 +88,8 @@ std::string DeviceKey(int function, int usbPort) {
 }
 
 std::vector<std::string> HardwareIds(int function) {
-  const FunctionSpec& spec = Function(function);
-  std::string id = std::string("USB\\") + spec.deviceId;
+  const FunctionSpec& traits = Function(function);
+  std::string id = std::string("USB\\") + traits.deviceId;
   std::string revision =
       std::string("USB\\VID_1F3C&PID_6B07&REV_0100") +
       (function == 0 ? "" : id.substr(std::string("USB\\VID_1F3C&PID_6B07").size()));
@@ -228,54 +228,54 @@ void RecordFailedInstall(ControlSetWriter& set, const std::string& deviceKey, in
 }
 
 bool PlugInFunctionNt(Machine& machine, int function, const PlugOptions& options) {
-  const FunctionSpec& spec = Function(function);
+  const FunctionSpec& traits = Function(function);
   ControlSetWriter set(machine.registry, options.rebootCopy);
   std::string deviceKey = DeviceKey(function, options.usbPort);
   std::string instancePath =
-      std::string("USB\\") + spec.deviceId + "\\" + InstanceName(function, options.usbPort);
-  DriverChoice driver = FindDriver(machine, std::string("USB\\") + spec.deviceId, function, true);
+      std::string("USB\\") + traits.deviceId + "\\" + InstanceName(function, options.usbPort);
+  DriverChoice driver = FindDriver(machine, std::string("USB\\") + traits.deviceId, function, true);
   if (!driver.found) {
     RecordFailedInstall(set, deviceKey, function);
     return false;
   }
 
-  std::string driverValue = DriverKeyFor(set, deviceKey, spec.ntClassGuid);
+  std::string driverValue = DriverKeyFor(set, deviceKey, traits.ntClassGuid);
   std::string driverKey = "Control\\Class\\" + driverValue;
-  set.Text(driverKey, "DriverDesc", spec.description);
+  set.Text(driverKey, "DriverDesc", traits.description);
   set.Text(driverKey, "ProviderName", kMaker);
   set.Text(driverKey, "DriverDate", "11-15-2006");
   set.Text(driverKey, "DriverVersion", "6.0.0.0");
-  set.Text(driverKey, "MatchingDeviceId", UpperAscii("USB\\" + std::string(spec.deviceId)));
+  set.Text(driverKey, "MatchingDeviceId", UpperAscii("USB\\" + std::string(traits.deviceId)));
   set.Text(driverKey, "InfPath", driver.infName);
   set.Text(driverKey, "InfSection", driver.infSection);
 
-  set.Text(deviceKey, "DeviceDesc", spec.description);
+  set.Text(deviceKey, "DeviceDesc", traits.description);
   set.Multi(deviceKey, "HardwareID", HardwareIds(function));
   set.Multi(deviceKey, "CompatibleIDs", CompatibleIds(function));
-  set.Text(deviceKey, "Class", spec.ntClass);
-  set.Text(deviceKey, "ClassGUID", spec.ntClassGuid);
+  set.Text(deviceKey, "Class", traits.ntClass);
+  set.Text(deviceKey, "ClassGUID", traits.ntClassGuid);
   set.Text(deviceKey, "Driver", driverValue);
   set.Text(deviceKey, "Mfg", kMaker);
-  set.Text(deviceKey, "Service", spec.service);
+  set.Text(deviceKey, "Service", traits.service);
   set.Dword(deviceKey, "ConfigFlags", 0);
   set.Dword(deviceKey, "Capabilities", 0x84);
   set.Key(deviceKey + "\\Device Parameters");
   if (function == 0) {
     set.Text(deviceKey, "ParentIdPrefix", InstanceName(1, options.usbPort).substr(0, 12));
   }
-  if (spec.lowerFilter) set.Multi(deviceKey, "LowerFilters", {spec.lowerFilter});
-  set.VolatileText(deviceKey + "\\Control", "ActiveService", spec.service);
+  if (traits.lowerFilter) set.Multi(deviceKey, "LowerFilters", {traits.lowerFilter});
+  set.VolatileText(deviceKey + "\\Control", "ActiveService", traits.service);
 
   std::string drivers = machine.files.SystemDirectory() + "\\drivers";
-  for (const char* const* file = spec.driverFiles; *file; ++file) {
+  for (const char* const* file = traits.driverFiles; *file; ++file) {
     CopyPackageFile(machine, *file, drivers);
   }
-  WriteService(set, machine, spec.service, spec.description, instancePath);
-  if (spec.lowerFilter) {
-    WriteService(set, machine, spec.lowerFilter, std::string(kModemDescription) + " Filter",
+  WriteService(set, machine, traits.service, traits.description, instancePath);
+  if (traits.lowerFilter) {
+    WriteService(set, machine, traits.lowerFilter, std::string(kModemDescription) + " Filter",
                  instancePath);
   }
-  WriteInterface(set, spec.interfaceGuid, instancePath);
+  WriteInterface(set, traits.interfaceGuid, instancePath);
 
   if (HasPort(function) && options.assignComPorts) {
     std::optional<std::string> port =
@@ -291,7 +291,7 @@ bool PlugInFunctionNt(Machine& machine, int function, const PlugOptions& options
       if (options.rebootCopy) MarkComNumber(set.reg(), kBackupSet, number);
       set.Text(deviceKey + "\\Device Parameters", "PortName", portName);
       set.reg().SetString(kLm, kPortsKey, portName + ":", "9600,n,8,1");
-      set.reg().SetString(kLm, kNtSerialMap, "\\Device\\" + std::string(spec.service) + "0",
+      set.reg().SetString(kLm, kNtSerialMap, "\\Device\\" + std::string(traits.service) + "0",
                           portName);
       if (function == phone::kModemFunction) WriteModemSettings(set, driverKey, portName);
     }
@@ -302,17 +302,17 @@ bool PlugInFunctionNt(Machine& machine, int function, const PlugOptions& options
     machine.registry.SetDword(kLm, specific, "ConfigVersion", 1);
     machine.registry.SetString(kLm, specific, "Properties", "ORVEX 3G GSM");
   }
-  if (KeepsLastGood(machine)) WriteLastGood(machine, driver, spec.driverFiles);
+  if (KeepsLastGood(machine)) WriteLastGood(machine, driver, traits.driverFiles);
   return true;
 }
 
 void UnplugNt(Machine& machine, int usbPort) {
   RegistryModel& reg = machine.registry;
   for (int function = 0; function < kPhoneFunctionCount; ++function) {
-    const FunctionSpec& spec = Function(function);
+    const FunctionSpec& traits = Function(function);
     if (!reg.KeyExists(kLm, kCurrentSet + DeviceKey(function, usbPort))) continue;
     StopDevice(machine,
-               std::string("USB\\") + spec.deviceId + "\\" + InstanceName(function, usbPort));
+               std::string("USB\\") + traits.deviceId + "\\" + InstanceName(function, usbPort));
   }
 }
 

@@ -122,13 +122,13 @@ void WriteRootEnumerator(Machine& machine, const DriverChoice& driver) {
 void WritePortDevice(Machine& machine, int function, int usbPort, const DriverChoice& driver,
                      bool assignComPorts) {
   RegistryModel& reg = machine.registry;
-  const FunctionSpec& spec = Function(function);
+  const FunctionSpec& traits = Function(function);
   std::string lowerPath = InstancePath(function, usbPort);
   std::string key = PortDeviceKey(reg, lowerPath);
-  WriteDeviceValues(reg, key, spec.legacyClass, "KV6CR\\GUID", spec.description);
+  WriteDeviceValues(reg, key, traits.legacyClass, "KV6CR\\GUID", traits.description);
   reg.SetString(kLm, key, "CRLowerDeviceID", lowerPath);
   std::string driverKey =
-      WriteDriverKey(reg, key, spec.legacyClass, spec.description, driver, "KV6cr.sys");
+      WriteDriverKey(reg, key, traits.legacyClass, traits.description, driver, "KV6cr.sys");
   if (HasWdmBookkeeping(machine)) {
     std::string instance = key.substr(std::string(kPortDevices).size() + 1);
     reg.SetValue(kLm, kProblemsPorts, "KV6CR\\GUID\\" + instance, REG_BINARY, {0x01, 0, 0, 0});
@@ -159,25 +159,25 @@ void WriteInterface(RegistryModel& reg, const std::string& interfaceGuid,
 
 bool PlugInFunctionLegacy(Machine& machine, int function, int usbPort, bool assignComPorts) {
   RegistryModel& reg = machine.registry;
-  const FunctionSpec& spec = Function(function);
+  const FunctionSpec& traits = Function(function);
   std::string usbKey = UsbKey(function, usbPort);
   std::string instancePath = InstancePath(function, usbPort);
-  DriverChoice driver = FindDriver(machine, std::string("USB\\") + spec.deviceId, function, false);
+  DriverChoice driver = FindDriver(machine, std::string("USB\\") + traits.deviceId, function, false);
   if (!driver.found) {
     reg.SetString(kLm, usbKey, "HardwareID", HardwareIdText(function));
-    reg.SetString(kLm, usbKey, "DeviceDesc", spec.description);
+    reg.SetString(kLm, usbKey, "DeviceDesc", traits.description);
     reg.SetValue(kLm, usbKey, "ConfigFlags", REG_BINARY, {0x40, 0, 0, 0});
     return false;
   }
-  WriteDeviceValues(reg, usbKey, "USB", HardwareIdText(function), spec.description);
+  WriteDeviceValues(reg, usbKey, "USB", HardwareIdText(function), traits.description);
   reg.SetString(kLm, usbKey, "CompatibleIDs",
                 function == 0 ? "USB\\COMPOSITE" : "USB\\Class_02&SubClass_02&Prot_01");
-  WriteDriverKey(reg, usbKey, "USB", spec.description, driver, std::string(spec.service) + ".sys");
+  WriteDriverKey(reg, usbKey, "USB", traits.description, driver, std::string(traits.service) + ".sys");
   reg.SetString(kLm, kOemNames, machine.files.WindowsDirectory() + "\\INF\\" + driver.infName,
                 driver.infName);
   if (HasWdmBookkeeping(machine)) {
     reg.SetValue(kLm, kProblemsUsb, UpperAscii(instancePath), REG_BINARY, {0x01, 0, 0, 0});
-    WriteInterface(reg, spec.interfaceGuid, instancePath);
+    WriteInterface(reg, traits.interfaceGuid, instancePath);
   }
   if (function == 0) {
     WriteRootEnumerator(machine, driver);

@@ -77,13 +77,13 @@ void SetText(const std::string& path, const char* name, const char* text) {
 void PlantContractDevice(const char* instance, bool withDescription, bool started) {
 #ifdef USBINST_CONTRACT_SIM
   sim::Machine& machine = sim::CurrentMachine();
-  sim::DeviceManager::DeviceSpec spec;
-  spec.instancePath = std::string("ROOT\\USBINSTCONTRACT\\") + instance;
-  spec.classGuid = kClassA;
-  spec.description = withDescription ? "UsbInst contract device" : "";
-  spec.hardwareIds = {"ROOT\\UsbInstContract&REV_1", "ROOT\\UsbInstContract"};
-  spec.present = started;
-  machine.devices.AddDevice(machine, spec);
+  sim::DeviceManager::DeviceSpec traits;
+  traits.instancePath = std::string("ROOT\\USBINSTCONTRACT\\") + instance;
+  traits.classGuid = kClassA;
+  traits.description = withDescription ? "UsbInst contract device" : "";
+  traits.hardwareIds = {"ROOT\\UsbInstContract&REV_1", "ROOT\\UsbInstContract"};
+  traits.present = started;
+  machine.devices.AddDevice(machine, traits);
 #else
   // Wine lists every device with a ClassGUID, started or not.
   (void)started;

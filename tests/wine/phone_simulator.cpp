@@ -362,7 +362,7 @@ void CreateDriverService(const char* name, const char* description) {
   ::CloseServiceHandle(manager);
 }
 
-void WriteLastGood(const std::string& infName, const phone::Function& spec) {
+void WriteLastGood(const std::string& infName, const phone::Function& traits) {
   std::string windows = WindowsFolder();
   std::string stem = infName.substr(0, infName.find('.'));
   ::CreateDirectoryA((windows + "\\LastGood").c_str(), nullptr);
@@ -374,18 +374,18 @@ void WriteLastGood(const std::string& infName, const phone::Function& spec) {
     }
   }
   ::CreateDirectoryA((windows + "\\LastGood\\system32").c_str(), nullptr);
-  for (const char* const* file = spec.driverFiles; *file; ++file) {
+  for (const char* const* file = traits.driverFiles; *file; ++file) {
     CopyDriverFile(*file, windows + "\\LastGood\\system32\\DRIVERS");
   }
 }
 
 bool PlugNt(int function) {
-  const phone::Function& spec = phone::kFunctions[function];
+  const phone::Function& traits = phone::kFunctions[function];
   EnsureNtSetupKeys();
   std::string device = std::string(kCurrentSet) + "Enum\\" + InstancePath(function);
-  std::string id = std::string("USB\\") + spec.deviceId;
+  std::string id = std::string("USB\\") + traits.deviceId;
   WriteMulti(device, "HardwareID", {Upper(id), id});
-  WriteText(device, "DeviceDesc", spec.description);
+  WriteText(device, "DeviceDesc", traits.description);
   std::string infName = FindInf(id);
   if (infName.empty()) {
     WriteDword(device, "ConfigFlags", 0x40);
@@ -394,36 +394,36 @@ bool PlugNt(int function) {
   }
   std::string driver = ReadText(device, "Driver");
   if (driver.empty()) {
-    driver = std::string(spec.ntClassGuid) + "\\" +
-             NextFreeNumber(std::string(kCurrentSet) + "Control\\Class\\" + spec.ntClassGuid);
+    driver = std::string(traits.ntClassGuid) + "\\" +
+             NextFreeNumber(std::string(kCurrentSet) + "Control\\Class\\" + traits.ntClassGuid);
   }
   std::string driverKey = std::string(kCurrentSet) + "Control\\Class\\" + driver;
-  WriteText(driverKey, "DriverDesc", spec.description);
+  WriteText(driverKey, "DriverDesc", traits.description);
   WriteText(driverKey, "ProviderName", phone::kMaker);
   WriteText(driverKey, "InfPath", infName);
-  WriteText(driverKey, "InfSection", spec.defaultSection);
+  WriteText(driverKey, "InfSection", traits.defaultSection);
   WriteText(driverKey, "MatchingDeviceId", Upper(id));
 
-  WriteText(device, "Class", spec.ntClass);
-  WriteText(device, "ClassGUID", spec.ntClassGuid);
+  WriteText(device, "Class", traits.ntClass);
+  WriteText(device, "ClassGUID", traits.ntClassGuid);
   WriteMulti(device, "CompatibleIDs", {function == 0 ? "USB\\COMPOSITE" : "USB\\Class_02"});
   WriteText(device, "Driver", driver);
   WriteText(device, "Mfg", phone::kMaker);
-  WriteText(device, "Service", spec.service);
+  WriteText(device, "Service", traits.service);
   WriteDword(device, "ConfigFlags", 0);
-  if (spec.lowerFilter) WriteMulti(device, "LowerFilters", {spec.lowerFilter});
+  if (traits.lowerFilter) WriteMulti(device, "LowerFilters", {traits.lowerFilter});
 
   std::string drivers = WindowsFolder() + "\\system32\\drivers";
-  for (const char* const* file = spec.driverFiles; *file; ++file) CopyDriverFile(*file, drivers);
-  CreateDriverService(spec.service, spec.description);
-  if (spec.lowerFilter) CreateDriverService(spec.lowerFilter, "ORVEX 3G GSM USB Modem Filter");
+  for (const char* const* file = traits.driverFiles; *file; ++file) CopyDriverFile(*file, drivers);
+  CreateDriverService(traits.service, traits.description);
+  if (traits.lowerFilter) CreateDriverService(traits.lowerFilter, "ORVEX 3G GSM USB Modem Filter");
 
   std::string mangled = InstancePath(function);
   for (char& c : mangled) c = c == '\\' ? '#' : c;
-  std::string link = std::string(kCurrentSet) + "Control\\DeviceClasses\\" + spec.interfaceGuid +
-                     "\\##?#" + mangled + "#" + spec.interfaceGuid;
+  std::string link = std::string(kCurrentSet) + "Control\\DeviceClasses\\" + traits.interfaceGuid +
+                     "\\##?#" + mangled + "#" + traits.interfaceGuid;
   WriteText(link, "DeviceInstance", InstancePath(function));
-  WriteText(link + "\\#", "SymbolicLink", "\\\\?\\" + mangled + "#" + spec.interfaceGuid);
+  WriteText(link + "\\#", "SymbolicLink", "\\\\?\\" + mangled + "#" + traits.interfaceGuid);
 
   std::string port;
   if (function > 0 && settings.assignPorts) {
@@ -435,7 +435,7 @@ bool PlugNt(int function) {
       WriteText("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports", (port + ":").c_str(),
                 "9600,n,8,1");
       WriteText("HARDWARE\\DEVICEMAP\\SERIALCOMM",
-                ("\\Device\\" + std::string(spec.service) + "0").c_str(), port);
+                ("\\Device\\" + std::string(traits.service) + "0").c_str(), port);
     }
   } else {
     WriteText(device + "\\Device Parameters", "SymbolicName", "\\??\\" + mangled);
@@ -447,7 +447,7 @@ bool PlugNt(int function) {
             phone::kModemDescription + "::" + phone::kMaker + "::" + phone::kMaker,
         "Properties", phone::kModemDescription);
   }
-  if (KeepsLastGood()) WriteLastGood(infName, spec);
+  if (KeepsLastGood()) WriteLastGood(infName, traits);
   Say("function " + std::to_string(function) + " installed: " + InstancePath(function) + ", " +
       infName + (port.empty() ? "" : ", " + port));
   return true;
@@ -469,14 +469,14 @@ void UnplugNt() {
 // --- Windows 95/98/Me and NT 4 -----------------------------------------------------------
 
 bool PlugLegacy(int function) {
-  const phone::Function& spec = phone::kFunctions[function];
+  const phone::Function& traits = phone::kFunctions[function];
   std::string device = "Enum\\" + InstancePath(function);
-  std::string id = std::string("USB\\") + spec.deviceId;
+  std::string id = std::string("USB\\") + traits.deviceId;
   std::string infName = FindInf(id);
   WriteText(device, "HardwareID",
             "USB\\VID_1F3C&PID_6B07&REV_0100" +
                 id.substr(std::string("USB\\VID_1F3C&PID_6B07").size()) + "," + id);
-  WriteText(device, "DeviceDesc", spec.description);
+  WriteText(device, "DeviceDesc", traits.description);
   if (infName.empty()) {
     Say("function " + std::to_string(function) + ": no INF in the INF folder names " + id);
     return false;
@@ -486,7 +486,7 @@ bool PlugLegacy(int function) {
     std::string driver = ReadText(key, "Driver");
     if (driver.empty()) driver = className + "\\" + NextFreeNumber(classTree + className);
     WriteText(key, "Driver", driver);
-    WriteText(classTree + driver, "DriverDesc", spec.description);
+    WriteText(classTree + driver, "DriverDesc", traits.description);
     WriteText(classTree + driver, "InfPath", Upper(infName));
     WriteText(classTree + driver, "ProviderName", phone::kMaker);
     return classTree + driver;
@@ -505,10 +505,10 @@ bool PlugLegacy(int function) {
     if (portDevice.empty())
       portDevice = "Enum\\KV6CR\\guid\\" + NextFreeNumber("Enum\\KV6CR\\guid");
     WriteText(portDevice, "HardwareID", "KV6CR\\GUID");
-    WriteText(portDevice, "Class", spec.legacyClass);
-    WriteText(portDevice, "DeviceDesc", spec.description);
+    WriteText(portDevice, "Class", traits.legacyClass);
+    WriteText(portDevice, "DeviceDesc", traits.description);
     WriteText(portDevice, "CRLowerDeviceID", InstancePath(function));
-    std::string driverKey = driverKeyFor(portDevice, spec.legacyClass);
+    std::string driverKey = driverKeyFor(portDevice, traits.legacyClass);
     port = ReadText(portDevice, "PortName");
     if (port.empty() && settings.assignPorts) {
       for (int n = 2; n < 256 && port.empty(); ++n) {

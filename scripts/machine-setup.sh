@@ -1,0 +1,31 @@
+# Machine set-up shared by the test command and the demo: installs the Debian
+# packages a script lists in `packages` when they are missing, and generates the
+# Hungarian locale Wine needs for code page 1250. Sourced, not run.
+
+as_root() {
+  if [ "$(id -u)" = 0 ]; then "$@"; else sudo -n "$@"; fi
+}
+
+install_missing() {
+  local missing=()
+  for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+      missing+=("$package")
+  done
+  [ ${#missing[@]} = 0 ] && return 0
+  echo "== installing ${missing[*]}"
+  as_root apt-get update -qq &&
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+      "${missing[@]}" >/dev/null
+}
+
+# Wine gives programs the ANSI code page of the Unix locale: 1250 (ő, ű) needs
+# the Hungarian locale.
+generate_locale() {
+  locale -a 2>/dev/null | grep -qix 'hu_HU\.utf-\?8' && return 0
+  echo "== generating hu_HU.UTF-8"
+  if ! grep -q '^hu_HU.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo 'hu_HU.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+  fi
+  as_root locale-gen hu_HU.UTF-8 >/dev/null
+}
