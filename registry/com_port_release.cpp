@@ -10,6 +10,7 @@
 #include "registry/registry_cleaner.h"
 #include "registry/registry_walker.h"
 #include "registry/scoped_owners.h"
+#include "registry/sub_keys.h"
 #include "resources/string_table.h"
 
 namespace {
@@ -34,12 +35,8 @@ int RegistryCleaner::ReleaseComPorts(HKEY root, int enumUsbPathId, int interface
   if (!walker.OpenKeyPath(root, path, KEY_READ, device.Receive())) return 0;
   if (!device) return 1;
   DWORD count = 0;
-  LSTATUS status = plat::RegQueryInfoKeyA(device.Get(), nullptr, nullptr, nullptr, &count, nullptr,
-                                          nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-  if (status != ERROR_SUCCESS) {
-    ShowSystemError(static_cast<DWORD>(status));
-    return 0;
-  }
+  if (!CountSubKeys(device.Get(), &count)) return 0;
+  LSTATUS status = ERROR_SUCCESS;
   int result = 1;
   for (DWORD index = 0; index < count; ++index) {
     char instance[kRegTextCapacity] = {};
@@ -100,12 +97,8 @@ int RegistryCleaner::RemoveSerialCommEntries() {
     return 0;
   }
   DWORD count = 0;
-  LSTATUS status = plat::RegQueryInfoKeyA(device.Get(), nullptr, nullptr, nullptr, &count, nullptr,
-                                          nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-  if (status != ERROR_SUCCESS) {
-    ShowSystemError(static_cast<DWORD>(status));
-    return 0;
-  }
+  if (!CountSubKeys(device.Get(), &count)) return 0;
+  LSTATUS status = ERROR_SUCCESS;
   for (DWORD index = 0; index < count; ++index) {
     char instance[kRegTextCapacity] = {};
     DWORD length = kRegTextCapacity;

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "registry/registry_walker.h"
 #include "registry/scoped_owners.h"
+#include "registry/sub_keys.h"
 #include "resources/string_table.h"
 
 namespace {
@@ -75,12 +76,8 @@ int RegistryWalker::FindDriverInfStem(HKEY root, const char* deviceKeyPath, char
   if (!OpenKeyPath(root, deviceKeyPath, KEY_READ, &opened) || opened == nullptr) return 0;
   ScopedKey device(opened);
   DWORD count = 0;
-  LSTATUS status = plat::RegQueryInfoKeyA(device.Get(), nullptr, nullptr, nullptr, &count, nullptr,
-                                          nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-  if (status != ERROR_SUCCESS) {
-    ShowSystemError(static_cast<DWORD>(status));
-    return 0;
-  }
+  if (!CountSubKeys(device.Get(), &count)) return 0;
+  LSTATUS status = ERROR_SUCCESS;
   int classTreeId = IsNt5Family(osKind_) ? IDS_REG_CLASS_CS001 : IDS_REG9X_SERVICES_CLASS;
   char infPath[kRegTextCapacity] = {};
   for (DWORD index = 0; index < count; ++index) {

@@ -11,18 +11,9 @@
 #include "registry/registry_cleaner.h"
 #include "registry/registry_walker.h"
 #include "registry/scoped_owners.h"
+#include "registry/sub_keys.h"
 
 namespace {
-
-// The number of sub-keys; false after an error (shown).
-bool CountSubKeys(HKEY key, DWORD* count) {
-  *count = 0;
-  LSTATUS status = plat::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, count, nullptr, nullptr,
-                                          nullptr, nullptr, nullptr, nullptr, nullptr);
-  if (status == ERROR_SUCCESS) return true;
-  ShowSystemError(static_cast<DWORD>(status));
-  return false;
-}
 
 // The sub-key name at `index`: ERROR_SUCCESS, ERROR_NO_MORE_ITEMS, or another
 // error (shown).
