@@ -36,17 +36,10 @@ int RegistryCleaner::ReleaseComPorts(HKEY root, int enumUsbPathId, int interface
   if (!device) return 1;
   DWORD count = 0;
   if (!CountSubKeys(device.Get(), &count)) return 0;
-  LSTATUS status = ERROR_SUCCESS;
   int result = 1;
   for (DWORD index = 0; index < count; ++index) {
     char instance[kRegTextCapacity] = {};
-    DWORD length = kRegTextCapacity;
-    status = plat::RegEnumKeyExA(device.Get(), index, instance, &length, nullptr, nullptr, nullptr,
-                                 nullptr);
-    if (status != ERROR_SUCCESS) {
-      ShowSystemError(static_cast<DWORD>(status));
-      return 0;
-    }
+    if (!ReadSubKeyName(device.Get(), index, instance)) return 0;
     long number = 0;
     result = walker.ReadPortNumber(device.Get(), instance, &number);
     if (!result || number == 0) continue;
@@ -98,16 +91,9 @@ int RegistryCleaner::RemoveSerialCommEntries() {
   }
   DWORD count = 0;
   if (!CountSubKeys(device.Get(), &count)) return 0;
-  LSTATUS status = ERROR_SUCCESS;
   for (DWORD index = 0; index < count; ++index) {
     char instance[kRegTextCapacity] = {};
-    DWORD length = kRegTextCapacity;
-    status = plat::RegEnumKeyExA(device.Get(), index, instance, &length, nullptr, nullptr, nullptr,
-                                 nullptr);
-    if (status != ERROR_SUCCESS) {
-      ShowSystemError(static_cast<DWORD>(status));
-      return 0;
-    }
+    if (!ReadSubKeyName(device.Get(), index, instance)) return 0;
     char text[kRegTextCapacity];
     if (!walker.ReadSubkeyText(device.Get(), instance, crLowerName, text) ||
         !MatchesNarrowly(text, pattern, MatchRule::kDeviceId)) {

@@ -77,18 +77,11 @@ int RegistryWalker::FindDriverInfStem(HKEY root, const char* deviceKeyPath, char
   ScopedKey device(opened);
   DWORD count = 0;
   if (!CountSubKeys(device.Get(), &count)) return 0;
-  LSTATUS status = ERROR_SUCCESS;
   int classTreeId = IsNt5Family(osKind_) ? IDS_REG_CLASS_CS001 : IDS_REG9X_SERVICES_CLASS;
   char infPath[kRegTextCapacity] = {};
   for (DWORD index = 0; index < count; ++index) {
     char instance[kRegTextCapacity] = {};
-    DWORD length = kRegTextCapacity;
-    status = plat::RegEnumKeyExA(device.Get(), index, instance, &length, nullptr, nullptr, nullptr,
-                                 nullptr);
-    if (status != ERROR_SUCCESS) {
-      ShowSystemError(static_cast<DWORD>(status));
-      return 0;
-    }
+    if (!ReadSubKeyName(device.Get(), index, instance)) return 0;
     char className[kRegTextCapacity] = {};
     char driverInstance[kRegTextCapacity] = {};
     if (!ReadDriverKey(device.Get(), instance, className, driverInstance) ||

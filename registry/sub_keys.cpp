@@ -11,3 +11,12 @@ bool CountSubKeys(HKEY key, DWORD* count) {
   ShowSystemError(static_cast<DWORD>(status));
   return false;
 }
+
+bool ReadSubKeyName(HKEY key, DWORD index, char* name) {
+  DWORD length = kRegTextCapacity;
+  LSTATUS status =
+      plat::RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+  if (status == ERROR_SUCCESS) return true;
+  ShowSystemError(static_cast<DWORD>(status));
+  return false;
+}
