@@ -129,9 +129,9 @@ TEST(SubstituteForFormat, DoublesThePercentSignsThatValuesBringIn) {
 TEST(SubstituteForFormat, DoublesThePercentSignsOfAPlaceholderLeftInTheText) {
   sim::Machine& machine = FreshMachine();
   TextTemplate empty;
-  char buffer[64] = "a <%SERIES%> b <%CATEGORY%>%d <%> <%x";
+  char buffer[64] = "a <%SERIES%> b <%CATEGORY%>%d <%> <%x> c";
   EXPECT_TRUE(empty.SubstituteForFormat(buffer, sizeof(buffer)));
-  EXPECT_STREQ(buffer, "a <%%SERIES%%> b <%%CATEGORY%%>%d <%> <%x");
+  EXPECT_STREQ(buffer, "a <%%SERIES%%> b <%%CATEGORY%%>%d <%> <%x> c");
 
   // A failed substitution leaves the text as it was, token and all.
   TextTemplate table;
@@ -151,6 +151,13 @@ TEST(SubstituteForFormat, DoublesThePercentSignsOfAPlaceholderLeftInTheText) {
   char exact[16] = "ab <%SERIES%>";  // 13 characters; 15 fit in a capacity of 16
   EXPECT_TRUE(empty.SubstituteForFormat(exact, sizeof(exact)));
   EXPECT_STREQ(exact, "ab <%%SERIES%%>");
+
+  // A substitution cut at the capacity can end the text inside a token.
+  TextTemplate category;
+  category.AddPlaceholder("<%CATEGORY%>", "3G/GSM");
+  char cutInside[32] = "<%CATEGORY%> <%SERIES%>";
+  EXPECT_TRUE(category.SubstituteForFormat(cutInside, 12));
+  EXPECT_STREQ(cutInside, "3G/GSM ");
 }
 
 }  // namespace
