@@ -73,9 +73,7 @@ std::string FormatValueDetail(uint32_t type, std::string_view data) {
   return text;
 }
 
-std::string FormatUnreadable(uint32_t error) {
-  return "unreadable " + std::to_string(error);
-}
+std::string FormatUnreadable(uint32_t error) { return "unreadable " + std::to_string(error); }
 
 std::string FormatFileDetail(uint64_t size, uint64_t hash, uint32_t attributes) {
   char text[80];

@@ -129,9 +129,9 @@ void TakeFolder(const std::string& givenFolder, std::vector<Entry>* entries,
     if (HashFile(path, &hash, &error)) {
       entries->push_back(Entry{'F', escaped, FormatFileDetail(size, hash, found.dwFileAttributes)});
     } else {
-      entries->push_back(Entry{'F', escaped,
-                               "size=" + std::to_string(size) + " " + FormatUnreadable(error) +
-                                   " " + attributeText});
+      entries->push_back(Entry{
+          'F', escaped,
+          "size=" + std::to_string(size) + " " + FormatUnreadable(error) + " " + attributeText});
     }
   } while (::FindNextFileA(search.get(), &found));
 }

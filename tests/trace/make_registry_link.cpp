@@ -17,8 +17,8 @@ int main(int argc, char** argv) {
   }
   HKEY link = nullptr;
   LSTATUS status = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, argv[1], 0, nullptr,
-                                     REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
-                                     KEY_ALL_ACCESS, nullptr, &link, nullptr);
+                                     REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                                     nullptr, &link, nullptr);
   if (status != ERROR_SUCCESS) {
     std::fprintf(stderr, "make_registry_link: cannot create %s (error %ld)\n", argv[1],
                  static_cast<long>(status));
@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
   }
   // The target is UTF-16 text without a terminator.
   std::wstring target;
-  for (const char* c = argv[2]; *c; ++c) target += static_cast<wchar_t>(static_cast<unsigned char>(*c));
+  for (const char* c = argv[2]; *c; ++c)
+    target += static_cast<wchar_t>(static_cast<unsigned char>(*c));
   status = ::RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
                             reinterpret_cast<const BYTE*>(target.data()),
                             static_cast<DWORD>(target.size() * sizeof(wchar_t)));

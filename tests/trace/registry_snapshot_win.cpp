@@ -49,15 +49,13 @@ class KeyOwner {
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-           return upper(x) == upper(y);
-         });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return upper(x) == upper(y); });
 }
 
 // "HKLM\SYSTEM\Setup" -> root key, "HKLM\SYSTEM\Setup" (each name escaped) and
 // "SYSTEM\Setup". Empty names (doubled or trailing backslashes) are dropped.
-bool SplitRootPath(const std::string& text, HKEY* root, std::string* path,
-                   std::string* subKey) {
+bool SplitRootPath(const std::string& text, HKEY* root, std::string* path, std::string* subKey) {
   std::vector<std::string> names;
   size_t start = 0;
   while (start <= text.size()) {
@@ -85,6 +83,14 @@ bool SplitRootPath(const std::string& text, HKEY* root, std::string* path,
   return true;
 }
 
+// Opens a sub-key without following it when it is a link. Windows 95/98/Me
+// know no link keys and may refuse the option: there the key is opened plainly.
+LSTATUS OpenKeyNoFollow(HKEY parent, const char* name, HKEY* key) {
+  LSTATUS status = ::RegOpenKeyExA(parent, name, REG_OPTION_OPEN_LINK, KEY_READ, key);
+  if (status == ERROR_INVALID_PARAMETER) status = ::RegOpenKeyExA(parent, name, 0, KEY_READ, key);
+  return status;
+}
+
 class TreeWalker {
  public:
   explicit TreeWalker(std::vector<Entry>* entries)
@@ -95,9 +101,9 @@ class TreeWalker {
   void Walk(HKEY key, const std::string& path) {
     if (RecordIfLink(key, path)) return;
     DWORD subKeys = 0, maxSubKeyLength = 0, values = 0, maxValueName = 0, maxData = 0;
-    LSTATUS status = ::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys,
-                                        &maxSubKeyLength, nullptr, &values, &maxValueName,
-                                        &maxData, nullptr, nullptr);
+    LSTATUS status =
+        ::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, &maxSubKeyLength, nullptr,
+                           &values, &maxValueName, &maxData, nullptr, nullptr);
     if (status != ERROR_SUCCESS) {
       Add('K', path, FormatUnreadable(status));
       return;
@@ -108,15 +114,15 @@ class TreeWalker {
     status = RecordValues(key, path);
     std::vector<std::string> names;
     if (status == ERROR_SUCCESS) status = ListSubKeys(key, &names);
-    if (status != ERROR_SUCCESS) (*entries_)[keyEntry].detail = "incomplete " + std::to_string(status);
+    if (status != ERROR_SUCCESS)
+      (*entries_)[keyEntry].detail = "incomplete " + std::to_string(status);
     for (const std::string& name : names) WalkChild(key, path, name);
   }
 
   void WalkChild(HKEY parent, const std::string& parentPath, const std::string& name) {
     std::string path = parentPath + '\\' + EscapeName(name);
     KeyOwner child;
-    LSTATUS status = ::RegOpenKeyExA(parent, name.c_str(), REG_OPTION_OPEN_LINK, KEY_READ,
-                                     child.Receive());
+    LSTATUS status = OpenKeyNoFollow(parent, name.c_str(), child.Receive());
     if (status != ERROR_SUCCESS) {
       Add('K', path, FormatUnreadable(status));
       return;
@@ -228,8 +234,7 @@ bool TakeRegistryTree(const std::string& rootPath, std::vector<Entry>* entries,
     return true;
   }
   KeyOwner key;
-  LSTATUS status =
-      ::RegOpenKeyExA(root, subKey.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, key.Receive());
+  LSTATUS status = OpenKeyNoFollow(root, subKey.c_str(), key.Receive());
   if (status == ERROR_FILE_NOT_FOUND) {
     notes->push_back("missing " + path);
   } else if (status != ERROR_SUCCESS) {

@@ -80,7 +80,9 @@ bool ReadSnapshot(std::istream& in, Snapshot* snapshot, std::string* error) {
   snapshot->clear();
   std::string line;
   size_t lineNumber = 0;
-  if (!std::getline(in, line) || line != kSnapshotHeader) {
+  bool read = static_cast<bool>(std::getline(in, line));
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (!read || line != kSnapshotHeader) {
     return LineError(1, std::string("the file does not start with \"") + kSnapshotHeader + "\"",
                      error);
   }

@@ -45,9 +45,8 @@ int Usage() {
 // Keeps the first of entries with the same path: overlapping trees, or two
 // names that the ANSI code page turns into the same text.
 void RemoveDuplicates(std::vector<trace::Entry>* entries) {
-  std::stable_sort(entries->begin(), entries->end(), [](const auto& a, const auto& b) {
-    return trace::PathLess()(a.path, b.path);
-  });
+  std::stable_sort(entries->begin(), entries->end(),
+                   [](const auto& a, const auto& b) { return trace::PathLess()(a.path, b.path); });
   auto end = std::unique(entries->begin(), entries->end(),
                          [](const auto& a, const auto& b) { return a.path == b.path; });
   entries->erase(end, entries->end());
@@ -102,7 +101,8 @@ int main(int argc, char** argv) {
     return entry.detail.find("unreadable") != std::string::npos ||
            entry.detail.rfind("incomplete", 0) == 0;
   });
-  std::printf("trace_snapshot: %zu entries (%zu unreadable) in %lu ms to %s\n", entries.size(),
-              unreadable, static_cast<unsigned long>(::GetTickCount() - start), outFile.c_str());
+  std::printf("trace_snapshot: %lu entries (%lu unreadable) in %lu ms to %s\n",
+              static_cast<unsigned long>(entries.size()), static_cast<unsigned long>(unreadable),
+              static_cast<unsigned long>(::GetTickCount() - start), outFile.c_str());
   return 0;
 }
