@@ -306,7 +306,7 @@ TEST(RegistryDataInput, OddPortNamesReleaseNoOtherPort) {
       {"COM", {0xFF, 0xFF}, {"COM1:", "COM10:", "COM:"}},
       {"COM0", {0xFF, 0xFF}, {"COM1:", "COM10:", "COM0:"}},
       {"COMx", {0xFF, 0xFF}, {"COM1:", "COM10:", "COMx:"}},
-      {"COM-1", {0xFF, 0xFF}, {"COM1:", "COM10:"}},
+      {"COM-1", {0xFF, 0xFF}, {"COM1:", "COM10:", "COM-1:"}},  // kept, as COM1: to COM4: are
       {"COM99999", {0xFF, 0xFF}, {"COM1:", "COM10:"}},
       {"COM16", {0xFF, 0x7F}, {"COM1:", "COM10:"}},
   };
@@ -347,7 +347,7 @@ TEST(RegistryDataInput, BitmapsOfZeroOneAndThreeHundredBytes) {
   };
   std::vector<uint8_t> big(300, 0xFF);
   const Case cases[] = {
-      {0, 1, {}, true, ""},
+      {0, 6, {}, true, ""},
       {1, 5, {0xEF}, true, ""},
       {1, 9, {0xFF}, true, ""},
       {300, 5, big, false, "More data is available.\r\n\n"},
