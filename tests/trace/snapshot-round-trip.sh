@@ -4,11 +4,12 @@
 #
 #   run-in-wine.sh snapshot-round-trip.sh BUILD_DIR TRACE_REPORT RULES OUT_DIR
 #
-# BUILD_DIR holds trace_snapshot.exe and make_registry_link.exe; TRACE_REPORT
+# BUILD_DIR holds trace_snapshot.exe and trace_fixture.exe; TRACE_REPORT
 # is the report program built for this machine; RULES explains the change;
 # OUT_DIR receives the snapshots and reports. Passes when:
 # - ControlSet001, made a link to CurrentControlSet as on Windows, is recorded
 #   as one link entry and nothing below it is (the tree is not taken twice);
+# - a key nobody may read is recorded as unreadable, with the error;
 # - with no rules, the report names exactly the change as traces (exit 1);
 # - with RULES, every difference is explained (exit 0) and none is left over.
 set -u
@@ -31,9 +32,10 @@ mkdir -p "$out"
 rm -f "$out"/*.txt "$out"/*.html
 "$USBINST_WINESERVER" -p 2>/dev/null
 
-step "ControlSet001 as a link to CurrentControlSet"
-"$wine" "$build/make_registry_link.exe" 'SYSTEM\ControlSet001' \
-  '\Registry\Machine\System\CurrentControlSet' || fail "make_registry_link"
+step "ControlSet001 as a link to CurrentControlSet, and a key nobody may read"
+"$wine" "$build/trace_fixture.exe" link 'SYSTEM\ControlSet001' \
+  '\Registry\Machine\System\CurrentControlSet' || fail "trace_fixture link"
+"$wine" "$build/trace_fixture.exe" lock 'SOFTWARE\Wine\TraceLocked' || fail "trace_fixture lock"
 
 step "snapshot before"
 snapshot before.txt
@@ -44,6 +46,9 @@ if grep -q "HKLM\\\\SYSTEM\\\\ControlSet001[\\\\|]" "$out/before.txt"; then
 fi
 grep -q "^K	HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Services	" "$out/before.txt" ||
   fail "CurrentControlSet is not in the snapshot"
+grep -qxF "$(printf 'K\tHKLM\\SOFTWARE\\Wine\\TraceLocked\tunreadable 5')" "$out/before.txt" ||
+  fail "the locked key is not recorded as unreadable"
+if grep -q 'TraceLocked|' "$out/before.txt"; then fail "the locked key's value was read"; fi
 
 step "the change: a settings value, a service key through CurrentControlSet, an INF file"
 "$wine" reg add 'HKLM\SOFTWARE\ORVEX\ORVEX 3G GSM USB Driver 6' /v InstallFlag /t REG_DWORD \
