@@ -152,6 +152,9 @@ std::vector<std::string> DefaultFolders() {
   folders.push_back(windowsFolder + "\\system");
   folders.push_back(systemFolder);
   folders.push_back(systemFolder + "\\drivers");
+  // Windows XP's last-known-good copies of replaced INF and driver files.
+  folders.push_back(windowsFolder + "\\LastGood\\INF");
+  folders.push_back(windowsFolder + "\\LastGood\\SYSTEM32\\DRIVERS");
   return folders;
 }
 

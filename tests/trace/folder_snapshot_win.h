@@ -17,7 +17,8 @@ void TakeFolder(const std::string& folder, std::vector<Entry>* entries,
                 std::vector<std::string>* notes);
 
 // The default folders: the Windows folder's inf, system, system32 (the
-// system folder) and system32\drivers. Empty when Windows does not say.
+// system folder), system32\drivers, LastGood\INF and LastGood\SYSTEM32\DRIVERS.
+// Empty when Windows does not say.
 std::vector<std::string> DefaultFolders();
 
 }  // namespace trace

@@ -23,7 +23,9 @@
 namespace {
 
 // The trees the installer reads or writes, and a canary set it must never
-// touch (CLSID, the user's software settings, Wine's own settings).
+// touch (CLSID, the user's software settings, Wine's own settings). On 64-bit
+// Windows a 32-bit installer's SOFTWARE keys land below Wow6432Node; a tree
+// that does not exist only adds a note.
 const char* const kDefaultTrees[] = {
     "HKLM\\SYSTEM",
     "HKLM\\Enum",
@@ -31,6 +33,8 @@ const char* const kDefaultTrees[] = {
     "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
     "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports",
     "HKLM\\SOFTWARE\\ORVEX",
+    "HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion",
+    "HKLM\\SOFTWARE\\Wow6432Node\\ORVEX",
     "HKLM\\SOFTWARE\\Classes\\CLSID",
     "HKCU\\Software",
     "HKLM\\SOFTWARE\\Wine",
