@@ -55,6 +55,12 @@ step "the change: a settings value, a service key through CurrentControlSet, an 
   /d 1 /f >/dev/null || fail "reg add InstallFlag"
 "$wine" reg add 'HKLM\SYSTEM\CurrentControlSet\Services\TraceProbe' /v Start /t REG_DWORD \
   /d 3 /f >/dev/null || fail "reg add TraceProbe"
+# A value name longer than any key name (300 characters) and data far larger
+# than the first read buffer (12,000 bytes).
+long_name=Long$(printf 'x%.0s' $(seq 296))
+long_data=$(printf '0123456789abcdef%.0s' $(seq 1500))
+"$wine" reg add 'HKLM\SOFTWARE\ORVEX\ORVEX 3G GSM USB Driver 6' /v "$long_name" /t REG_BINARY \
+  /d "$long_data" /f >/dev/null || fail "reg add the long value"
 # A name outside ASCII: code page 1250 makes it byte F3 in the snapshot.
 printf '[Version]\r\nSignature="$Windows NT$"\r\n' >"$WINEPREFIX/drive_c/windows/inf/próba.inf"
 
@@ -73,11 +79,15 @@ expected='trace: added file C:\windows\inf\pr%F3ba.inf
 trace: added key HKLM\SOFTWARE\ORVEX
 trace: added key HKLM\SOFTWARE\ORVEX\ORVEX 3G GSM USB Driver 6
 trace: added value HKLM\SOFTWARE\ORVEX\ORVEX 3G GSM USB Driver 6|InstallFlag
+trace: added value HKLM\SOFTWARE\ORVEX\ORVEX 3G GSM USB Driver 6|'"$long_name"'
 trace: added key HKLM\SYSTEM\CurrentControlSet\Services\TraceProbe
 trace: added value HKLM\SYSTEM\CurrentControlSet\Services\TraceProbe|Start'
 [ "$(cat "$out/traces.txt")" = "$expected" ] || fail "the traces are not exactly the change"
-grep -qF 'InstallFlag
-      after:  REG_DWORD 0x00000001' "$out/no-rules-report.txt" || fail "the value's data is missing"
+[ "$(grep -A1 -F '|InstallFlag' "$out/no-rules-report.txt" | tail -1)" = \
+  '      after:  REG_DWORD 0x00000001' ] || fail "the value's data is missing"
+long_line=$(printf 'V\tHKLM\\SOFTWARE\\ORVEX\\ORVEX 3G GSM USB Driver 6|%s\tREG_BINARY hex:%s' \
+  "$long_name" "$long_data")
+grep -qxF "$long_line" "$out/after.txt" || fail "the long value is not recorded whole"
 
 step "report with the rules: everything explained"
 "$report" --before "$out/before.txt" --after "$out/after.txt" --rules "$rules" \
