@@ -11,7 +11,7 @@
 // every foreign key is still there. Prints each repeat, the medians and the
 // ratio (b)/(a) of the medians. Times here are noisy; the median is the figure.
 //
-// Usage: removal_bench_wine.exe [foreign keys (10000)] [repeats (5)]
+// Usage: removal_bench_wine.exe [foreign keys (10000)] [repeats (7)]
 // Exit code 0 when every check held. Run it under answer_dialogs --no-dialog:
 // the removal shows a message box only for an error.
 #include <windows.h>
@@ -332,7 +332,7 @@ double Median(std::vector<double> values) {
 
 int main(int argc, char** argv) {
   int foreign = argc > 1 ? std::atoi(argv[1]) : 10000;
-  int repeats = argc > 2 ? std::atoi(argv[2]) : 5;
+  int repeats = argc > 2 ? std::atoi(argv[2]) : 7;
   if (foreign < 1 || foreign > 200000 || repeats < 1 || repeats > 50) {
     std::fprintf(stderr, "usage: removal_bench_wine [foreign keys 1..200000] [repeats 1..50]\n");
     return 2;

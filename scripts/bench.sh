@@ -4,7 +4,7 @@
 # exponents), then the Windows one under Wine (the removal against a plain pass
 # over the same trees on Wine's registry).
 # Usage: scripts/bench.sh [size ...]   (default 1000 10000 100000; the Wine part
-#        always seeds 10,000 foreign keys; WINE_REPEATS sets its repeats, 5)
+#        always seeds 10,000 foreign keys; WINE_REPEATS sets its repeats, 7)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset native >/dev/null
@@ -25,4 +25,4 @@ echo "Wine: $(/usr/lib/wine/wine64 --version 2>/dev/null), Windows program" \
 # A prefix folder of this script's own, apart from the test runs' prefixes.
 export USBINST_WINE_ROOT=$PWD/build/windows-x64/bench-wine
 exec tests/wine/run-in-wine.sh --gui --timeout 1800 build/windows-x64/answer_dialogs.exe \
-  --no-dialog 1780 removal_bench_wine.exe 10000 "${WINE_REPEATS:-5}"
+  --no-dialog 1780 removal_bench_wine.exe 10000 "${WINE_REPEATS:-7}"
