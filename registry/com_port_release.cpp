@@ -17,6 +17,12 @@ namespace {
 
 const char kArbiter[] = "COM Name Arbiter";
 const char kComDb[] = "ComDB";
+// Windows' own set-up writes "Ports" values for COM1: to COM4: whether or not
+// such ports exist, and a port's installer never replaces a value that is
+// already there. A phone port with one of these numbers therefore found its
+// value in place: the value is Windows', and it stays when the number is
+// released.
+constexpr long kWindowsDefaultPorts = 4;
 // No registry type has this value: it tells that a read found nothing.
 constexpr DWORD kNothingRead = 0xFFFFFFFF;
 
@@ -45,6 +51,7 @@ int RegistryCleaner::ReleaseComPorts(HKEY root, int enumUsbPathId, int interface
     if (!result || number == 0) continue;
     result = ReleaseComDbBit(root, controlPathId, number);
     if (!result) continue;
+    if (number <= kWindowsDefaultPorts) continue;
     char portName[kRegTextCapacity] = {};
     result = walker.ReadPortName(device.Get(), instance, portName);
     if (result && portName[0] != '\0') {
@@ -65,6 +72,10 @@ int RegistryCleaner::ReleaseComDbBit(HKEY root, int controlPathId, long portNumb
   if (!walker.ReadSubkeyValue(control.Get(), kArbiter, kComDb, bitmap, &size, &type)) return 0;
   // No bitmap (or no arbiter key): nothing to release, and nothing is made.
   if (type == kNothingRead || portNumber <= 0) return 1;
+  // The arbiter keeps its bitmap as bytes. A text-typed value is no bitmap of
+  // its: written back, the system would take it for text, look one byte past
+  // the data for a terminator and might store the value a byte longer.
+  if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) return 1;
   // The bitmap read holds ports 1 to 8 * size; a port beyond it (or beyond
   // the 2088 ports of the buffer) has no bit to clear.
   unsigned long byteIndex = static_cast<unsigned long>(portNumber - 1) / 8;

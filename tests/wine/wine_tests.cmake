@@ -31,7 +31,8 @@ add_test(NAME windows_imports
                  $<TARGET_FILE:usbinst> $<TARGET_FILE:contract_tests>
                  $<TARGET_FILE:string_table_check> $<TARGET_FILE:driver_install_wine>
                  $<TARGET_FILE:phone_simulator> $<TARGET_FILE:dialog_driver>
-                 $<TARGET_FILE:removal_footprint> $<TARGET_FILE:registry_cleanup_wine>)
+                 $<TARGET_FILE:removal_footprint> $<TARGET_FILE:registry_cleanup_wine>
+                 $<TARGET_FILE:trace_snapshot> $<TARGET_FILE:trace_fixture>)
 
 # wine64 alone cannot run a 32-bit program (it exits 0 without running it),
 # so the x86 build runs under Wine only where the 32-bit loader is installed.
@@ -96,4 +97,12 @@ if(USBINST_RUN_UNDER_WINE)
                 switch second remove legacy-shot)
   add_wine_test(wine_install_round_trip_no_switch --gui --timeout 200 ${USBINST_ROUND_TRIP}
                 no-switch)
+
+  # trace_snapshot.exe twice around a known change, compared by trace_report
+  # (built for this machine); snapshots and reports go to build/<preset>/trace.
+  add_wine_test(trace_snapshot_round_trip --timeout 200
+                ${CMAKE_SOURCE_DIR}/tests/trace/snapshot-round-trip.sh
+                $<TARGET_FILE_DIR:trace_snapshot> ${TRACE_REPORT_HOST}
+                ${CMAKE_SOURCE_DIR}/tests/trace/snapshot-round-trip.rules
+                ${CMAKE_BINARY_DIR}/trace)
 endif()
