@@ -32,7 +32,7 @@ add_test(NAME windows_imports
                  $<TARGET_FILE:string_table_check> $<TARGET_FILE:driver_install_wine>
                  $<TARGET_FILE:phone_simulator> $<TARGET_FILE:dialog_driver>
                  $<TARGET_FILE:removal_footprint> $<TARGET_FILE:registry_cleanup_wine>
-                 $<TARGET_FILE:trace_snapshot> $<TARGET_FILE:make_registry_link>)
+                 $<TARGET_FILE:trace_snapshot> $<TARGET_FILE:trace_fixture>)
 
 # wine64 alone cannot run a 32-bit program (it exits 0 without running it),
 # so the x86 build runs under Wine only where the 32-bit loader is installed.
