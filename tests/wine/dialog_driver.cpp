@@ -6,7 +6,8 @@
 //     state                        prints the wizard's texts, buttons and progress
 //     expect CHECK...              checks the wizard; CHECK is progress=N,
 //                                  next=on|off, cancel=on|off, default=next|cancel,
-//                                  text=WORDS (a part of the instructions, UTF-8)
+//                                  template=101|102, text=WORDS (a part of the
+//                                  instructions, UTF-8)
 //     press next|cancel            presses a button, only when it is enabled
 //     close                        sends WM_CLOSE to the wizard
 //     answer-box SECONDS ok|cancel [text=WORDS]
@@ -120,7 +121,20 @@ struct WizardState {
   bool cancelDefault;
   std::string nextLabel;
   std::string cancelLabel;
+  int dialogTemplate;
 };
+
+// The template the wizard was made from: 102 (Windows 2000/XP) puts the progress
+// bar at 149 dialog units from the top, 101 (the other versions) at 103.
+int TemplateOf(HWND wizard) {
+  HWND progress = ::GetDlgItem(wizard, kProgressId);
+  RECT bar = {};
+  ::GetWindowRect(progress, &bar);
+  ::MapWindowPoints(nullptr, wizard, reinterpret_cast<POINT*>(&bar), 2);
+  RECT middle = {0, 0, 0, (103 + 149) / 2};
+  ::MapDialogRect(wizard, &middle);
+  return bar.top >= middle.bottom ? 102 : 101;
+}
 
 bool IsDefault(HWND button) {
   return button && (::GetWindowLongA(button, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON;
@@ -140,6 +154,7 @@ WizardState Read(HWND wizard) {
   state.cancelDefault = IsDefault(cancel);
   state.nextLabel = Utf8(ControlText(wizard, 3));
   state.cancelLabel = Utf8(ControlText(wizard, IDCANCEL));
+  state.dialogTemplate = TemplateOf(wizard);
   return state;
 }
 
@@ -148,10 +163,11 @@ const char* OnOff(bool on) { return on ? "on" : "off"; }
 void Print(const WizardState& state) {
   std::printf(
       "dialog_driver: wizard progress=%d next=%s cancel=%s default=%s "
-      "buttons \"%s\" \"%s\" label \"%s\"\n",
+      "buttons \"%s\" \"%s\" label \"%s\" template %d\n",
       state.progress, OnOff(state.nextEnabled), OnOff(state.cancelEnabled),
       state.nextDefault ? "next" : (state.cancelDefault ? "cancel" : "none"),
-      state.nextLabel.c_str(), state.cancelLabel.c_str(), state.versionLabel.c_str());
+      state.nextLabel.c_str(), state.cancelLabel.c_str(), state.versionLabel.c_str(),
+      state.dialogTemplate);
 }
 
 bool Check(const WizardState& state, const std::string& check) {
@@ -176,6 +192,8 @@ bool Check(const WizardState& state, const std::string& check) {
     return false;
   } else if (key == "label") {
     actual = state.versionLabel;
+  } else if (key == "template") {
+    actual = std::to_string(state.dialogTemplate);
   } else {
     std::fprintf(stderr, "dialog_driver: unknown check %s\n", key.c_str());
     return false;

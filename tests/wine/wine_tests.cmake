@@ -25,13 +25,20 @@ add_dependencies(dialog_driver usbinst phone_simulator)
 add_executable(removal_footprint ${CMAKE_SOURCE_DIR}/tests/wine/removal_footprint.cpp)
 target_link_libraries(removal_footprint PRIVATE setupapi advapi32 user32 kernel32)
 add_dependencies(removal_footprint usbinst answer_dialogs)
+# Makes a fresh prefix look like a customer's PC (Windows' layout, other
+# makers' devices) for the round trips that compare before and after.
+add_executable(customer_machine ${CMAKE_SOURCE_DIR}/tests/wine/customer_machine.cpp)
+target_include_directories(customer_machine PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(customer_machine PRIVATE advapi32 kernel32)
+add_dependencies(customer_machine usbinst)
 
 add_test(NAME windows_imports
          COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-imports.sh ${CMAKE_OBJDUMP}
                  $<TARGET_FILE:usbinst> $<TARGET_FILE:contract_tests>
                  $<TARGET_FILE:string_table_check> $<TARGET_FILE:driver_install_wine>
                  $<TARGET_FILE:phone_simulator> $<TARGET_FILE:dialog_driver>
-                 $<TARGET_FILE:removal_footprint> $<TARGET_FILE:registry_cleanup_wine>)
+                 $<TARGET_FILE:removal_footprint> $<TARGET_FILE:registry_cleanup_wine>
+                 $<TARGET_FILE:customer_machine>)
 
 # wine64 alone cannot run a 32-bit program (it exits 0 without running it),
 # so the x86 build runs under Wine only where the 32-bit loader is installed.
