@@ -17,6 +17,12 @@ namespace {
 
 const char kArbiter[] = "COM Name Arbiter";
 const char kComDb[] = "ComDB";
+// Windows' own set-up writes "Ports" values for COM1: to COM4: whether or not
+// such ports exist, and a port's installer never replaces a value that is
+// already there. A phone port with one of these numbers therefore found its
+// value in place: the value is Windows', and it stays when the number is
+// released.
+constexpr long kWindowsDefaultPorts = 4;
 // No registry type has this value: it tells that a read found nothing.
 constexpr DWORD kNothingRead = 0xFFFFFFFF;
 
@@ -45,6 +51,7 @@ int RegistryCleaner::ReleaseComPorts(HKEY root, int enumUsbPathId, int interface
     if (!result || number == 0) continue;
     result = ReleaseComDbBit(root, controlPathId, number);
     if (!result) continue;
+    if (number <= kWindowsDefaultPorts) continue;
     char portName[kRegTextCapacity] = {};
     result = walker.ReadPortName(device.Get(), instance, portName);
     if (result && portName[0] != '\0') {

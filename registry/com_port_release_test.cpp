@@ -70,7 +70,9 @@ TEST_F(ComPorts, PortsBeyondTheBitmapAndAMissingBitmapWriteNothing) {
   EXPECT_FALSE(reg().KeyExists(kLm, kArbiter));
 }
 
-TEST_F(ComPorts, ReleaseTakesThePortsBitsAndValuesButNotThoseOfSimilarNames) {
+// COM1: to COM4: are listed by Windows' own set-up before any port takes the
+// number: the phone's port on COM1 releases its bit but leaves that value.
+TEST_F(ComPorts, ReleaseTakesThePortsBitsAndValuesButNotThoseOfSimilarNamesOrWindows) {
   SetComDb({0x31, 0x1E, 0, 0});  // COM1, COM5, COM6 and COM10 to COM13
   AddPort("1", "COM1");
   AddPort("2", "COM5");
@@ -83,10 +85,10 @@ TEST_F(ComPorts, ReleaseTakesThePortsBitsAndValuesButNotThoseOfSimilarNames) {
             1);
   EXPECT_EQ(ComDb(), (std::vector<uint8_t>{0x20, 0x1E, 0, 0}));
   std::vector<std::string> names = reg().ValueNames(kLm, kPorts);
-  for (const char* kept : {"COM10:", "COM12:", "COM50:", "COM6:"}) {
+  for (const char* kept : {"COM1:", "COM10:", "COM12:", "COM50:", "COM6:"}) {
     EXPECT_NE(std::find(names.begin(), names.end(), kept), names.end()) << kept;
   }
-  for (const char* gone : {"COM1:", "COM5:"}) {
+  for (const char* gone : {"COM5:"}) {
     EXPECT_EQ(std::find(names.begin(), names.end(), gone), names.end()) << gone;
   }
 }

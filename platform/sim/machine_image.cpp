@@ -145,8 +145,10 @@ void SeedNtRegistry(Image& image) {
   reg.SetString(lm, nt, "SystemRoot", image.windows);
   reg.SetString(lm, nt, "ProductName", "Microsoft Windows");
   const char* ports = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
-  reg.SetString(lm, ports, "COM1:", "9600,n,8,1");
-  reg.SetString(lm, ports, "COM2:", "9600,n,8,1");
+  // Windows' set-up lists COM1: to COM4: whatever ports the machine has.
+  for (const char* port : {"COM1:", "COM2:", "COM3:", "COM4:"}) {
+    reg.SetString(lm, ports, port, "9600,n,8,1");
+  }
   reg.SetString(lm, ports, "FILE:", "");
   reg.SetString(lm, ports, "LPT1:", "");
   reg.SetString(lm, "HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\Serial0", "COM1");

@@ -290,7 +290,11 @@ bool PlugInFunctionNt(Machine& machine, int function, const PlugOptions& options
       std::string portName = "COM" + std::to_string(number);
       if (options.rebootCopy) MarkComNumber(set.reg(), kBackupSet, number);
       set.Text(deviceKey + "\\Device Parameters", "PortName", portName);
-      set.reg().SetString(kLm, kPortsKey, portName + ":", "9600,n,8,1");
+      // The ports class installer adds the port's settings value only when
+      // Windows does not list the port already (COM1: to COM4: always are).
+      if (!set.reg().ValueExists(kLm, kPortsKey, portName + ":")) {
+        set.reg().SetString(kLm, kPortsKey, portName + ":", "9600,n,8,1");
+      }
       set.reg().SetString(kLm, kNtSerialMap, "\\Device\\" + std::string(traits.service) + "0",
                           portName);
       if (function == phone::kModemFunction) WriteModemSettings(set, driverKey, portName);
