@@ -21,6 +21,10 @@
 // Windows 95/98/Me and NT 4 ("layout"): HKLM\Enum with its Root and USB
 // branches, the Services\Class keys of the classes the phone uses, and the
 // serial-port map, which Wine lacks.
+// Every version ("layout"): the serial-port map emptied of the host's serial
+// devices, which Wine maps there (\Device\Serial0 = COM1 and so on): the
+// customer's PC has no serial port of its own, so the phone's first port is
+// COM1, a prefix of the neighbour's COM10.
 //
 // The neighbours ("neighbours"), numbered so that a match by prefix would catch
 // them: the serial device USB\VID_1F3C&PID_6B070 (the phone is
@@ -234,6 +238,35 @@ bool TakeInfNames(const std::string& package) {
   } while (::FindNextFileA(search, &found));
   ::FindClose(search);
   return ok;
+}
+
+// Deletes every value of the serial-port map.
+bool EmptySerialMap() {
+  HKEY key = nullptr;
+  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  bool ok = true;
+  char name[256];
+  for (;;) {
+    DWORD length = sizeof name;
+    if (::RegEnumValueA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    if (::RegDeleteValueA(key, name) != ERROR_SUCCESS) {
+      ok = false;
+      break;
+    }
+    std::printf("customer_machine: the serial map loses %s\n", name);
+  }
+  ::RegCloseKey(key);
+  return ok;
+}
+
+void LayoutCommon() {
+  Report(EmptySerialMap(), "no serial port of the PC's own in the serial-port map");
 }
 
 void LayoutNt(const std::string& package) {
@@ -453,6 +486,7 @@ int main(int argc, char** argv) {
   bool nt = UsesNtLayout();
   for (const std::string& command : commands) {
     if (command == "layout") {
+      LayoutCommon();
       if (nt) {
         LayoutNt(package);
       } else {
