@@ -14,6 +14,8 @@
 //                                  waits for a message box, prints it, presses the
 //                                  button; with text= its text must begin so (UTF-8)
 //     no-box SECONDS               fails when a message box appears meanwhile
+//     boxes-until-wizard SECONDS   presses OK on every message box, printing each,
+//                                  until the wizard is shown
 //     wait-gone SECONDS            waits until the wizard has closed
 //     rect                         prints the wizard's screen rectangle: X Y WIDTH HEIGHT
 //     foreground                   checks that the wizard is the foreground window
@@ -125,15 +127,21 @@ struct WizardState {
 };
 
 // The template the wizard was made from: 102 (Windows 2000/XP) puts the progress
-// bar at 149 dialog units from the top, 101 (the other versions) at 103.
+// bar at 149 dialog units from the top and Cancel at 168, 101 (the other
+// versions) at 103 and 124. Dialog units cannot be mapped from another process
+// (MapDialogRect needs the dialog's own data), so the ratio of the two tells:
+// 0.887 against 0.831.
 int TemplateOf(HWND wizard) {
-  HWND progress = ::GetDlgItem(wizard, kProgressId);
   RECT bar = {};
-  ::GetWindowRect(progress, &bar);
-  ::MapWindowPoints(nullptr, wizard, reinterpret_cast<POINT*>(&bar), 2);
-  RECT middle = {0, 0, 0, (103 + 149) / 2};
-  ::MapDialogRect(wizard, &middle);
-  return bar.top >= middle.bottom ? 102 : 101;
+  RECT cancel = {};
+  ::GetWindowRect(::GetDlgItem(wizard, kProgressId), &bar);
+  ::GetWindowRect(::GetDlgItem(wizard, IDCANCEL), &cancel);
+  POINT origin = {0, 0};
+  ::ClientToScreen(wizard, &origin);
+  long barTop = bar.top - origin.y;
+  long cancelTop = cancel.top - origin.y;
+  if (cancelTop <= 0) return 0;
+  return barTop * 1000 / cancelTop >= 859 ? 102 : 101;
 }
 
 bool IsDefault(HWND button) {
@@ -279,6 +287,24 @@ int main(int argc, char** argv) {
         return Fail("the message box says something else");
       }
       if (!Press(box, answer == "ok" ? IDOK : IDCANCEL, answer.c_str())) return 4;
+    } else if (command == "boxes-until-wizard") {
+      int wait = seconds(i);
+      HWND wizard = nullptr;
+      for (int waited = 0; !wizard && waited <= wait * 10; ++waited) {
+        HWND box = Find(false);
+        if (box) {
+          ::Sleep(200);  // let it finish initialising
+          std::printf("dialog_driver: message box \"%s\": \"%s\"\n", Utf8(Caption(box)).c_str(),
+                      Utf8(ControlText(box, kMessageTextId)).c_str());
+          if (!Press(box, IDOK, "ok")) ::PostMessageA(box, WM_CLOSE, 0, 0);
+          while (::IsWindow(box) && waited++ <= wait * 10) ::Sleep(100);
+        }
+        wizard = Find(true);
+        if (!wizard) ::Sleep(100);
+      }
+      if (!wizard) return Fail("no wizard appeared");
+      ::Sleep(200);
+      std::printf("dialog_driver: wizard is shown: \"%s\"\n", Utf8(Caption(wizard)).c_str());
     } else if (command == "no-box") {
       HWND box = WaitFor(false, seconds(i));
       if (box) {

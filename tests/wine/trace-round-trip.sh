@@ -224,34 +224,78 @@ finish_installer() {
   echo "   usbinst.exe ended with exit code 0"
 }
 
-# Until the wizard is shown: on 2000/XP the driver-signing notice comes first.
+# Joins the lines of a box's text, which a system message ends with a line
+# break, so that each box printed by a tool is one line.
+one_box_a_line() {
+  tr -d '\r' | awk -v box="$1 message box" '
+    open {line = line $0; if (/"$/) {print line; open = 0}; next}
+    index($0, box) == 1 && !/"$/ {line = $0; open = 1; next}
+    {print}
+    END {if (open) print line}'
+}
+
+# The message boxes of a run may only be "Access is denied." where a key with
+# sub-keys cannot be deleted in one call: on NT 4 by design (its RegDeleteKeyA
+# refuses such a key), and in Wine's 95/98/Me modes, whose tree deletion stops
+# after the first sub-key (it does not reset the name buffer's length between
+# sub-keys; Windows 95/98/Me delete the whole tree). BOXES holds one box a line.
+check_boxes() {
+  local what=$1 boxes=$2
+  if [ -z "$boxes" ]; then
+    shown "$what: no message box"
+    return 0
+  fi
+  shown "$what: $(wc -l <<<"$boxes") message box(es):"
+  sed 's/^/    /' <<<"$boxes" >>"$dir/shown.txt"
+  local denied='"Error": "Hozzáférés megtagadva."'
+  case $version in
+    nt40 | win95 | win98 | winme)
+      [ -z "$(grep -vxF "$denied" <<<"$boxes")" ] ||
+        fail "$what showed a message box other than \"Access is denied.\"" ;;
+    *) fail "$what showed a message box" ;;
+  esac
+}
+
+# Until the wizard is shown: on 2000/XP the driver-signing notice comes first;
+# the removal that begins every installation may show boxes before it (above).
 await_wizard() {
   local label=$1 output
   if [ "$family" = nt ]; then
     output=$(driver answer-box 90 ok "text=Előfordulhat") || fail "no driver-signing notice"
+    output=$(one_box_a_line dialog_driver: <<<"$output")
     echo "$output"
-    shown "$label: notice: ${output#*message box }"
+    shown "$label: notice: $(grep -o 'message box .*' <<<"$output" | cut -c13-)"
+    output=$(driver wait-wizard 60 state) || fail "no wizard"
   else
-    shown "$label: notice: none (the wizard comes first)"
+    shown "$label: notice: none"
+    output=$(driver boxes-until-wizard 90 state) || fail "no wizard"
+    output=$(one_box_a_line dialog_driver: <<<"$output")
+    check_boxes "$label: installation's own removal" \
+      "$(grep '^dialog_driver: message box' <<<"$output" | cut -c28-)"
   fi
-  output=$(driver wait-wizard 60 state) || fail "no wizard"
   echo "$output"
   shown "$label: wizard: $(grep -o 'template [0-9]*' <<<"$output"), $(grep -o 'buttons .*label "[^"]*"' <<<"$output")"
-  shown "$label: wizard text: $(sed -n '/instructions:/,$p' <<<"$output" | tail -n +2 | tr '\n' ' ')"
+  shown "$label: wizard text: $(sed -n '/instructions:/,$p' <<<"$output" | tail -n +2 | tr -d '\r' | tr '\n' ' ')"
 }
 
 # The phone plugged in function by function while the wizard follows it, then
-# unplugged (the wizard stays ready), then Next/Finish.
+# unplugged (the wizard stays ready), then Next/Finish. With "record", the
+# progress after each function is recorded, not checked: a reinstallation on
+# NT 4 (and under Wine on 95/98/Me) finds device keys the first removal kept,
+# so the wizard may count functions before they are plugged in.
 plug_in_and_finish() {
-  local label=$1 output
-  driver expect progress=0 next=off cancel=on default=cancel
+  local label=$1 mode=${2:-check} output
+  [ "$mode" = check ] && driver expect progress=0 next=off cancel=on default=cancel
   for function in 0 1 2 3; do
     output=$(phone plug "$function") || fail "phone_simulator plug $function"
     echo "$output"
     output=$(grep -o 'function [0-9] installed: .*' <<<"$output" | tr -d '\r')
     shown "$label: phone: $output"
     [ "$function" = 3 ] && modem_ports+=" $(grep -o 'COM[0-9]*$' <<<"$output")"
-    if [ "$function" -lt 3 ]; then
+    if [ "$mode" = record ] && [ "$function" -lt 3 ]; then
+      output=$(driver state) || fail "no wizard"
+      shown "$label: after function $function: $(grep -o 'progress=[0-9]* next=[a-z]*' <<<"$output")"
+    elif [ "$function" -lt 3 ]; then
       driver expect progress=$((function + 1)) next=off cancel=on default=cancel
     else
       output=$(driver expect progress=4 next=on cancel=off default=next) || fail "wizard not ready"
@@ -273,42 +317,21 @@ install_full() {
   start_installer /i
   await_wizard "$label"
   screenshot "$label-waiting"
-  plug_in_and_finish "$label"
+  plug_in_and_finish "$label" "${2:-check}"
   expect_flag 0x1
 }
 
-# A removal run; its message boxes are answered and recorded. A removal shows
-# nothing, except "Access is denied." where a key with sub-keys cannot be
-# deleted in one call: on NT 4 by design (its RegDeleteKeyA refuses such a
-# key), and in Wine's 95/98/Me modes, whose tree deletion stops after the
-# first sub-key (it does not reset the name buffer's length between sub-keys;
-# Windows 95/98/Me delete the whole tree). Any other box fails the scenario.
+# A removal run; its message boxes are answered, recorded and checked.
 removal_run() {
   local label=$1 output status
   step "$label: removal run /r"
   output=$(cd "$cd_root/Setup" && "$wine" 'C:\cd\Setup\answer_dialogs.exe' 120 usbinst.exe /r)
   status=$?
-  # A system message ends with a line break: one box a line.
-  output=$(ansi <<<"$output" | tr -d '\r' |
-    awk 'NR > 1 && !/^answer_dialogs:/ {line = line $0; next} {if (NR > 1) print line; line = $0}
-         END {if (NR) print line}')
+  output=$(ansi <<<"$output" | one_box_a_line answer_dialogs:)
   [ -n "$output" ] && echo "$output"
   [ "$status" = 0 ] || fail "the removal run ended with exit code $status"
-  local boxes
-  boxes=$(grep '^answer_dialogs: message box' <<<"$output" | sed 's/^answer_dialogs: message box //')
-  if [ -z "$boxes" ]; then
-    shown "$label: removal: no message box"
-    return 0
-  fi
-  shown "$label: removal: $(wc -l <<<"$boxes") message box(es):"
-  sed 's/^/    /' <<<"$boxes" >>"$dir/shown.txt"
-  local denied='"Error": "Hozzáférés megtagadva."'
-  case $version in
-    nt40 | win95 | win98 | winme)
-      [ -z "$(grep -vxF "$denied" <<<"$boxes")" ] ||
-        fail "the removal run showed a message box other than \"Access is denied.\"" ;;
-    *) fail "the removal run showed a message box" ;;
-  esac
+  check_boxes "$label: removal" \
+    "$(grep '^answer_dialogs: message box' <<<"$output" | sed 's/^answer_dialogs: message box //')"
 }
 
 # --- Scenarios -----------------------------------------------------------------------------
@@ -377,7 +400,7 @@ run_scenario() {
     reinstall)
       install_full first
       snapshot installed-first
-      install_full second
+      if [ "$family" = legacy ]; then install_full second record; else install_full second; fi
       snapshot installed-second
       report installed-first installed-second reinstall-between \
         "$version: the second installation over the first" reinstall-between
