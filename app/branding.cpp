@@ -30,27 +30,50 @@ void ReadIconPath(const char* iniPath, const char* section, ApplicationState& st
   CopyBounded(state.iconPath, candidate, kPathLimit, nullptr);
 }
 
+// A name is cut at 16 bytes, which can split a double-byte character: the
+// lone lead byte goes. A name that is still not text of the code page would
+// make every text keep its raw placeholder, so it is dropped for the default.
+void KeepWholeCharacters(char* name) {
+  int length = plat::lstrlenA(name);
+  if (length > 0 && ByteKindAt(name, length - 1) == 1) name[length - 1] = '\0';
+  if (name[0] != '\0' &&
+      plat::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, nullptr, 0) == 0) {
+    name[0] = '\0';
+  }
+}
+
 void ReadName(const char* iniPath, const char* section, int keyId, int defaultId, char* name) {
   char key[kKeyCapacity];
   name[0] = '\0';
   if (iniPath[0] != '\0' && LoadText(keyId, key, kKeyCapacity) > 0) {
     plat::GetPrivateProfileStringA(section, key, "", name, kNameCapacity, iniPath);
+    KeepWholeCharacters(name);
   }
   if (name[0] == '\0') LoadText(defaultId, name, kNameCapacity);
+}
+
+// The program folder and the INI's name, whole: a name cut to fit would be
+// some other file. Without a program folder a bare "mdmsetup.ini" would be
+// looked for in the Windows folder; such a file is not ours either. Both
+// leave the path empty, and the defaults apply.
+void BuildIniPath(const ApplicationState& state, char* iniPath) {
+  iniPath[0] = '\0';
+  char name[kKeyCapacity];
+  if (state.programFolder[0] == '\0' || LoadText(IDS_BRANDING_INI, name, kKeyCapacity) == 0) {
+    return;
+  }
+  if (!CopyBounded(iniPath, state.programFolder, kPathLimit, nullptr) ||
+      !AppendBounded(iniPath, name, kPathLimit, nullptr)) {
+    iniPath[0] = '\0';
+  }
 }
 
 }  // namespace
 
 void ReadBranding() {
   ApplicationState& state = App();
-  // Without a program folder a bare "mdmsetup.ini" would be looked for in the
-  // Windows folder; such a file is not ours, so the defaults apply.
   char iniPath[kPathCapacity];
-  iniPath[0] = '\0';
-  if (state.programFolder[0] != '\0') {
-    CopyBounded(iniPath, state.programFolder, kPathLimit, nullptr);
-    AppendText(IDS_BRANDING_INI, iniPath, kPathCapacity);
-  }
+  BuildIniPath(state, iniPath);
 
   char section[kKeyCapacity];
   section[0] = '\0';

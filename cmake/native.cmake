@@ -24,3 +24,6 @@ add_test(NAME contract_tests_sim COMMAND contract_tests)
 add_executable(removal_bench ${CMAKE_SOURCE_DIR}/bench/removal_bench.cpp
                ${CMAKE_SOURCE_DIR}/tests/sim_test_support.cpp)
 target_link_libraries(removal_bench PRIVATE usbinst_logic platform_sim)
+
+# The snapshot comparison of the trace tools and its tests.
+include(${CMAKE_SOURCE_DIR}/tests/trace/trace.cmake)

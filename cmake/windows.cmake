@@ -59,4 +59,5 @@ add_executable(driver_install_wine ${CMAKE_SOURCE_DIR}/tests/wine/driver_install
                                    ${USBINST_RC})
 target_link_libraries(driver_install_wine PRIVATE usbinst_logic platform_win32 gtest)
 
+include(${CMAKE_SOURCE_DIR}/tests/trace/trace.cmake)
 include(${CMAKE_SOURCE_DIR}/tests/wine/wine_tests.cmake)

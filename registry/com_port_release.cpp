@@ -72,6 +72,10 @@ int RegistryCleaner::ReleaseComDbBit(HKEY root, int controlPathId, long portNumb
   if (!walker.ReadSubkeyValue(control.Get(), kArbiter, kComDb, bitmap, &size, &type)) return 0;
   // No bitmap (or no arbiter key): nothing to release, and nothing is made.
   if (type == kNothingRead || portNumber <= 0) return 1;
+  // The arbiter keeps its bitmap as bytes. A text-typed value is no bitmap of
+  // its: written back, the system would take it for text, look one byte past
+  // the data for a terminator and might store the value a byte longer.
+  if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) return 1;
   // The bitmap read holds ports 1 to 8 * size; a port beyond it (or beyond
   // the 2088 ports of the buffer) has no bit to clear.
   unsigned long byteIndex = static_cast<unsigned long>(portNumber - 1) / 8;

@@ -55,8 +55,28 @@ bool Press(HWND dialog, int id) {
   return true;
 }
 
-void Answer(HWND dialog) {
+BOOL CALLBACK NoteOtherControl(HWND child, LPARAM parameter) {
+  char className[32] = {};
+  ::GetClassNameA(child, className, sizeof className);
+  std::string name = className;
+  if (name != "Button" && name != "Static") *reinterpret_cast<bool*>(parameter) = true;
+  return TRUE;
+}
+
+// A message box is a dialog whose text is static control 0xFFFF and which
+// holds nothing but buttons and statics. Other dialogs may use 0xFFFF for a
+// label or a separator too (the wizard does), but they hold other controls,
+// such as its progress bar.
+HWND MessageTextOf(HWND dialog) {
   HWND message = ::GetDlgItem(dialog, kMessageTextId);
+  if (!message) return nullptr;
+  bool other = false;
+  ::EnumChildWindows(dialog, NoteOtherControl, reinterpret_cast<LPARAM>(&other));
+  return other ? nullptr : message;
+}
+
+void Answer(HWND dialog) {
+  HWND message = MessageTextOf(dialog);
   std::printf("answer_dialogs: %s \"%s\": \"%s\"\n", message ? "message box" : "dialog",
               TextOf(dialog).c_str(), TextOf(message).c_str());
   std::fflush(stdout);

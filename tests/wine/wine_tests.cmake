@@ -30,7 +30,7 @@ add_dependencies(removal_footprint usbinst answer_dialogs)
 add_executable(customer_machine ${CMAKE_SOURCE_DIR}/tests/wine/customer_machine.cpp)
 target_include_directories(customer_machine PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(customer_machine PRIVATE advapi32 kernel32)
-add_dependencies(customer_machine usbinst)
+add_dependencies(customer_machine usbinst trace_snapshot trace_report_host)
 
 add_test(NAME windows_imports
          COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-imports.sh ${CMAKE_OBJDUMP}
@@ -38,6 +38,7 @@ add_test(NAME windows_imports
                  $<TARGET_FILE:string_table_check> $<TARGET_FILE:driver_install_wine>
                  $<TARGET_FILE:phone_simulator> $<TARGET_FILE:dialog_driver>
                  $<TARGET_FILE:removal_footprint> $<TARGET_FILE:registry_cleanup_wine>
+                 $<TARGET_FILE:trace_snapshot> $<TARGET_FILE:make_registry_link>
                  $<TARGET_FILE:customer_machine>)
 
 # wine64 alone cannot run a 32-bit program (it exits 0 without running it),
@@ -103,4 +104,38 @@ if(USBINST_RUN_UNDER_WINE)
                 switch second remove legacy-shot)
   add_wine_test(wine_install_round_trip_no_switch --gui --timeout 200 ${USBINST_ROUND_TRIP}
                 no-switch)
+
+  # trace_snapshot.exe twice around a known change, compared by trace_report
+  # (built for this machine); snapshots and reports go to build/<preset>/trace.
+  add_wine_test(trace_snapshot_round_trip --timeout 200
+                ${CMAKE_SOURCE_DIR}/tests/trace/snapshot-round-trip.sh
+                $<TARGET_FILE_DIR:trace_snapshot> ${TRACE_REPORT_HOST}
+                ${CMAKE_SOURCE_DIR}/tests/trace/snapshot-round-trip.rules
+                ${CMAKE_BINARY_DIR}/trace)
+
+  # Installation and removal round trips on a machine made to look like a
+  # customer's PC, with a snapshot before and after compared by trace_report
+  # against tests/trace/rules: a difference no rule explains fails the test.
+  # One test per Windows version and scenario, reports and screenshots in
+  # build/<preset>/trace/<version>-<scenario>. Every scenario on XP SP3, the
+  # version most customers have; on the others the full round trip and the
+  # reinstallation, which cover each version's own install and removal steps
+  # (the other scenarios differ only in how the wizard ends, which does not
+  # depend on the version). About 20 s a test.
+  set(USBINST_TRACE_ROUND_TRIP ${CMAKE_SOURCE_DIR}/tests/wine/trace-round-trip.sh
+                               $<TARGET_FILE_DIR:usbinst> ${CMAKE_SOURCE_DIR}/tests/data/cd
+                               ${CMAKE_BINARY_DIR}/trace)
+  function(add_trace_test version scenario)
+    set(name trace_${version}_${scenario})
+    add_wine_test(${name} --gui --timeout 240 ${USBINST_TRACE_ROUND_TRIP} ${version} ${scenario})
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT
+                 USBINST_TRACE_REPORT=${TRACE_REPORT_HOST})
+  endfunction()
+  foreach(scenario full no-switch cancel second remove-during reinstall)
+    add_trace_test(winxp-sp3 ${scenario})
+  endforeach()
+  foreach(version win95 win98 winme nt40 win2k winxp-sp1 win7)
+    add_trace_test(${version} full)
+    add_trace_test(${version} reinstall)
+  endforeach()
 endif()

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# trace_snapshot.exe under Wine, twice around a small known change, compared
+# by trace_report. Runs inside run-in-wine.sh:
+#
+#   run-in-wine.sh snapshot-round-trip.sh BUILD_DIR TRACE_REPORT RULES OUT_DIR
+#
+# BUILD_DIR holds trace_snapshot.exe and make_registry_link.exe; TRACE_REPORT
+# is the report program built for this machine; RULES explains the change;
+# OUT_DIR receives the snapshots and reports. Passes when:
+# - ControlSet001, made a link to CurrentControlSet as on Windows, is recorded
+#   as one link entry and nothing below it is (the tree is not taken twice);
+# - with no rules, the report names exactly the change as traces (exit 1);
+# - with RULES, every difference is explained (exit 0) and none is left over.
+set -u
+
+build=$1
+report=$2
+rules=$3
+out=$4
+wine=$USBINST_WINE_LOADER
+export WINEDEBUG=-all
+
+step() { echo "== $*"; }
+fail() {
+  echo "FAILED: $*" >&2
+  exit 1
+}
+snapshot() { "$wine" "$build/trace_snapshot.exe" "Z:$out/$1" || fail "trace_snapshot $1"; }
+
+mkdir -p "$out"
+rm -f "$out"/*.txt "$out"/*.html
+"$USBINST_WINESERVER" -p 2>/dev/null
+
+step "ControlSet001 as a link to CurrentControlSet"
+"$wine" "$build/make_registry_link.exe" 'SYSTEM\ControlSet001' \
+  '\Registry\Machine\System\CurrentControlSet' || fail "make_registry_link"
+
+step "snapshot before"
+snapshot before.txt
+link=$(printf 'L\tHKLM\\SYSTEM\\ControlSet001\t\\Registry\\Machine\\System\\CurrentControlSet')
+grep -qxF "$link" "$out/before.txt" || fail "ControlSet001 is not recorded as a link"
+if grep -q "HKLM\\\\SYSTEM\\\\ControlSet001[\\\\|]" "$out/before.txt"; then
+  fail "the snapshot followed the ControlSet001 link"
+fi
+grep -q "^K	HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Services	" "$out/before.txt" ||
+  fail "CurrentControlSet is not in the snapshot"
+
+step "the change: a settings value, a service key through CurrentControlSet, an INF file"
+"$wine" reg add 'HKLM\SOFTWARE\ORVEX\ORVEX 3G GSM USB Driver 6' /v InstallFlag /t REG_DWORD \
+  /d 1 /f >/dev/null || fail "reg add InstallFlag"
+"$wine" reg add 'HKLM\SYSTEM\CurrentControlSet\Services\TraceProbe' /v Start /t REG_DWORD \
+  /d 3 /f >/dev/null || fail "reg add TraceProbe"
+# A name outside ASCII: code page 1250 makes it byte F3 in the snapshot.
+printf '[Version]\r\nSignature="$Windows NT$"\r\n' >"$WINEPREFIX/drive_c/windows/inf/próba.inf"
+
+step "snapshot after"
+snapshot after.txt
+
+step "report without rules: the change is left as traces"
+: >"$out/no-rules.txt"
+"$report" --before "$out/before.txt" --after "$out/after.txt" --rules "$out/no-rules.txt" \
+  --title "trace_snapshot under Wine, no rules" --text "$out/no-rules-report.txt" \
+  2>"$out/traces.txt"
+status=$?
+cat "$out/traces.txt"
+[ $status = 1 ] || fail "trace_report exited $status, not 1"
+expected='trace: added file C:\windows\inf\pr%F3ba.inf
+trace: added key HKLM\SOFTWARE\ORVEX
+trace: added key HKLM\SOFTWARE\ORVEX\ORVEX 3G GSM USB Driver 6
+trace: added value HKLM\SOFTWARE\ORVEX\ORVEX 3G GSM USB Driver 6|InstallFlag
+trace: added key HKLM\SYSTEM\CurrentControlSet\Services\TraceProbe
+trace: added value HKLM\SYSTEM\CurrentControlSet\Services\TraceProbe|Start'
+[ "$(cat "$out/traces.txt")" = "$expected" ] || fail "the traces are not exactly the change"
+grep -qF 'InstallFlag
+      after:  REG_DWORD 0x00000001' "$out/no-rules-report.txt" || fail "the value's data is missing"
+
+step "report with the rules: everything explained"
+"$report" --before "$out/before.txt" --after "$out/after.txt" --rules "$rules" \
+  --title "trace_snapshot under Wine" --text "$out/report.txt" --html "$out/report.html" ||
+  fail "trace_report with the rules did not pass"
+grep -q 'Rules that explained nothing$' "$out/report.txt" || fail "no rule section"
+[ "$(sed -n '/Rules that explained nothing$/,$p' "$out/report.txt" | wc -l)" = 1 ] ||
+  fail "a rule explained nothing"
+echo "snapshot round trip passed"
