@@ -27,6 +27,9 @@
 #                  simulated machine's tests, not shown here
 # Several scenarios given at once run one after another in the same prefix.
 #
+# The snapshots take trace_snapshot's default trees and folders, and the INF
+# folder's OTHER, where Windows 95/98/Me keep other makers' INF files.
+#
 # The machine before: customer_machine.exe lays out what Windows has and Wine
 # lacks (ControlSet001 as a link, class keys, COM Name Arbiter, the package's
 # INF names taken so that copies are named oemN.inf) and plants the neighbours
@@ -110,7 +113,8 @@ snapshot() {
     --tree 'HKLM\SYSTEM' --tree 'HKLM\Enum' --tree 'HKLM\Hardware\DeviceMap\SerialComm' \
     --tree 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion' \
     --tree 'HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Ports' \
-    --tree 'HKLM\SOFTWARE\ORVEX' --tree 'HKLM\SOFTWARE\Classes\CLSID' \
+    --tree 'HKLM\SOFTWARE\ORVEX' --tree 'HKLM\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion' \
+    --tree 'HKLM\SOFTWARE\Wow6432Node\ORVEX' --tree 'HKLM\SOFTWARE\Classes\CLSID' \
     --tree 'HKCU\Software' --tree 'HKLM\SOFTWARE\Wine' \
     --folder "$windows\\inf" --folder "$windows\\inf\\OTHER" --folder "$windows\\system" \
     --folder "$windows\\system32" --folder "$windows\\system32\\drivers" \
