@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <map>
 #include <string>
 #include <utility>
@@ -286,10 +287,19 @@ double Seconds(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The processor time of this process: on a machine shared with other work the
+// wall time grows with the load, this much less.
+double CpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
 struct Row {
   int foreign = 0;
   Calls calls;
   double seconds = 0;
+  double cpuSeconds = 0;
   Bound bound;
   uint64_t interfaceStep = 0;  // registry calls of the interface-key step alone
   uint64_t lastGoodStep = 0;   // registry calls of the LastGood step alone
@@ -340,7 +350,9 @@ Row Measure(int foreign) {
     std::map<std::string, size_t> before = KeysOf(machine);
     machine.faults.ResetCounts();
     auto start = std::chrono::steady_clock::now();
+    double cpuStart = CpuSeconds();
     DriverRemover(kOsKindXp);
+    row.cpuSeconds = CpuSeconds() - cpuStart;
     row.seconds = Seconds(start);
     row.calls = CallsOf(machine.faults);
     row.bound.deletions = DeletionsBetween(before, KeysOf(machine));
@@ -416,14 +428,14 @@ int main(int argc, char** argv) {
       "Removal run (DriverRemover, Windows XP) on simulated images; phone in all three control\n"
       "sets; foreign entries: 60%% interface keys, 20%% Enum\\USB instances, 20%% LastGood\n"
       "values. The build is a debug build: times compare sizes, not machines.\n\n");
-  std::printf("%8s %8s %8s %8s %7s %7s %7s %9s %9s %8s %8s %6s %9s %9s\n", "foreign", "open",
-              "enum", "query", "delete", "close", "other", "total", "time ms", "calls/fk",
+  std::printf("%8s %8s %8s %8s %7s %7s %7s %9s %9s %9s %8s %8s %6s %9s %9s\n", "foreign", "open",
+              "enum", "query", "delete", "close", "other", "total", "time ms", "cpu ms", "calls/fk",
               "bound", "ratio", "ifaces", "lastgood");
-  std::vector<double> xs, calls, times;
+  std::vector<double> xs, calls, times, cpuTimes;
   for (int size : sizes) {
     Row row = Measure(size);
     uint64_t total = row.calls.Registry() + row.calls.other;
-    std::printf("%8d %8llu %8llu %8llu %7llu %7llu %7llu %9llu %9.1f %8.2f %8llu %6.2f %9llu"
+    std::printf("%8d %8llu %8llu %8llu %7llu %7llu %7llu %9llu %9.1f %9.1f %8.2f %8llu %6.2f %9llu"
                 " %9llu\n",
                 row.foreign, static_cast<unsigned long long>(row.calls.open),
                 static_cast<unsigned long long>(row.calls.enumerate),
@@ -431,7 +443,7 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long long>(row.calls.remove),
                 static_cast<unsigned long long>(row.calls.close),
                 static_cast<unsigned long long>(row.calls.other),
-                static_cast<unsigned long long>(total), row.seconds * 1e3,
+                static_cast<unsigned long long>(total), row.seconds * 1e3, row.cpuSeconds * 1e3,
                 double(total) / row.foreign, static_cast<unsigned long long>(row.bound.Calls()),
                 double(total) / double(row.bound.Calls()),
                 static_cast<unsigned long long>(row.interfaceStep),
@@ -440,15 +452,19 @@ int main(int argc, char** argv) {
     xs.push_back(row.foreign);
     calls.push_back(double(total));
     times.push_back(row.seconds);
+    cpuTimes.push_back(row.cpuSeconds);
   }
   if (xs.size() >= 2) {
-    std::printf("\nGrowth exponent (log-log slope, 1.0 = linear): registry calls %.3f, time %.3f\n",
-                Slope(xs, calls), Slope(xs, times));
+    std::printf(
+        "\nGrowth exponent (log-log slope, 1.0 = linear): registry calls %.3f, time %.3f,"
+        " processor time %.3f\n",
+        Slope(xs, calls), Slope(xs, times), Slope(xs, cpuTimes));
   }
   std::printf(
       "\nColumns: open = RegOpenKeyExA+RegCreateKeyExA, enum = RegEnumKeyExA+RegEnumValueA,\n"
       "query = RegQueryValueExA+RegQueryInfoKeyA, delete = RegDeleteKeyA+RegDeleteValueA,\n"
       "close = RegCloseKey, other = the remaining Reg* calls (values set, key security);\n"
+      "time ms = wall time, cpu ms = this process's processor time;\n"
       "bound = one enumeration and one read of each key or value the removal must inspect\n"
       "plus one deletion of each key or value it removes; ratio = total / bound;\n"
       "ifaces, lastgood = registry calls of the interface-key step and of the LastGood\n"

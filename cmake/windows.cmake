@@ -60,4 +60,10 @@ add_executable(driver_install_wine ${CMAKE_SOURCE_DIR}/tests/wine/driver_install
 target_link_libraries(driver_install_wine PRIVATE usbinst_logic platform_win32 gtest)
 
 include(${CMAKE_SOURCE_DIR}/tests/trace/trace.cmake)
+# A benchmark of the removal run on Wine's registry (not a test): scripts/bench.sh
+# runs it under answer_dialogs, which must sit beside it.
+add_executable(removal_bench_wine ${CMAKE_SOURCE_DIR}/bench/removal_bench_wine.cpp ${USBINST_RC})
+target_link_libraries(removal_bench_wine PRIVATE usbinst_logic platform_win32)
+add_dependencies(removal_bench_wine answer_dialogs)
+
 include(${CMAKE_SOURCE_DIR}/tests/wine/wine_tests.cmake)

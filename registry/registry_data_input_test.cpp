@@ -309,6 +309,9 @@ TEST(RegistryDataInput, OddPortNamesReleaseNoOtherPort) {
       {"COM-1", {0xFF, 0xFF}, {"COM1:", "COM10:", "COM-1:"}},  // kept, as COM1: to COM4: are
       {"COM99999", {0xFF, 0xFF}, {"COM1:", "COM10:"}},
       {"COM16", {0xFF, 0x7F}, {"COM1:", "COM10:"}},
+      // The number is read as the run-time library reads one: blanks and a sign first.
+      {"COM 5", {0xEF, 0xFF}, {"COM1:", "COM10:"}},
+      {"COM+6", {0xDF, 0xFF}, {"COM1:", "COM10:"}},
   };
   for (const Case& c : cases) {
     sim::Machine& machine = FreshMachine();
@@ -351,6 +354,14 @@ TEST(RegistryDataInput, BitmapsOfZeroOneAndThreeHundredBytes) {
       {1, 5, {0xEF}, true, ""},
       {1, 9, {0xFF}, true, ""},
       {300, 5, big, false, "More data is available.\r\n\n"},
+      // The 261 bytes read hold ports 1 to 2088: the last bit is 2088's, and
+      // a port beyond it clears none.
+      {261, 2088, [] {
+         std::vector<uint8_t> bits(261, 0xFF);
+         bits[260] = 0x7F;
+         return bits;
+       }(), true, ""},
+      {261, 2089, std::vector<uint8_t>(261, 0xFF), true, ""},
       // Text is no bitmap: written back, the system would look past the data
       // for a terminator. It stays as it was.
       {261, 5, std::vector<uint8_t>(261, 0xFF), true, "", REG_SZ},
@@ -375,6 +386,114 @@ TEST(RegistryDataInput, BitmapsOfZeroOneAndThreeHundredBytes) {
     EXPECT_TRUE(machine.registry.ValueExists(kLm, kPorts, "COM2:")) << c.size;
     EXPECT_EQ(MessageBoxTexts(), c.boxes) << c.size;
     EXPECT_EQ(OpenHandles(), "") << c.size;
+  }
+}
+
+// On Windows 2000/XP a driver key is granted by its path below the class
+// tree before it goes: the class tree (34 characters), a backslash, the class
+// key name, a backslash and "0001" must fit in 260 characters. A longer class
+// key name leaves the driver key where it is, without a message, and never
+// names a shorter key instead.
+TEST(RegistryDataInput, ClassKeyNamesUpToTheLongestThatCanBeGranted) {
+  const std::string classTree = "SYSTEM\\ControlSet001\\Control\\Class";
+  const std::string device = "SYSTEM\\ControlSet001\\Enum\\USB\\VID_1F3C&PID_6B07";
+  for (size_t length : {220u, 221u, 226u, 255u}) {
+    sim::Machine& machine = FreshMachine();
+    std::string className = "{" + std::string(length - 2, 'c') + "}";
+    machine.registry.SetString(kLm, device + "\\5&1", "Driver", className + "\\0001");
+    machine.registry.SetString(kLm, classTree + "\\" + className + "\\0001", "InfPath",
+                               "oem1.inf");
+    // What a cut path would name instead.
+    std::string cut = classTree + "\\" + className.substr(0, 260 - classTree.size() - 1);
+    machine.registry.CreateKey(kLm, cut.substr(0, cut.rfind('\\')) + "\\Other");
+    RegistryCleaner cleaner(12);
+    EXPECT_EQ(cleaner.DeleteDriverKeys(device.c_str(), classTree.c_str()), length <= 220 ? 1 : 0)
+        << length;
+    EXPECT_EQ(machine.registry.KeyExists(kLm, classTree + "\\" + className + "\\0001"),
+              length > 220)
+        << length;
+    EXPECT_TRUE(machine.registry.KeyExists(kLm, classTree + "\\" + className)) << length;
+    EXPECT_TRUE(machine.registry.KeyExists(kLm, cut.substr(0, cut.rfind('\\')) + "\\Other"));
+    EXPECT_EQ(MessageBoxTexts(), "") << length;
+    EXPECT_EQ(OpenHandles(), "") << length;
+  }
+}
+
+// Code page 932: a "Driver" whose class name holds a double-byte character
+// with a backslash for its trail byte is split only at the real backslash.
+TEST(RegistryDataInput, DriverDataIsSplitOnlyAtASingleByteBackslash) {
+  sim::MachineOptions options;
+  options.codePage = 932;
+  sim::Machine& machine = FreshMachine(options);
+  const std::string device = "SYSTEM\\ControlSet001\\Enum\\USB\\VID_1F3C&PID_6B07";
+  machine.registry.SetString(kLm, device + "\\1", "Driver", "{cls\x95\x5C}\\0001");
+  machine.registry.SetString(kLm, device + "\\2", "Driver", "{cls}\x95\x5C" "0001");
+  RegistryWalker walker(12);
+  ScopedKey key;
+  ASSERT_EQ(walker.OpenKeyPath(kLm, device.c_str(), KEY_READ, key.Receive()), 1);
+  char className[kRegTextCapacity] = {};
+  char instance[kRegTextCapacity] = {};
+  EXPECT_EQ(walker.ReadDriverKey(key.Get(), "1", className, instance), 1);
+  EXPECT_STREQ(className, "{cls\x95\x5C}");
+  EXPECT_STREQ(instance, "0001");
+  char none[kRegTextCapacity] = {};
+  char noInstance[kRegTextCapacity] = {};
+  EXPECT_EQ(walker.ReadDriverKey(key.Get(), "2", none, noInstance), 1);
+  EXPECT_STREQ(none, "");
+  EXPECT_STREQ(noInstance, "");
+  key.Reset();
+  EXPECT_EQ(OpenHandles(), "");
+}
+
+// A key or value that cannot be deleted or read stays, is shown once, and
+// the walk ends: a phantom that cannot go is passed over (the next one still
+// goes), a value list that cannot be read ends its pass.
+TEST(RegistryDataInput, WhatCannotBeDeletedOrReadIsPassedOverOrEndsTheStep) {
+  {
+    sim::Machine& machine = FreshMachine(OptionsFor(WindowsVersion::Windows98));
+    const std::string phantom = "Software\\Microsoft\\Windows\\CurrentVersion\\cfgmgr32\\Phantom";
+    machine.registry.SetString(kLm, phantom + "\\0000", "HardWareKey", "USB\\VID_1F3C&PID_6B07\\1");
+    machine.registry.SetString(kLm, phantom + "\\0001", "HardWareKey", "USB\\VID_0ACE&PID_0001\\1");
+    machine.registry.SetString(kLm, phantom + "\\0002", "HardWareKey", "USB\\VID_1F3C&PID_6B07\\2");
+    machine.faults.FailOn("RegDeleteKeyA", 1, ERROR_ACCESS_DENIED);
+    RegistryCleaner cleaner(1);
+    EXPECT_EQ(cleaner.DeletePhantomKeys(IDS_REG9X_PHANTOM, IDS_HWID_FUNCTION0), 1);
+    EXPECT_EQ(machine.registry.SubKeyNames(kLm, phantom),
+              (std::vector<std::string>{"0000", "0001"}));
+    EXPECT_EQ(MessageBoxTexts(), "Access is denied.\r\n\n");
+    EXPECT_EQ(OpenHandles(), "");
+  }
+  {
+    sim::Machine& machine = FreshMachine();
+    machine.registry.DeleteTree(kLm, kPorts);
+    for (const char* name : {"COM5:", "COM6:", "COM5"}) {
+      machine.registry.SetString(kLm, kPorts, name, "9600,n,8,1");
+    }
+    machine.faults.FailOn("RegEnumValueA", 2, ERROR_ACCESS_DENIED);
+    RegistryCleaner cleaner(12);
+    EXPECT_EQ(cleaner.DeleteValuesContaining(kLm, kPorts, "COM5", MatchRule::kPortName), 0);
+    EXPECT_EQ(machine.registry.ValueNames(kLm, kPorts),
+              (std::vector<std::string>{"COM6:", "COM5"}));
+    EXPECT_EQ(MessageBoxTexts(), "Access is denied.\r\n\n");
+    EXPECT_EQ(OpenHandles(), "");
+  }
+  {
+    // The bitmap cannot be written back: shown, and the port's "Ports" value
+    // stays with its bit.
+    sim::Machine& machine = FreshMachine();
+    const std::string modem = "SYSTEM\\ControlSet001\\Enum\\USB\\VID_1F3C&PID_6B07&Mi_03";
+    machine.registry.SetValue(kLm, kComDbKey, "ComDB", REG_BINARY, {0xFF});
+    machine.registry.SetString(kLm, modem + "\\6&1\\Device Parameters", "PortName", "COM5");
+    machine.registry.SetString(kLm, kPorts, "COM5:", "9600,n,8,1");
+    machine.faults.FailOn("RegSetValueExA", 1, ERROR_ACCESS_DENIED);
+    RegistryCleaner cleaner(12);
+    EXPECT_EQ(cleaner.ReleaseComPorts(kLm, IDS_REG_ENUM_USB_CS001, IDS_HWID_FUNCTION1,
+                                      IDS_REG_CONTROL_CS001),
+              0);
+    EXPECT_EQ(machine.registry.GetValue(kLm, kComDbKey, "ComDB")->data, std::vector<uint8_t>{0xFF});
+    EXPECT_TRUE(machine.registry.ValueExists(kLm, kPorts, "COM5:"));
+    EXPECT_EQ(MessageBoxTexts(), "Access is denied.\r\n\n");
+    EXPECT_EQ(OpenHandles(), "");
   }
 }
 

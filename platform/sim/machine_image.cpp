@@ -125,7 +125,7 @@ void SeedNtRegistry(Image& image) {
   reg.CreateKey(lm, "SYSTEM\\CurrentControlSet");
   KeyRef system;
   reg.Find(reg.PredefinedRoot(lm), "SYSTEM", &system);
-  system->children["CURRENTCONTROLSET"]->currentControlSetLink = true;
+  system->children.at("CURRENTCONTROLSET")->currentControlSetLink = true;
   reg.SetValue(lm, "SYSTEM\\MountedDevices", "\\DosDevices\\C:", REG_BINARY,
                {0x5A, 0x3C, 0x1B, 0x9E, 0x00, 0x7E, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
   if (AtLeast(image.version, WindowsVersion::WindowsXPSP1)) {

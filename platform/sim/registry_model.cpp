@@ -1,6 +1,9 @@
 #include "platform/sim/registry_model.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <iterator>
 
 namespace sim {
 
@@ -89,6 +92,61 @@ std::string RenderData(const RegValue& value) {
 
 }  // namespace
 
+// --- Sub-keys -----------------------------------------------------------------------
+
+SubKeyMap::const_iterator SubKeyMap::AtIndex(size_t index) const {
+  if (index >= map_.size()) return map_.end();
+  // Start from whichever known place is nearest: the first sub-key, the end, or
+  // the place the last read by index ended.
+  size_t fromBegin = index;
+  size_t fromEnd = map_.size() - index;
+  size_t fromCursor = SIZE_MAX;
+  if (cursorValid_) {
+    fromCursor = index >= cursorIndex_ ? index - cursorIndex_ : cursorIndex_ - index;
+  }
+  const_iterator at;
+  if (fromCursor <= std::min(fromBegin, fromEnd)) {
+    at = index >= cursorIndex_ ? std::next(cursor_, static_cast<ptrdiff_t>(fromCursor))
+                               : std::prev(cursor_, static_cast<ptrdiff_t>(fromCursor));
+  } else if (fromBegin <= fromEnd) {
+    at = std::next(map_.begin(), static_cast<ptrdiff_t>(fromBegin));
+  } else {
+    at = std::prev(map_.end(), static_cast<ptrdiff_t>(fromEnd));
+  }
+  cursor_ = at;
+  cursorIndex_ = index;
+  cursorValid_ = true;
+  return at;
+}
+
+void SubKeyMap::Insert(const std::string& upper, std::shared_ptr<RegKey> key) {
+  auto [it, inserted] = map_.insert_or_assign(upper, std::move(key));
+  if (inserted && cursorValid_ && it->first < cursor_->first) ++cursorIndex_;
+}
+
+bool SubKeyMap::Erase(const std::string& upper) {
+  auto it = map_.find(upper);
+  if (it == map_.end()) return false;
+  if (cursorValid_) {
+    if (it == cursor_) {
+      // The next sub-key moves into the index; past the last one there is none.
+      cursor_ = std::next(cursor_);
+      cursorValid_ = cursor_ != map_.end();
+    } else if (it->first < cursor_->first) {
+      --cursorIndex_;
+    }
+  }
+  map_.erase(it);
+  return true;
+}
+
+void SubKeyMap::Clear() {
+  cursorValid_ = false;
+  map_.clear();
+}
+
+// --- Names ------------------------------------------------------------------------
+
 std::string UpperName(std::string_view name) {
   std::string upper(name);
   for (char& c : upper) {
@@ -100,9 +158,9 @@ std::string UpperName(std::string_view name) {
 RegistryModel::RegistryModel() {
   localMachine_ = NewKey("HKEY_LOCAL_MACHINE", nullptr);
   users_ = NewKey("HKEY_USERS", nullptr);
-  users_->children[".DEFAULT"] = NewKey(".DEFAULT", users_.get());
+  users_->children.Insert(".DEFAULT", NewKey(".DEFAULT", users_.get()));
   currentUser_ = NewKey(kUserSid, users_.get());
-  users_->children[UpperName(kUserSid)] = currentUser_;
+  users_->children.Insert(UpperName(kUserSid), currentUser_);
   bool created = false;
   Create(localMachine_, "SOFTWARE\\Classes", &classesRoot_, &created);
 }
@@ -191,7 +249,7 @@ LSTATUS RegistryModel::Create(const KeyRef& base, std::string_view path, KeyRef*
     KeyRef child = NewKey(part, current.get());
     if (inheritance_) child->security = inheritance_(*current);
     Touch(*child);
-    current->children[upper] = child;
+    current->children.Insert(upper, child);
     Touch(*current);
     current = child;
     *created = true;
@@ -212,7 +270,7 @@ LSTATUS RegistryModel::Delete(const KeyRef& base, std::string_view path) {
   status = CheckAccess(*target, DELETE);
   if (status != ERROR_SUCCESS) return status;
   RegKey* parent = target->parent;
-  parent->children.erase(UpperName(target->name));
+  parent->children.Erase(UpperName(target->name));
   Touch(*parent);
   DetachSubtree(*target);
   return ERROR_SUCCESS;
@@ -225,7 +283,7 @@ void RegistryModel::DetachSubtree(RegKey& key) {
     // A link names a key elsewhere; only its own object goes.
     DetachSubtree(*child);
   }
-  key.children.clear();
+  key.children.Clear();
 }
 
 void RegistryModel::Touch(RegKey& key) { key.lastWriteTime = ++clock_; }
@@ -359,7 +417,7 @@ bool RegistryModel::DeleteValue(HKEY root, std::string_view path, std::string_vi
 bool RegistryModel::DeleteTree(HKEY root, std::string_view path) {
   KeyRef key = Lookup(root, path);
   if (!key || !key->parent) return false;
-  key->parent->children.erase(UpperName(key->name));
+  key->parent->children.Erase(UpperName(key->name));
   DetachSubtree(*key);
   return true;
 }

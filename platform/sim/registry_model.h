@@ -36,11 +36,46 @@ struct RegValue {
   std::vector<uint8_t> data;
 };
 
+struct RegKey;
+
+// A key's sub-keys by upper-cased name; the map's order is Windows' enumeration
+// order. A read by index starts from where the last one ended, so the walk
+// index 0, 1, 2, ... costs one step per index instead of a walk from the first
+// sub-key each time. Inserting and erasing keep that place true: a sub-key added
+// or removed before it moves its index by one, and removing the sub-key it
+// stands on moves it onto the next one, which now has that index.
+class SubKeyMap {
+ public:
+  using Map = std::map<std::string, std::shared_ptr<RegKey>>;
+  using const_iterator = Map::const_iterator;
+
+  const_iterator begin() const { return map_.begin(); }
+  const_iterator end() const { return map_.end(); }
+  const_iterator find(const std::string& upper) const { return map_.find(upper); }
+  const std::shared_ptr<RegKey>& at(const std::string& upper) const { return map_.at(upper); }
+  size_t size() const { return map_.size(); }
+  bool empty() const { return map_.empty(); }
+
+  // The sub-key at `index` in enumeration order; end() past the last one.
+  const_iterator AtIndex(size_t index) const;
+  // Adds the sub-key, or replaces the one of that name.
+  void Insert(const std::string& upper, std::shared_ptr<RegKey> key);
+  // Removes the sub-key of that name; false when there is none.
+  bool Erase(const std::string& upper);
+  void Clear();
+
+ private:
+  Map map_;
+  // Where the last read by index ended; meaningless while cursorValid_ is false.
+  mutable const_iterator cursor_;
+  mutable size_t cursorIndex_ = 0;
+  mutable bool cursorValid_ = false;
+};
+
 struct RegKey {
   std::string name;
   RegKey* parent = nullptr;  // null for a root and for a deleted key
-  // Sub-keys by upper-cased name: the map's order is Windows' enumeration order.
-  std::map<std::string, std::shared_ptr<RegKey>> children;
+  SubKeyMap children;
   std::vector<RegValue> values;
   bool deleted = false;
   // A link to the control set that HKLM\SYSTEM\Select "Current" names.

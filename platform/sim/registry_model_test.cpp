@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <map>
+#include <random>
+
 #include "platform/registry.h"
 #include "platform/sim/machine.h"
 
@@ -108,6 +112,48 @@ TEST(RegistryModel, AccessCheckHookDecidesOpensAndDeletes) {
   reg.SetAccessCheck(nullptr);
   EXPECT_EQ(plat::RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Enum\\USB\\Locked"),
             ERROR_SUCCESS);
+}
+
+// Reads by index in every order the walks use (forward, repeated, backwards,
+// jumps) mixed with inserts and erases before, at and after the last index
+// read, each answered as a fresh walk over the sorted names would answer it.
+TEST(RegistryModel, SubKeyReadsByIndexMatchAFreshWalkThroughInsertsAndErases) {
+  SubKeyMap keys;
+  std::map<std::string, KeyRef> reference;
+  std::mt19937 random(20261208);
+  auto nameOf = [](unsigned n) { return "K" + std::to_string(n); };
+  size_t last = 0;
+  for (int step = 0; step < 20000; ++step) {
+    unsigned choice = random() % 10;
+    if (choice < 2) {
+      std::string name = nameOf(random() % 300);
+      KeyRef key = std::make_shared<RegKey>();
+      key->name = name;
+      keys.Insert(name, key);
+      reference[name] = key;
+    } else if (choice < 4) {
+      std::string name = nameOf(random() % 300);
+      EXPECT_EQ(keys.Erase(name), reference.erase(name) == 1);
+    } else if (choice == 4 && step % 97 == 0) {
+      keys.Clear();
+      reference.clear();
+    } else {
+      // Mostly the next index or the same one again, as the walks read.
+      size_t index = choice < 7 ? last + 1 : choice < 8 ? last : random() % (reference.size() + 2);
+      last = index;
+      auto it = keys.AtIndex(index);
+      if (index >= reference.size()) {
+        ASSERT_TRUE(it == keys.end()) << "step " << step;
+        last = 0;
+        continue;
+      }
+      auto expected = std::next(reference.begin(), static_cast<ptrdiff_t>(index));
+      ASSERT_TRUE(it != keys.end()) << "step " << step;
+      ASSERT_EQ(it->first, expected->first) << "step " << step << " index " << index;
+      ASSERT_EQ(it->second, expected->second);
+    }
+    ASSERT_EQ(keys.size(), reference.size());
+  }
 }
 
 TEST(RegistryModel, SnapshotsCompareWholeTrees) {

@@ -3,7 +3,6 @@
 // error code and the registry functions leave the thread's last error alone.
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 
 #include "platform/registry.h"
 #include "platform/sim/machine.h"
@@ -133,22 +132,28 @@ LSTATUS RegQueryInfoKeyA(HKEY handle, LPSTR keyClass, LPDWORD keyClassLength, LP
   KeyRef key;
   LSTATUS status = KeyOf(handle, KEY_QUERY_VALUE, &key);
   if (status != ERROR_SUCCESS) return status;
-  DWORD longestKey = 0;
-  for (const auto& [upper, child] : key->children) {
-    longestKey = std::max<DWORD>(longestKey, static_cast<DWORD>(child->name.size()));
+  // The longest names and data are looked for only when asked, so that counting
+  // the sub-keys or values of a large key stays one step.
+  if (maxSubKeyLength) {
+    DWORD longestKey = 0;
+    for (const auto& [upper, child] : key->children) {
+      longestKey = std::max<DWORD>(longestKey, static_cast<DWORD>(child->name.size()));
+    }
+    *maxSubKeyLength = longestKey;
   }
-  DWORD longestName = 0;
-  DWORD longestData = 0;
-  for (const sim::RegValue& value : key->values) {
-    longestName = std::max<DWORD>(longestName, static_cast<DWORD>(value.name.size()));
-    longestData = std::max<DWORD>(longestData, StoredSize(value));
+  if (maxValueNameLength || maxValueLength) {
+    DWORD longestName = 0;
+    DWORD longestData = 0;
+    for (const sim::RegValue& value : key->values) {
+      longestName = std::max<DWORD>(longestName, static_cast<DWORD>(value.name.size()));
+      longestData = std::max<DWORD>(longestData, StoredSize(value));
+    }
+    if (maxValueNameLength) *maxValueNameLength = longestName;
+    if (maxValueLength) *maxValueLength = longestData;
   }
   if (subKeys) *subKeys = static_cast<DWORD>(key->children.size());
-  if (maxSubKeyLength) *maxSubKeyLength = longestKey;
   if (maxClassLength) *maxClassLength = 0;
   if (values) *values = static_cast<DWORD>(key->values.size());
-  if (maxValueNameLength) *maxValueNameLength = longestName;
-  if (maxValueLength) *maxValueLength = longestData;
   if (securityDescriptorLength) {
     *securityDescriptorLength = static_cast<DWORD>(key->security.size());
   }
@@ -164,9 +169,8 @@ LSTATUS RegEnumKeyExA(HKEY handle, DWORD index, LPSTR name, LPDWORD nameLength, 
   KeyRef key;
   LSTATUS status = KeyOf(handle, KEY_ENUMERATE_SUB_KEYS, &key);
   if (status != ERROR_SUCCESS) return status;
-  if (index >= key->children.size()) return ERROR_NO_MORE_ITEMS;
-  auto it = key->children.begin();
-  std::advance(it, index);
+  auto it = key->children.AtIndex(index);
+  if (it == key->children.end()) return ERROR_NO_MORE_ITEMS;
   const sim::RegKey& child = *it->second;
   // A name that does not fit leaves the buffer and its size as they were.
   if (!CopyName(child.name, name, *nameLength)) return ERROR_MORE_DATA;

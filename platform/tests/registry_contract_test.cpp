@@ -3,6 +3,8 @@
 // scratch key in HKEY_CURRENT_USER.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -132,6 +134,65 @@ TEST_F(RegistryContract, SubKeysEnumerateSortedByUpperCasedName) {
   } else {
     EXPECT_EQ(SubKeys(scratch_), windowsOrder);
   }
+}
+
+// A walk that deletes or adds keys as it goes reads each index against the key
+// as it is at that moment: a key removed before the index moves the later ones
+// down, a key added before it moves them up, and the end follows the count.
+TEST_F(RegistryContract, EnumerationByIndexSeesKeysAddedAndDeletedDuringTheWalk) {
+  HKEY list = Create("List");
+  std::vector<std::string> expected;
+  for (int i = 0; i < 12; ++i) {
+    char name[8];
+    std::snprintf(name, sizeof name, "K%d", 10 + i);
+    HKEY key = nullptr;
+    ASSERT_EQ(plat::RegCreateKeyExA(list, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                    nullptr),
+              ERROR_SUCCESS);
+    plat::RegCloseKey(key);
+    expected.push_back(name);
+  }
+  const std::string noMoreItems = "(no more items)";
+  auto at = [&](DWORD index) -> std::string {
+    char name[32] = {};
+    DWORD length = sizeof name;
+    LSTATUS status =
+        plat::RegEnumKeyExA(list, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_SUCCESS) return name;
+    return status == ERROR_NO_MORE_ITEMS ? noMoreItems : "(another error)";
+  };
+  auto remove = [&](const std::string& name) {
+    EXPECT_EQ(plat::RegDeleteKeyA(list, name.c_str()), ERROR_SUCCESS) << name;
+    expected.erase(std::find(expected.begin(), expected.end(), name));
+  };
+  auto add = [&](const std::string& name) {
+    HKEY key = nullptr;
+    EXPECT_EQ(plat::RegCreateKeyExA(list, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                    &key, nullptr),
+              ERROR_SUCCESS);
+    plat::RegCloseKey(key);
+    expected.insert(std::upper_bound(expected.begin(), expected.end(), name), name);
+  };
+  for (DWORD index = 0; index < 6; ++index) EXPECT_EQ(at(index), expected[index]);
+  remove("K15");  // the key last read: the next one moves into its index
+  EXPECT_EQ(at(5), "K16");
+  remove("K11");  // a key before the one last read
+  EXPECT_EQ(at(5), expected[5]);
+  EXPECT_EQ(at(4), "K16");
+  add("K12A");  // a key before the one last read
+  EXPECT_EQ(at(5), "K16");
+  add("K20A");  // a key after it
+  for (DWORD index = 0; index < expected.size(); ++index) EXPECT_EQ(at(index), expected[index]);
+  remove(expected.back());  // the last key, just read
+  EXPECT_EQ(at(static_cast<DWORD>(expected.size())), noMoreItems);
+  EXPECT_EQ(at(static_cast<DWORD>(expected.size() - 1)), expected.back());
+  EXPECT_EQ(at(1), expected[1]);  // backwards, far from the last read
+  // Through a second handle on the same key the walk sees the same changes.
+  HKEY other = Open("List", KEY_ALL_ACCESS);
+  EXPECT_EQ(plat::RegDeleteKeyA(other, expected[1].c_str()), ERROR_SUCCESS);
+  expected.erase(expected.begin() + 1);
+  EXPECT_EQ(at(1), expected[1]);
+  EXPECT_EQ(SubKeys(list), expected);
 }
 
 TEST_F(RegistryContract, EnumKeyNameBufferCountsCharactersAndRefusesOneTooSmall) {

@@ -111,9 +111,11 @@ class TreeWalker {
     size_t keyEntry = entries_->size();
     Add('K', path, "");
     if (maxData > data_.size() && maxData <= kMaxDataCapacity) data_.resize(maxData);
-    status = RecordValues(key, path);
+    // A key whose values could not all be read is still walked below.
+    LSTATUS valuesStatus = RecordValues(key, path);
     std::vector<std::string> names;
-    if (status == ERROR_SUCCESS) status = ListSubKeys(key, &names);
+    LSTATUS keysStatus = ListSubKeys(key, &names);
+    status = valuesStatus != ERROR_SUCCESS ? valuesStatus : keysStatus;
     if (status != ERROR_SUCCESS)
       (*entries_)[keyEntry].detail = "incomplete " + std::to_string(status);
     for (const std::string& name : names) WalkChild(key, path, name);

@@ -185,12 +185,14 @@ void WriteHtmlReport(std::ostream& out, const ReportHeader& header, const Findin
     }
   }
   out << "</table>\n<h2>Rules that explained nothing</h2>\n<ul>\n";
+  bool anyIdle = false;
   for (size_t rule = 0; rule < findings.rules.size(); ++rule) {
     if (findings.ruleUses[rule] == 0) {
       out << "<li><code>" << Html(RuleText(findings.rules[rule])) << "</code></li>\n";
+      anyIdle = true;
     }
   }
-  out << "</ul>\n";
+  out << (anyIdle ? "" : "<li>none</li>\n") << "</ul>\n";
   if (!screenshotLinks.empty()) {
     out << "<h2>Screenshots</h2>\n";
     for (const std::string& link : screenshotLinks) {

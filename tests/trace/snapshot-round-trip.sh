@@ -4,11 +4,12 @@
 #
 #   run-in-wine.sh snapshot-round-trip.sh BUILD_DIR TRACE_REPORT RULES OUT_DIR
 #
-# BUILD_DIR holds trace_snapshot.exe and make_registry_link.exe; TRACE_REPORT
+# BUILD_DIR holds trace_snapshot.exe and trace_fixture.exe; TRACE_REPORT
 # is the report program built for this machine; RULES explains the change;
 # OUT_DIR receives the snapshots and reports. Passes when:
 # - ControlSet001, made a link to CurrentControlSet as on Windows, is recorded
 #   as one link entry and nothing below it is (the tree is not taken twice);
+# - a key nobody may read is recorded as unreadable, with the error;
 # - with no rules, the report names exactly the change as traces (exit 1);
 # - with RULES, every difference is explained (exit 0) and none is left over.
 set -u
@@ -31,9 +32,10 @@ mkdir -p "$out"
 rm -f "$out"/*.txt "$out"/*.html
 "$USBINST_WINESERVER" -p 2>/dev/null
 
-step "ControlSet001 as a link to CurrentControlSet"
-"$wine" "$build/make_registry_link.exe" 'SYSTEM\ControlSet001' \
-  '\Registry\Machine\System\CurrentControlSet' || fail "make_registry_link"
+step "ControlSet001 as a link to CurrentControlSet, and a key nobody may read"
+"$wine" "$build/trace_fixture.exe" link 'SYSTEM\ControlSet001' \
+  '\Registry\Machine\System\CurrentControlSet' || fail "trace_fixture link"
+"$wine" "$build/trace_fixture.exe" lock 'SOFTWARE\Wine\TraceLocked' || fail "trace_fixture lock"
 
 step "snapshot before"
 snapshot before.txt
@@ -44,12 +46,21 @@ if grep -q "HKLM\\\\SYSTEM\\\\ControlSet001[\\\\|]" "$out/before.txt"; then
 fi
 grep -q "^K	HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Services	" "$out/before.txt" ||
   fail "CurrentControlSet is not in the snapshot"
+grep -qxF "$(printf 'K\tHKLM\\SOFTWARE\\Wine\\TraceLocked\tunreadable 5')" "$out/before.txt" ||
+  fail "the locked key is not recorded as unreadable"
+if grep -q 'TraceLocked|' "$out/before.txt"; then fail "the locked key's value was read"; fi
 
 step "the change: a settings value, a service key through CurrentControlSet, an INF file"
 "$wine" reg add 'HKLM\SOFTWARE\ORVEX\ORVEX 3G GSM USB Driver 6' /v InstallFlag /t REG_DWORD \
   /d 1 /f >/dev/null || fail "reg add InstallFlag"
 "$wine" reg add 'HKLM\SYSTEM\CurrentControlSet\Services\TraceProbe' /v Start /t REG_DWORD \
   /d 3 /f >/dev/null || fail "reg add TraceProbe"
+# A value name longer than any key name (300 characters) and data far larger
+# than the first read buffer (12,000 bytes).
+long_name=Long$(printf 'x%.0s' $(seq 296))
+long_data=$(printf '0123456789abcdef%.0s' $(seq 1500))
+"$wine" reg add 'HKLM\SOFTWARE\ORVEX\ORVEX 3G GSM USB Driver 6' /v "$long_name" /t REG_BINARY \
+  /d "$long_data" /f >/dev/null || fail "reg add the long value"
 # A name outside ASCII: code page 1250 makes it byte F3 in the snapshot.
 printf '[Version]\r\nSignature="$Windows NT$"\r\n' >"$WINEPREFIX/drive_c/windows/inf/próba.inf"
 
@@ -68,11 +79,15 @@ expected='trace: added file C:\windows\inf\pr%F3ba.inf
 trace: added key HKLM\SOFTWARE\ORVEX
 trace: added key HKLM\SOFTWARE\ORVEX\ORVEX 3G GSM USB Driver 6
 trace: added value HKLM\SOFTWARE\ORVEX\ORVEX 3G GSM USB Driver 6|InstallFlag
+trace: added value HKLM\SOFTWARE\ORVEX\ORVEX 3G GSM USB Driver 6|'"$long_name"'
 trace: added key HKLM\SYSTEM\CurrentControlSet\Services\TraceProbe
 trace: added value HKLM\SYSTEM\CurrentControlSet\Services\TraceProbe|Start'
 [ "$(cat "$out/traces.txt")" = "$expected" ] || fail "the traces are not exactly the change"
-grep -qF 'InstallFlag
-      after:  REG_DWORD 0x00000001' "$out/no-rules-report.txt" || fail "the value's data is missing"
+[ "$(grep -A1 -F '|InstallFlag' "$out/no-rules-report.txt" | tail -1)" = \
+  '      after:  REG_DWORD 0x00000001' ] || fail "the value's data is missing"
+long_line=$(printf 'V\tHKLM\\SOFTWARE\\ORVEX\\ORVEX 3G GSM USB Driver 6|%s\tREG_BINARY hex:%s' \
+  "$long_name" "$long_data")
+grep -qxF "$long_line" "$out/after.txt" || fail "the long value is not recorded whole"
 
 step "report with the rules: everything explained"
 "$report" --before "$out/before.txt" --after "$out/after.txt" --rules "$rules" \

@@ -15,9 +15,9 @@ if(WIN32)
                                 ${TRACE_DIR}/folder_snapshot_win.cpp ${TRACE_FORMAT_SOURCES})
   target_include_directories(trace_snapshot PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(trace_snapshot PRIVATE advapi32 kernel32)
-  # Makes a registry link key for the test of trace_snapshot under Wine.
-  add_executable(make_registry_link ${TRACE_DIR}/make_registry_link.cpp)
-  target_link_libraries(make_registry_link PRIVATE advapi32 kernel32)
+  # Makes a link key and an unreadable key for the test of trace_snapshot under Wine.
+  add_executable(trace_fixture ${TRACE_DIR}/trace_fixture.cpp)
+  target_link_libraries(trace_fixture PRIVATE advapi32 kernel32)
 
   # trace_report runs on the build machine: the Wine test compares its
   # snapshots with a copy built by the build machine's compiler.

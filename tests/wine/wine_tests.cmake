@@ -38,7 +38,7 @@ add_test(NAME windows_imports
                  $<TARGET_FILE:string_table_check> $<TARGET_FILE:driver_install_wine>
                  $<TARGET_FILE:phone_simulator> $<TARGET_FILE:dialog_driver>
                  $<TARGET_FILE:removal_footprint> $<TARGET_FILE:registry_cleanup_wine>
-                 $<TARGET_FILE:trace_snapshot> $<TARGET_FILE:make_registry_link>
+                 $<TARGET_FILE:trace_snapshot> $<TARGET_FILE:trace_fixture>
                  $<TARGET_FILE:customer_machine>)
 
 # wine64 alone cannot run a 32-bit program (it exits 0 without running it),
