@@ -7,6 +7,9 @@
 //     layout       Windows' own layout where Wine's differs (see below)
 //     neighbours   another vendor's USB serial device and another maker's modem,
 //                  installed as Plug and Play would have installed them
+//     own-ports N  the PC's own serial ports COM1 to COMN (N at most 8), taken
+//                  in ComDB (both control sets) and named in the serial map,
+//                  so that the phone's ports get the numbers after them
 //
 // Windows 2000/XP and later ("layout"):
 //   - SYSTEM\ControlSet001 a registry link to CurrentControlSet (on Windows the
@@ -45,6 +48,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -466,20 +470,41 @@ void PlantLegacy(const Neighbour& device) {
                  portName + ", driver key " + driverValue);
 }
 
+// COM1 to COMcount as the serial port driver of a PC with its own ports leaves
+// them: the arbiter's bits and the serial map's \Device\SerialN entries.
+void PlantOwnPorts(int count) {
+  bool ok = true;
+  for (int number = 1; number <= count; ++number) {
+    std::string port = "COM" + std::to_string(number);
+    ok = SetComBit(kCurrentSet, number) && ok;
+    if (UsesNtLayout()) ok = SetComBit(kBackupSet, number) && ok;
+    ok = WriteText("HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\Serial" + std::to_string(number - 1),
+                   port) &&
+         ok;
+  }
+  Report(ok, "the PC's own serial ports COM1 to COM" + std::to_string(count));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string package;
   std::vector<std::string> commands;
+  int ownPorts = 0;
   for (int i = 1; i < argc; ++i) {
     std::string word = argv[i];
     if (word == "--package" && i + 1 < argc) {
       package = argv[++i];
     } else if (word == "layout" || word == "neighbours") {
       commands.push_back(word);
+    } else if (word == "own-ports" && i + 1 < argc) {
+      ownPorts = std::atoi(argv[++i]);
+      if (ownPorts < 1 || ownPorts > 8) return 2;
+      commands.push_back(word);
     } else {
       std::fprintf(stderr,
-                   "usage: customer_machine.exe [--package FOLDER] layout|neighbours...\n");
+                   "usage: customer_machine.exe [--package FOLDER] layout|neighbours|own-ports N"
+                   "...\n");
       return 2;
     }
   }
@@ -492,6 +517,8 @@ int main(int argc, char** argv) {
       } else {
         LayoutLegacy();
       }
+    } else if (command == "own-ports") {
+      PlantOwnPorts(ownPorts);
     } else {
       for (const Neighbour& device : kNeighbours) {
         if (nt) {

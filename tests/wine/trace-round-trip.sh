@@ -22,6 +22,12 @@
 #   reinstall      full installation, then a second one over it, whose own removal
 #                  must clean the first (a snapshot between the two installed
 #                  states shows one copy of each file and one set of devices); /r
+#   own-ports      the full round trip on a PC with serial ports of its own, COM1
+#                  to COM4, so that the phone's ports are COM5 to COM7 (the machine
+#                  is prepared so for every scenario given with it). Not among the
+#                  registered tests while the removal leaves the "Ports" value of
+#                  the modem's port there: the modem device goes before the port
+#                  numbers are released from the devices' records.
 #   non-admin      Wine cannot run a program without administrator rights (every
 #                  token holds an enabled Administrators group): covered by the
 #                  simulated machine's tests, not shown here
@@ -351,16 +357,18 @@ prepare_machine() {
   cp -r "$cd_source/." "$cd_root/" || fail "cannot copy the CD"
   cp "$build/usbinst.exe" "$build/answer_dialogs.exe" "$cd_root/Setup/" || fail "no usbinst.exe"
   present_version
-  "$wine" "$build/customer_machine.exe" --package 'C:\cd\Drivers' layout neighbours ||
+  local own=
+  [[ " $* " == *" own-ports "* ]] && own="own-ports 4"
+  "$wine" "$build/customer_machine.exe" --package 'C:\cd\Drivers' layout $own neighbours ||
     fail "customer_machine"
   "$wine" reg add "$settings_key" /f >/dev/null || fail "cannot create the settings key"
 }
 
 run_scenario() {
   case $scenario in
-    full)
-      install_full full
-      removal_run full
+    full | own-ports)
+      install_full "$scenario"
+      removal_run "$scenario"
       ;;
     no-switch)
       step "installation run without a switch"
@@ -420,6 +428,7 @@ run_scenario() {
 
 "$USBINST_WINESERVER" -p 2>/dev/null
 prepared=0
+all_scenarios=("$@")
 for scenario in "$@"; do
   dir=$out_root/$version-$scenario
   rm -rf "$dir"
@@ -434,7 +443,7 @@ for scenario in "$@"; do
   # Into the log as well; not through a pipe, which Wine's desktop process
   # would hold open, and so that a failed step ends the script.
   exec 3>&1 4>&2 > >(tee "$dir/log.txt") 2>&1
-  [ $prepared = 1 ] || prepare_machine
+  [ $prepared = 1 ] || prepare_machine "${all_scenarios[@]}"
   prepared=1
   collect_rules
   snapshot before
