@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The installation round trip under Wine, for a person to watch: builds
-# usbinst.exe and the test tools, then runs the installer from the driver CD
-# fixture with the install switch, answers the driver-signing notice, plugs the
-# phone in function by function and finishes the wizard; then shows the
-# Windows 98 wizard. Each step is printed; screenshots of both wizard templates
-# are saved in build/windows-x64/screenshots.
+# usbinst.exe and the test tools, then, on a machine made to look like a
+# customer's Windows XP PC, runs the installer from the driver CD fixture with
+# the install switch, answers the driver-signing notice, plugs the phone in
+# function by function, finishes the wizard and removes the drivers again, and
+# prints the trace report's summary (the machine before against after); then
+# shows the Windows 98 wizard. Each step is printed; the report, its HTML page
+# and the XP screenshots are saved in build/windows-x64/trace/winxp-sp3-full,
+# the Windows 98 screenshots in build/windows-x64/screenshots.
 #
 #   bash scripts/demo.sh
 #
@@ -29,20 +32,30 @@ generate_locale || die "cannot generate the hu_HU.UTF-8 locale"
 
 echo "== building usbinst.exe and the test tools (preset windows-x64)"
 log=$(cmake --preset windows-x64 2>&1) || { echo "$log"; die "configuration failed"; }
-cmake --build --preset windows-x64 --target usbinst phone_simulator dialog_driver ||
-  die "the build failed"
+cmake --build --preset windows-x64 --target usbinst phone_simulator dialog_driver answer_dialogs \
+  customer_machine trace_snapshot trace_report_host || die "the build failed"
 
 build=$PWD/build/windows-x64
 shots=$build/screenshots
+report=$build/trace/winxp-sp3-full
 rm -rf "$shots"
 if [ -n "${DISPLAY:-}" ]; then
   echo "== running on the display $DISPLAY"
 else
   echo "== running headless under Xvfb"
 fi
-USBINST_WINE_ROOT=$build/wine-demo tests/wine/run-in-wine.sh --user-display --timeout 400 \
-  tests/wine/install-round-trip.sh "$build" "$PWD/tests/data/cd" "$shots" switch legacy-shot ||
+USBINST_WINE_ROOT=$build/wine-demo USBINST_TRACE_REPORT=$build/host/trace_report \
+  tests/wine/run-in-wine.sh --user-display --timeout 300 tests/wine/trace-round-trip.sh \
+  "$build" "$PWD/tests/data/cd" "$build/trace" winxp-sp3 full ||
   die "the round trip failed"
+USBINST_WINE_ROOT=$build/wine-demo tests/wine/run-in-wine.sh --user-display --timeout 300 \
+  tests/wine/install-round-trip.sh "$build" "$PWD/tests/data/cd" "$shots" legacy-shot ||
+  die "the Windows 98 wizard failed"
 USBINST_WINE_ROOT=$build/wine-demo tests/wine/run-in-wine.sh --remove-base
+echo "== trace report of the Windows XP round trip (the machine before against after):"
+sed -n '1,/^Result:/p' "$report/report.txt" | sed 's/^/   /'
+echo "   every difference: $report/report.txt"
+echo "   the page with the screenshots: $report/report.html"
+echo "   what the program showed: $report/shown.txt"
 echo "== screenshots:"
-ls -1 "$shots"/*.png 2>/dev/null | sed 's/^/   /'
+ls -1 "$report"/*.png "$shots"/*.png 2>/dev/null | sed 's/^/   /'

@@ -96,6 +96,10 @@ DWORD ReadHardwareIds(HDEVINFO set, SP_DEVINFO_DATA* device, ScopedLocalBlock* b
     }
     DWORD error = plat::GetLastError();
     if (error != ERROR_INSUFFICIENT_BUFFER) return error;
+    // Asked for nothing: the device has no hardware IDs to compare (Wine's
+    // Setup API answers a size query so for a device whose ID list is empty
+    // at that moment, as a display device is while Wine registers it again).
+    if (required == 0) return ERROR_INVALID_DATA;
     // A platform that asks for no more than it had would loop forever.
     if (required <= *size) return ERROR_INSUFFICIENT_BUFFER;
     block->Reset(nullptr);

@@ -249,6 +249,22 @@ TEST(RemoveUsbDevices, AFailureIsShownOnceAndEndsTheWalk) {
   }
 }
 
+TEST(RemoveUsbDevices, ADeviceAskingForNoBufferIsSkippedNotAFailure) {
+  sim::Machine& machine = FreshMachine();
+  machine.devices.AddDevice(machine, UsbDevice("USB\\VID_0ACE&PID_0001\\1", {"USB\\VID_0ACE"}));
+  machine.devices.AddDevice(machine,
+                            UsbDevice("USB\\VID_1F3C&PID_6B07\\1", {"USB\\VID_1F3C&PID_6B07"}));
+  // The first device's size query fails with "insufficient buffer" and a
+  // required size of 0: it has no IDs, and the walk goes on to the phone.
+  machine.faults.FailOn("SetupDiGetDeviceRegistryPropertyA", 1, ERROR_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(RemovePhoneUsbDevice(), 1);
+  EXPECT_TRUE(DeviceExists("USB\\VID_0ACE&PID_0001\\1"));
+  EXPECT_FALSE(DeviceExists("USB\\VID_1F3C&PID_6B07\\1"));
+  EXPECT_EQ(MessageBoxTexts(), "");
+  EXPECT_EQ(machine.system.OpenBlocks(sim::HandleKind::LocalMemory), 0u);
+  EXPECT_EQ(OpenHandles(), "");
+}
+
 // Plants a service as the service control manager keeps it.
 void PlantService(sim::Machine& machine, const std::string& name) {
   std::string key = "SYSTEM\\ControlSet001\\Services\\" + name;

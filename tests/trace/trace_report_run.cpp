@@ -1,6 +1,7 @@
 #include "tests/trace/trace_report_run.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -90,20 +91,23 @@ bool ScreenshotLinks(const std::string& folder, const std::string& pageFile,
     return false;
   }
   std::vector<fs::path> files;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder, code)) {
-    std::string extension = entry.path().extension().string();
+  for (fs::directory_iterator it(folder, code), end; !code && it != end; it.increment(code)) {
+    std::string extension = it->path().extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (entry.is_regular_file(code) && extension == ".png") files.push_back(entry.path());
+    std::error_code typeCode;
+    if (it->is_regular_file(typeCode) && extension == ".png") files.push_back(it->path());
   }
   if (code) {
     *error = "cannot list the screenshot folder " + folder;
     return false;
   }
   std::sort(files.begin(), files.end());
-  fs::path pageFolder = fs::absolute(fs::path(pageFile).parent_path(), code);
+  fs::path pageFolder = fs::path(pageFile).parent_path();
+  pageFolder = fs::absolute(pageFolder.empty() ? fs::path(".") : pageFolder, code);
   for (const fs::path& file : files) {
-    fs::path link = pageFile.empty() ? file : fs::relative(fs::absolute(file), pageFolder, code);
+    fs::path link;
+    if (!pageFile.empty()) link = fs::relative(fs::absolute(file, code), pageFolder, code);
     links->push_back((code || link.empty() ? file : link).generic_string());
   }
   return true;

@@ -121,6 +121,17 @@ TEST_F(TraceReportRun, EveryDifferenceExplainedPassesAndThePageShowsAllOfThem) {
   EXPECT_EQ(html.find("notes.txt"), std::string::npos);
 }
 
+TEST_F(TraceReportRun, ScreenshotLinksAreRelativeToAPageNamedWithoutAFolder) {
+  Write("rules.txt", "kept HKLM\\** everything\n");
+  fs::path previous = fs::current_path();
+  fs::current_path(dir_ / "out");
+  int status = Run({"--before", "../before.txt", "--after", "../after.txt", "--rules",
+                    "../rules.txt", "--html", "page.html", "--shots", P("shots")});
+  fs::current_path(previous);
+  EXPECT_EQ(status, kNoTrace) << err_.str();
+  EXPECT_NE(Read("out/page.html").find("<img src=\"../shots/1%20notice.PNG\""), std::string::npos);
+}
+
 TEST_F(TraceReportRun, BadUsageAndUnreadableInputGiveTwo) {
   Write("rules.txt", "kept HKLM\\** everything\n");
   Write("broken.txt", "# trace snapshot 1\nK\tHKLM\\A\n");

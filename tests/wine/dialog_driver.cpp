@@ -6,13 +6,16 @@
 //     state                        prints the wizard's texts, buttons and progress
 //     expect CHECK...              checks the wizard; CHECK is progress=N,
 //                                  next=on|off, cancel=on|off, default=next|cancel,
-//                                  text=WORDS (a part of the instructions, UTF-8)
+//                                  template=101|102, text=WORDS (a part of the
+//                                  instructions, UTF-8)
 //     press next|cancel            presses a button, only when it is enabled
 //     close                        sends WM_CLOSE to the wizard
 //     answer-box SECONDS ok|cancel [text=WORDS]
 //                                  waits for a message box, prints it, presses the
 //                                  button; with text= its text must begin so (UTF-8)
 //     no-box SECONDS               fails when a message box appears meanwhile
+//     boxes-until-wizard SECONDS   presses OK on every message box, printing each,
+//                                  until the wizard is shown
 //     wait-gone SECONDS            waits until the wizard has closed
 //     rect                         prints the wizard's screen rectangle: X Y WIDTH HEIGHT
 //     foreground                   checks that the wizard is the foreground window
@@ -120,7 +123,26 @@ struct WizardState {
   bool cancelDefault;
   std::string nextLabel;
   std::string cancelLabel;
+  int dialogTemplate;
 };
+
+// The template the wizard was made from: 102 (Windows 2000/XP) puts the progress
+// bar at 149 dialog units from the top and Cancel at 168, 101 (the other
+// versions) at 103 and 124. Dialog units cannot be mapped from another process
+// (MapDialogRect needs the dialog's own data), so the ratio of the two tells:
+// 0.887 against 0.831.
+int TemplateOf(HWND wizard) {
+  RECT bar = {};
+  RECT cancel = {};
+  ::GetWindowRect(::GetDlgItem(wizard, kProgressId), &bar);
+  ::GetWindowRect(::GetDlgItem(wizard, IDCANCEL), &cancel);
+  POINT origin = {0, 0};
+  ::ClientToScreen(wizard, &origin);
+  long barTop = bar.top - origin.y;
+  long cancelTop = cancel.top - origin.y;
+  if (cancelTop <= 0) return 0;
+  return barTop * 1000 / cancelTop >= 859 ? 102 : 101;
+}
 
 bool IsDefault(HWND button) {
   return button && (::GetWindowLongA(button, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON;
@@ -140,6 +162,7 @@ WizardState Read(HWND wizard) {
   state.cancelDefault = IsDefault(cancel);
   state.nextLabel = Utf8(ControlText(wizard, 3));
   state.cancelLabel = Utf8(ControlText(wizard, IDCANCEL));
+  state.dialogTemplate = TemplateOf(wizard);
   return state;
 }
 
@@ -148,10 +171,11 @@ const char* OnOff(bool on) { return on ? "on" : "off"; }
 void Print(const WizardState& state) {
   std::printf(
       "dialog_driver: wizard progress=%d next=%s cancel=%s default=%s "
-      "buttons \"%s\" \"%s\" label \"%s\"\n",
+      "buttons \"%s\" \"%s\" label \"%s\" template %d\n",
       state.progress, OnOff(state.nextEnabled), OnOff(state.cancelEnabled),
       state.nextDefault ? "next" : (state.cancelDefault ? "cancel" : "none"),
-      state.nextLabel.c_str(), state.cancelLabel.c_str(), state.versionLabel.c_str());
+      state.nextLabel.c_str(), state.cancelLabel.c_str(), state.versionLabel.c_str(),
+      state.dialogTemplate);
 }
 
 bool Check(const WizardState& state, const std::string& check) {
@@ -176,6 +200,8 @@ bool Check(const WizardState& state, const std::string& check) {
     return false;
   } else if (key == "label") {
     actual = state.versionLabel;
+  } else if (key == "template") {
+    actual = std::to_string(state.dialogTemplate);
   } else {
     std::fprintf(stderr, "dialog_driver: unknown check %s\n", key.c_str());
     return false;
@@ -261,6 +287,24 @@ int main(int argc, char** argv) {
         return Fail("the message box says something else");
       }
       if (!Press(box, answer == "ok" ? IDOK : IDCANCEL, answer.c_str())) return 4;
+    } else if (command == "boxes-until-wizard") {
+      int wait = seconds(i);
+      HWND wizard = nullptr;
+      for (int waited = 0; !wizard && waited <= wait * 10; ++waited) {
+        HWND box = Find(false);
+        if (box) {
+          ::Sleep(200);  // let it finish initialising
+          std::printf("dialog_driver: message box \"%s\": \"%s\"\n", Utf8(Caption(box)).c_str(),
+                      Utf8(ControlText(box, kMessageTextId)).c_str());
+          if (!Press(box, IDOK, "ok")) ::PostMessageA(box, WM_CLOSE, 0, 0);
+          while (::IsWindow(box) && waited++ <= wait * 10) ::Sleep(100);
+        }
+        wizard = Find(true);
+        if (!wizard) ::Sleep(100);
+      }
+      if (!wizard) return Fail("no wizard appeared");
+      ::Sleep(200);
+      std::printf("dialog_driver: wizard is shown: \"%s\"\n", Utf8(Caption(wizard)).c_str());
     } else if (command == "no-box") {
       HWND box = WaitFor(false, seconds(i));
       if (box) {
