@@ -83,7 +83,10 @@ echo
 for version in "${versions[@]}"; do
   for scenario in "${scenarios[@]}"; do
     dir=$work/$version-$scenario
-    [ -f "$dir/report.txt" ] || { echo "$version $scenario: no report (see $dir/log.txt)"; continue; }
+    if [ ! -f "$dir/report.txt" ]; then
+      echo "$version $scenario: no report (see $dir/log.txt)"
+      continue
+    fi
     echo "$version $scenario: $(sed -n 5,6p "$dir/report.txt" | paste -sd' ')"
     echo "   $dir/report.html (screenshots beside it), what it showed: $dir/shown.txt"
   done
