@@ -63,7 +63,10 @@ int AppendBounded(char* destination, const char* source, int limit, int* lengthO
 
 int AppendBackslash(char* path, int capacity) {
   int n = plat::lstrlenA(path);
-  if (n >= capacity - 1 || n < 1 || path[n - 1] == '\\') return 0;
+  if (n >= capacity - 1 || n < 1) return 0;
+  // A 0x5C that is the trail byte of a double-byte character (Shift-JIS
+  // "\x95\x5C") is no separator: the path still needs one.
+  if (path[n - 1] == '\\' && ByteKindAt(path, n - 1) != 2) return 0;
   path[n] = '\\';
   path[n + 1] = '\0';
   return 1;

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "install/path_building.h"
 #include "tests/sim_test_support.h"
 
 namespace {
@@ -106,6 +108,19 @@ TEST_F(PathRoutines, AppendAndStripTrailingBackslash) {
   dbcsPath.push_back('\0');
   EXPECT_EQ(StripTrailingBackslash(dbcsPath.data()), 0);
   EXPECT_EQ(std::string(dbcsPath.data()), dbcs);
+}
+
+// A folder ending in "表" once got no separator, so a file joined to it
+// named another file ("C:\表name" for "C:\表\name").
+TEST_F(PathRoutines, AppendBackslashAfterATrailByteThatLooksLikeOne) {
+  char folder[kPathCapacity];
+  std::snprintf(folder, sizeof folder, "C:\\%s", kTable932);
+  EXPECT_EQ(AppendBackslash(folder, kPathCapacity), 1);
+  EXPECT_EQ(std::string(folder), std::string("C:\\") + kTable932 + "\\");
+  char joined[kPathCapacity];
+  std::snprintf(folder, sizeof folder, "C:\\%s", kTable932);
+  EXPECT_EQ(JoinPath(joined, folder, "oem3.inf"), 1);
+  EXPECT_EQ(std::string(joined), std::string("C:\\") + kTable932 + "\\oem3.inf");
 }
 
 TEST_F(PathRoutines, ReplaceExtensionFindsTheLastDotEvenInAFolderName) {

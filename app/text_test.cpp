@@ -74,4 +74,24 @@ TEST(TextWithHostileBranding, APercentInAValueIsPrintedNotFormatted) {
   EXPECT_EQ(sim::CurrentMachine().windows.messageBoxes[0].text.rfind("A ORVEX %x%p USB", 0), 0u);
 }
 
+// The wizard's instructions carry "<%SERIES%>"; when its substitution fails
+// (or the branding never registered it), the token reached wvsprintfA as the
+// directive "%S" and the wizard crashed reading an argument nobody passed.
+TEST(TextWithoutBranding, APlaceholderWithoutItsValueIsPrintedAsItStands) {
+  sim::Machine& machine = FreshMachine();
+  char output[kFormatCapacity];
+  FormatText(IDS_WIZARD_LEGACY_NEXT, output);  // nothing registered
+  EXPECT_NE(std::string(output).find("be a <%SERIES%> sorozat"), std::string::npos);
+
+  RegisterPlaceholders("K800", "3G/GSM");
+  machine.faults.FailOn("WideCharToMultiByte", 1, ERROR_NO_UNICODE_TRANSLATION);
+  FormatText(IDS_WIZARD_LEGACY_NEXT, output);
+  EXPECT_NE(std::string(output).find("be a <%SERIES%> sorozat"), std::string::npos);
+
+  machine.faults.FailOn("MultiByteToWideChar", 1, ERROR_NO_UNICODE_TRANSLATION);
+  ShowInfoText(nullptr, IDS_NOT_ADMINISTRATOR);
+  ASSERT_EQ(machine.windows.messageBoxes.size(), 1u);
+  EXPECT_EQ(machine.windows.messageBoxes[0].text.rfind("A ORVEX <%CATEGORY%> USB", 0), 0u);
+}
+
 }  // namespace

@@ -1,10 +1,16 @@
 # Native build: the logic on the simulated Windows machine, and every unit test.
-find_package(GTest REQUIRED)
-
 collect_sources(SIM_SOURCES SIM_TESTS platform/sim)
 add_library(platform_sim STATIC ${SIM_SOURCES} ${CMAKE_SOURCE_DIR}/resources/string_table.cpp)
 target_include_directories(platform_sim PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(usbinst_logic PUBLIC platform_sim)
+
+# The fuzz preset builds the fuzzers only.
+if(USBINST_FUZZ)
+  include(${CMAKE_SOURCE_DIR}/tests/fuzz/fuzzers.cmake)
+  return()
+endif()
+
+find_package(GTest REQUIRED)
 
 collect_sources(TEST_SUPPORT_SOURCES TESTS_DIR_TESTS tests)
 file(GLOB CONTRACT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/tests/*.cpp)

@@ -21,10 +21,10 @@ constexpr size_t kStep = 1;
 // Calls that cannot fail on Windows either, and the releases: a handle whose
 // release fails cannot be released another way.
 bool CannotFail(const std::string& operation) {
-  for (const char* name :
-       {"IsDBCSLeadByte", "lstrlenA", "lstrcmpA", "lstrcmpiA", "GetACP", "RegCloseKey", "FreeSid",
-        "HeapFree", "LocalFree", "FindClose", "CloseHandle", "CloseServiceHandle",
-        "SetupDiDestroyDeviceInfoList", "SetupCloseInfFile", "GetLastError", "SetLastError"}) {
+  for (const char* name : {"IsDBCSLeadByte", "lstrlenA", "lstrcmpA", "lstrcmpiA", "GetACP",
+                           "RegCloseKey", "FreeSid", "HeapFree", "LocalFree", "FindClose",
+                           "CloseHandle", "CloseServiceHandle", "SetupDiDestroyDeviceInfoList",
+                           "SetupCloseInfFile", "GetLastError", "SetLastError", "FreeLibrary"}) {
     if (operation == name) return true;
   }
   return false;

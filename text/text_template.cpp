@@ -61,6 +61,60 @@ WideText DoublePercents(const WideText& value) {
   return escaped;
 }
 
+bool IsPlaceholderNameByte(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// Length of the placeholder token "<%NAME%>" at `text`, 0 when none starts
+// there. *cut tells whether the text ends inside such a token ("<%SER",
+// "<%SERIES%"), as a substitution cut at the capacity can leave it.
+size_t PlaceholderTokenLength(const char* text, bool* cut) {
+  *cut = false;
+  if (text[0] != '<' || text[1] != '%') return 0;
+  size_t end = 2;
+  while (IsPlaceholderNameByte(text[end])) ++end;
+  if (text[end] == '\0' || (text[end] == '%' && text[end + 1] == '\0')) {
+    *cut = true;
+    return 0;
+  }
+  if (end == 2 || text[end] != '%' || text[end + 1] != '>') return 0;
+  return end + 2;
+}
+
+// A placeholder that kept its token (the table has no value for it, or the
+// substitution failed and left the text as it was) must not reach wvsprintfA
+// as directives: "<%SERIES%>" holds "%S", which reads a wide-string argument
+// that nobody passed. Doubles both '%' of every such token, so it is printed
+// as it stands; a token that has no room left for that, or that the text
+// ends inside, is cut off with the rest of the text. '<' and '%' are below
+// every trail-byte range, so the byte scan never matches inside a double-byte
+// character.
+void EscapeLeftoverPlaceholders(char* buffer, int capacity) {
+  if (capacity <= 0) return;
+  size_t length = strnlen(buffer, static_cast<size_t>(capacity));
+  if (length >= static_cast<size_t>(capacity)) return;  // not terminated: not ours to read
+  for (size_t at = 0; at < length; ++at) {
+    bool cut = false;
+    size_t token = PlaceholderTokenLength(buffer + at, &cut);
+    if (cut) {
+      buffer[at] = '\0';
+      return;
+    }
+    if (token == 0) continue;
+    if (length + 2 > static_cast<size_t>(capacity) - 1) {
+      buffer[at] = '\0';
+      return;
+    }
+    size_t closing = at + token - 2;  // the second '%'
+    std::memmove(buffer + closing + 2, buffer + closing, length - closing + 1);
+    buffer[closing + 1] = '%';
+    std::memmove(buffer + at + 2, buffer + at + 1, closing + 1 - (at + 1));
+    buffer[at + 1] = '%';
+    length += 2;
+    at += token + 1;
+  }
+}
+
 }  // namespace
 
 void TextTemplate::AddPlaceholder(const char* placeholder, const char* value) {
@@ -73,7 +127,9 @@ bool TextTemplate::Substitute(char* buffer, int capacity) const {
 }
 
 bool TextTemplate::SubstituteForFormat(char* buffer, int capacity) const {
-  return Apply(buffer, capacity, true);
+  bool rewritten = Apply(buffer, capacity, true);
+  EscapeLeftoverPlaceholders(buffer, capacity);
+  return rewritten;
 }
 
 bool TextTemplate::Apply(char* buffer, int capacity, bool escapePercent) const {

@@ -34,7 +34,10 @@ class TextTemplate {
 
   // The same, for a text that is then used as a wvsprintfA format: each '%'
   // that a value brings in is doubled, so that a value is printed as it is
-  // and never read as a format directive.
+  // and never read as a format directive. A placeholder token left in the
+  // text (no entry for it, or a failed substitution) has its '%' doubled as
+  // well, also when the result is false; a token without room for that is
+  // cut off with the rest of the text.
   bool SubstituteForFormat(char* buffer, int capacity) const;
 
   size_t EntryCount() const { return entries_.size(); }

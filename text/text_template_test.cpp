@@ -124,4 +124,40 @@ TEST(SubstituteForFormat, DoublesThePercentSignsThatValuesBringIn) {
   EXPECT_STREQ(plain, "%s%n");
 }
 
+// A token without a value must not stay a format directive: "%S" would make
+// wvsprintfA read a wide-string argument that was never passed.
+TEST(SubstituteForFormat, DoublesThePercentSignsOfAPlaceholderLeftInTheText) {
+  sim::Machine& machine = FreshMachine();
+  TextTemplate empty;
+  char buffer[64] = "a <%SERIES%> b <%CATEGORY%>%d <%> <%x> c";
+  EXPECT_TRUE(empty.SubstituteForFormat(buffer, sizeof(buffer)));
+  EXPECT_STREQ(buffer, "a <%%SERIES%%> b <%%CATEGORY%%>%d <%> <%x> c");
+
+  // A failed substitution leaves the text as it was, token and all.
+  TextTemplate table;
+  table.AddPlaceholder("<%SERIES%>", "K800");
+  machine.faults.FailOn("WideCharToMultiByte", 1, ERROR_NO_UNICODE_TRANSLATION);
+  char failed[32] = "x <%SERIES%>";
+  EXPECT_FALSE(table.SubstituteForFormat(failed, sizeof(failed)));
+  EXPECT_STREQ(failed, "x <%%SERIES%%>");
+
+  // No room for the two extra signs: the text ends before the token, and
+  // nothing is written past the capacity.
+  char tight[20] = "ab <%SERIES%>";
+  std::memset(tight + 14, '#', 6);
+  EXPECT_TRUE(empty.SubstituteForFormat(tight, 15));
+  EXPECT_STREQ(tight, "ab ");
+  EXPECT_EQ(std::string(tight + 14, 6), "######");
+  char exact[16] = "ab <%SERIES%>";  // 13 characters; 15 fit in a capacity of 16
+  EXPECT_TRUE(empty.SubstituteForFormat(exact, sizeof(exact)));
+  EXPECT_STREQ(exact, "ab <%%SERIES%%>");
+
+  // A substitution cut at the capacity can end the text inside a token.
+  TextTemplate category;
+  category.AddPlaceholder("<%CATEGORY%>", "3G/GSM");
+  char cutInside[32] = "<%CATEGORY%> <%SERIES%>";
+  EXPECT_TRUE(category.SubstituteForFormat(cutInside, 12));
+  EXPECT_STREQ(cutInside, "3G/GSM ");
+}
+
 }  // namespace

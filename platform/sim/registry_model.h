@@ -49,6 +49,15 @@ class SubKeyMap {
   using Map = std::map<std::string, std::shared_ptr<RegKey>>;
   using const_iterator = Map::const_iterator;
 
+  SubKeyMap() = default;
+  // A copy starts without a place: the one it would copy points into the original.
+  SubKeyMap(const SubKeyMap& other) : map_(other.map_) {}
+  SubKeyMap& operator=(const SubKeyMap& other) {
+    map_ = other.map_;
+    cursorValid_ = false;
+    return *this;
+  }
+
   const_iterator begin() const { return map_.begin(); }
   const_iterator end() const { return map_.end(); }
   const_iterator find(const std::string& upper) const { return map_.find(upper); }
