@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -85,6 +86,12 @@ bool Put(const std::string& path, const char* name, DWORD type, const void* data
 
 bool PutText(const std::string& path, const char* name, const std::string& text) {
   return Put(path, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+}
+
+// A REG_MULTI_SZ of one string.
+bool PutMultiText(const std::string& path, const char* name, const std::string& text) {
+  std::string data = text + '\0';
+  return Put(path, name, REG_MULTI_SZ, data.c_str(), static_cast<DWORD>(data.size() + 1));
 }
 
 bool PutDword(const std::string& path, const char* name, DWORD value) {
@@ -193,7 +200,7 @@ bool PlantFunction(const std::string& set, const Function& f) {
                      "#" + f.instance + "#" + kComPortInterface;
   bool ok = PutText(instance, "Driver", std::string(f.classGuid) + "\\" + f.driverInstance) &&
             PutText(instance, "ClassGUID", f.classGuid) &&
-            PutText(instance, "HardwareID", std::string("USB\\") + f.id) &&
+            PutMultiText(instance, "HardwareID", std::string("USB\\") + f.id) &&
             PutText(driver, "InfPath", f.inf) && PutText(driver + "\\Settings", "Init", "AT") &&
             PutText(link, "DeviceInstance", "USB\\" + upperId + "\\" + f.instance) &&
             PutText(link + "\\#", "SymbolicLink", "\\\\?\\USB#" + upperId);
