@@ -382,6 +382,7 @@ run_scenario() {
       step "installation run without a switch"
       start_installer
       await_wizard no-switch
+      screenshot no-switch-waiting
       plug_in_and_finish no-switch
       expect_flag absent
       removal_run no-switch
@@ -390,6 +391,7 @@ run_scenario() {
       step "installation run with /i, cancelled while the wizard waits"
       start_installer /i
       await_wizard cancel
+      screenshot cancel-waiting
       driver press cancel wait-gone 30
       finish_installer
       expect_flag absent
@@ -399,6 +401,7 @@ run_scenario() {
       step "a second installation run while the wizard waits"
       start_installer /i
       await_wizard second
+      screenshot second-waiting
       local output
       output=$(cd "$cd_root/Setup" && "$wine" 'C:\cd\Setup\answer_dialogs.exe' 60 usbinst.exe) ||
         fail "the second instance did not end with 0"
@@ -415,6 +418,7 @@ run_scenario() {
       step "a removal run while the wizard waits"
       start_installer /i
       await_wizard remove-during
+      screenshot remove-during-waiting
       removal_run remove-during
       driver wait-gone 30
       shown "remove-during: the removal run closed the wizard"
