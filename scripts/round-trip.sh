@@ -30,12 +30,16 @@ die() {
   exit 2
 }
 
-package=$PWD/tests/data/cd
+package_dir=$PWD/tests/data/cd
 versions=(winxp-sp3)
 scenarios=()
 while [ $# -gt 0 ]; do
   case $1 in
-    --package) [ $# -ge 2 ] || die "--package needs a folder"; package=$(realpath "$2"); shift 2 ;;
+    --package)
+      [ $# -ge 2 ] || die "--package needs a folder"
+      package_dir=$(realpath "$2")
+      shift 2
+      ;;
     --version) [ $# -ge 2 ] || die "--version needs a version"; versions=("$2"); shift 2 ;;
     --scenario) [ $# -ge 2 ] || die "--scenario needs a name"; scenarios+=("$2"); shift 2 ;;
     *) die "unknown argument $1 (see the top of scripts/round-trip.sh)" ;;
@@ -43,7 +47,7 @@ while [ $# -gt 0 ]; do
 done
 [ ${#scenarios[@]} = 0 ] && scenarios=(full)
 [ "${versions[0]}" = all ] && versions=(win95 win98 winme nt40 win2k winxp-sp1 winxp-sp3 win7)
-[ -d "$package" ] || die "no folder $package"
+[ -d "$package_dir" ] || die "no folder $package_dir"
 
 install_missing || die "cannot install the packages"
 generate_locale || die "cannot generate the hu_HU.UTF-8 locale"
@@ -59,15 +63,16 @@ rm -rf "$work/cd"
 mkdir -p "$work/cd/Setup" "$work/cd/Drivers"
 # The CD: the program's folder Setup (with the test CD's branding file unless
 # the package brings its own) and the package as Drivers beside it.
-if [ -d "$package/Drivers" ]; then
-  cp -r "$package/Drivers/." "$work/cd/Drivers/"
-  [ -d "$package/Setup" ] && cp -r "$package/Setup/." "$work/cd/Setup/"
+if [ -d "$package_dir/Drivers" ]; then
+  cp -r "$package_dir/Drivers/." "$work/cd/Drivers/"
+  [ -d "$package_dir/Setup" ] && cp -r "$package_dir/Setup/." "$work/cd/Setup/"
 else
-  cp -r "$package/." "$work/cd/Drivers/"
+  cp -r "$package_dir/." "$work/cd/Drivers/"
   cp tests/data/cd/Setup/mdmsetup.ini "$work/cd/Setup/"
 fi
-ls "$work/cd/Drivers/"*.[iI][nN][fF] >/dev/null 2>&1 || die "no INF file in the package $package"
-echo "== package: $package"
+ls "$work/cd/Drivers/"*.[iI][nN][fF] >/dev/null 2>&1 ||
+  die "no INF file in the package $package_dir"
+echo "== package: $package_dir"
 
 failed=0
 for version in "${versions[@]}"; do
@@ -83,9 +88,14 @@ echo
 for version in "${versions[@]}"; do
   for scenario in "${scenarios[@]}"; do
     dir=$work/$version-$scenario
-    [ -f "$dir/report.txt" ] || { echo "$version $scenario: no report (see $dir/log.txt)"; continue; }
-    echo "$version $scenario: $(sed -n 5,6p "$dir/report.txt" | paste -sd' ')"
-    echo "   $dir/report.html (screenshots beside it), what it showed: $dir/shown.txt"
+    if [ ! -f "$dir/report.txt" ]; then
+      echo "$version $scenario: no report (see $dir/log.txt)"
+      continue
+    fi
+    echo "$version $scenario: $(grep -m1 '^[0-9]* differences' "$dir/report.txt")"
+    echo "   $(grep -m1 '^Result:' "$dir/report.txt")"
+    echo "   report: $dir/report.html (screenshots beside it), $dir/report.txt"
+    echo "   what the program showed: $dir/shown.txt"
   done
 done
 if [ $failed = 1 ]; then

@@ -478,9 +478,8 @@ void PlantOwnPorts(int count) {
     std::string port = "COM" + std::to_string(number);
     ok = SetComBit(kCurrentSet, number) && ok;
     if (UsesNtLayout()) ok = SetComBit(kBackupSet, number) && ok;
-    ok = WriteText("HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\Serial" + std::to_string(number - 1),
-                   port) &&
-         ok;
+    std::string device = "\\Device\\Serial" + std::to_string(number - 1);
+    ok = WriteText("HARDWARE\\DEVICEMAP\\SERIALCOMM", device, port) && ok;
   }
   Report(ok, "the PC's own serial ports COM1 to COM" + std::to_string(count));
 }

@@ -42,12 +42,14 @@
 # (a USB serial device with an ID that extends the phone's, on COM10 with
 # oem10.inf, and another maker's modem with oem0.inf); the calling installer's
 # settings key is made. Then the first snapshot. After the removal run, the
-# second snapshot and trace_report with the rules of tests/trace/rules: the
-# common ones, the family's (nt.txt for 2000/XP/7, legacy.txt for 95/98/Me
-# and NT 4), win9x.txt for 95/98/Me, and the version's (nt40.txt ...). A scenario fails on the first failed step
-# or when trace_report finds a difference no rule explains (a trace).
+# second snapshot and trace_report with the rules of tests/trace/rules, those
+# of the files present of: common.txt, the family's (nt.txt for 2000/XP/7,
+# legacy.txt for 95/98/Me and NT 4), win9x.txt for 95/98/Me, and the version's
+# (nt40.txt ...). A scenario fails on the first failed step or when
+# trace_report finds a difference no rule explains (a trace).
 #
-# USBINST_TRACE_REPORT names the trace_report program (the native build's).
+# USBINST_TRACE_REPORT names the trace_report program built for this machine
+# (build/<windows preset>/host/trace_report, or build/native/trace_report).
 set -u
 
 build=$1 cd_source=$2 out_root=$3 version=$4
@@ -119,8 +121,9 @@ snapshot() {
     --tree 'HKLM\SYSTEM' --tree 'HKLM\Enum' --tree 'HKLM\Hardware\DeviceMap\SerialComm' \
     --tree 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion' \
     --tree 'HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Ports' \
-    --tree 'HKLM\SOFTWARE\ORVEX' --tree 'HKLM\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion' \
-    --tree 'HKLM\SOFTWARE\Wow6432Node\ORVEX' --tree 'HKLM\SOFTWARE\Classes\CLSID' \
+    --tree 'HKLM\SOFTWARE\ORVEX' --tree 'HKLM\SOFTWARE\Classes\CLSID' \
+    --tree 'HKLM\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion' \
+    --tree 'HKLM\SOFTWARE\Wow6432Node\ORVEX' \
     --tree 'HKCU\Software' --tree 'HKLM\SOFTWARE\Wine' \
     --folder "$windows\\inf" --folder "$windows\\inf\\OTHER" --folder "$windows\\system" \
     --folder "$windows\\system32" --folder "$windows\\system32\\drivers" \
@@ -288,8 +291,12 @@ await_wizard() {
       "$(grep '^dialog_driver: message box' <<<"$output" | cut -c28-)"
   fi
   echo "$output"
-  shown "$label: wizard: $(grep -o 'template [0-9]*' <<<"$output"), $(grep -o 'buttons .*label "[^"]*"' <<<"$output")"
-  shown "$label: wizard text: $(sed -n '/instructions:/,$p' <<<"$output" | tail -n +2 | tr -d '\r' | tr '\n' ' ')"
+  local layout buttons text
+  layout=$(grep -o 'template [0-9]*' <<<"$output")
+  buttons=$(grep -o 'buttons .*label "[^"]*"' <<<"$output")
+  text=$(sed -n '/instructions:/,$p' <<<"$output" | tail -n +2 | tr -d '\r' | tr '\n' ' ')
+  shown "$label: wizard: $layout, $buttons"
+  shown "$label: wizard text: $text"
 }
 
 # The phone plugged in function by function while the wizard follows it, then
@@ -308,7 +315,8 @@ plug_in_and_finish() {
     [ "$function" = 3 ] && modem_ports+=" $(grep -o 'COM[0-9]*$' <<<"$output")"
     if [ "$mode" = record ] && [ "$function" -lt 3 ]; then
       output=$(driver state) || fail "no wizard"
-      shown "$label: after function $function: $(grep -o 'progress=[0-9]* next=[a-z]*' <<<"$output")"
+      output=$(grep -o 'progress=[0-9]* next=[a-z]*' <<<"$output")
+      shown "$label: after function $function: $output"
     elif [ "$function" -lt 3 ]; then
       driver expect progress=$((function + 1)) next=off cancel=on default=cancel
     else
@@ -374,6 +382,7 @@ run_scenario() {
       step "installation run without a switch"
       start_installer
       await_wizard no-switch
+      screenshot no-switch-waiting
       plug_in_and_finish no-switch
       expect_flag absent
       removal_run no-switch
@@ -382,6 +391,7 @@ run_scenario() {
       step "installation run with /i, cancelled while the wizard waits"
       start_installer /i
       await_wizard cancel
+      screenshot cancel-waiting
       driver press cancel wait-gone 30
       finish_installer
       expect_flag absent
@@ -391,6 +401,7 @@ run_scenario() {
       step "a second installation run while the wizard waits"
       start_installer /i
       await_wizard second
+      screenshot second-waiting
       local output
       output=$(cd "$cd_root/Setup" && "$wine" 'C:\cd\Setup\answer_dialogs.exe' 60 usbinst.exe) ||
         fail "the second instance did not end with 0"
@@ -407,6 +418,7 @@ run_scenario() {
       step "a removal run while the wizard waits"
       start_installer /i
       await_wizard remove-during
+      screenshot remove-during-waiting
       removal_run remove-during
       driver wait-gone 30
       shown "remove-during: the removal run closed the wizard"
