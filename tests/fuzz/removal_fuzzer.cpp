@@ -499,6 +499,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ImageBuilder image(input, machine, layout);
   for (int planted = 0; planted < 48 && input.remaining_bytes() > 0; ++planted) image.PlantOne();
   runcheck::Survivors survivors = Protected(machine, image);
+  // USBINST_FUZZ_VERBOSE=1 shows what each input planted and must keep, to
+  // see that a corpus exercises the check at all.
+  static const bool verbose = std::getenv("USBINST_FUZZ_VERBOSE") != nullptr;
+  if (verbose) {
+    std::fprintf(stderr, "version %d: %zu neighbours planted, %zu entries kept\n", versionIndex,
+                 image.neighbours().size(), survivors.Size());
+  }
 
   HWND launcher = machine.windows.CreateTopLevel({"CD", "LauncherClass", "launcher"});
   machine.windows.AddProperty(launcher, "CDROMLauncher", nullptr);
