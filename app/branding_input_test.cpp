@@ -69,6 +69,20 @@ TEST(BrandingInput, FormatDirectivesReachTheUserAsPlainText) {
   }
 }
 
+// Names that look like the other placeholder are printed as they stand: no
+// substitution runs without end, and no '%' of theirs reaches the formatting.
+TEST(BrandingInput, NamesLikePlaceholdersArePrintedAsTheyStand) {
+  sim::Machine& machine = MachineWith(1250);
+  ReadIni(machine, "NAME=<%CATEGORY%>\r\nNAME2=<%SERIES%>\r\n");
+  char instructions[kFormatCapacity];
+  FormatText(IDS_WIZARD_LEGACY_NEXT, instructions);
+  EXPECT_NE(std::string(instructions).find("be a <%CATEGORY%> sorozat"), std::string::npos);
+  ShowInfoText(nullptr, IDS_NOT_ADMINISTRATOR);
+  ASSERT_EQ(machine.windows.messageBoxes.size(), 1u);
+  EXPECT_EQ(machine.windows.messageBoxes[0].text.rfind("A ORVEX <%SERIES%> USB", 0), 0u);
+  EXPECT_TRUE(ShowsSeries("<%SERIES%>"));  // loaded as it stands: the chain ends
+}
+
 TEST(BrandingInput, LongValuesAreCutToTheirFields) {
   sim::Machine& machine = MachineWith(1250);
   ReadIni(machine, "NAME=" + std::string(300, 'S') + "\r\nNAME2=" + std::string(300, 'C') +
@@ -103,8 +117,8 @@ TEST(BrandingInput, DoubleByteNamesKeepWholeCharactersOrFallBackToTheDefault) {
       // 1 + 10 characters of two bytes: the 16th byte is a lead byte.
       {seven + kTable932 + kTable932 + kTable932, seven},
       {std::string("AB") + kA932 + "\x95", std::string("AB") + kA932},  // ends in a lead byte
-      {std::string("AB\x81 CD"), "3G"},                                  // lead byte, bad trail
-      {std::string("AB\xA0"), "3G"},                                     // undefined byte
+      {std::string("AB\x81 CD"), "3G"},                                 // lead byte, bad trail
+      {std::string("AB\xA0"), "3G"},                                    // undefined byte
       {std::string(kA932) + kTable932, std::string(kA932) + kTable932},
   };
   for (const Case& c : cases) {
@@ -149,8 +163,8 @@ TEST(BrandingInput, AnIniPathThatDoesNotFitIsNotRead) {
 // The whole program, started from a deep folder (a path of 250 characters)
 // and from a drive root: it runs, removes and leaves nothing open.
 TEST(BrandingInput, RemovalRunsFromADeepFolderAndFromADriveRoot) {
-  std::string deep = "D:\\" + std::string(120, 'a') + "\\" + std::string(114, 'b') +
-                     "\\usbinst.exe";
+  std::string deep =
+      "D:\\" + std::string(120, 'a') + "\\" + std::string(114, 'b') + "\\usbinst.exe";
   ASSERT_EQ(deep.size(), 250u);
   for (const std::string& program : {deep, std::string("C:\\usbinst.exe")}) {
     sim::Machine& machine = MachineWith(1250, program);

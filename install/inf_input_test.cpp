@@ -62,7 +62,7 @@ TEST_F(InfInput, MalformedInfsAreNotThePhones) {
       {"oem23.inf", Header() + "[ORVEX]\r\n=\r\n" + Strings()},
       {"oem24.inf", Header() + "[ORVEX]\r\n%D%=Install, \"\"\r\n" + Strings()},
       {"oem25.inf", Header() + "[ORVEX]\r\n%D%=Install, " + longId + "\r\n" + Strings()},
-      {"oem26.inf", Header() + Strings()},  // no maker's section
+      {"oem26.inf", Header() + Strings()},       // no maker's section
       {"oem27.inf", PhoneModels() + Strings()},  // no [Version]
       {"oem28.inf", ""},
       {"oem29.inf", std::string("[Version\r\n") + PhoneModels()},  // unreadable
@@ -83,8 +83,8 @@ TEST_F(InfInput, MalformedInfsAreNotThePhones) {
 // maker's stays, and the scan stays fast.
 TEST_F(InfInput, InfsOfTenThousandLines) {
   Plant("oem40.inf", Header() + Filler(10000) + PhoneModels() + Strings());
-  Plant("oem41.inf",
-        Header() + Filler(10000) + "[ORVEX]\r\n%D%=Install, USB\\VID_0ACE&PID_1F3C\r\n" + Strings());
+  Plant("oem41.inf", Header() + Filler(10000) +
+                         "[ORVEX]\r\n%D%=Install, USB\\VID_0ACE&PID_1F3C\r\n" + Strings());
   // The maker's section itself 10,000 lines long: only its first line counts.
   std::string longModels = "[ORVEX]\r\n%D%=Install, USB\\VID_0ACE&PID_0001\r\n";
   for (int i = 0; i < 10000; ++i) longModels += "%D%=Install, USB\\VID_1F3C&PID_6B07\r\n";

@@ -97,9 +97,12 @@ class PhoneMachine {
 
   int OsKind() const {
     switch (version_) {
-      case WindowsVersion::Windows98: return 1;
-      case WindowsVersion::Windows2000: return 11;
-      default: return 12;
+      case WindowsVersion::Windows98:
+        return 1;
+      case WindowsVersion::Windows2000:
+        return 11;
+      default:
+        return 12;
     }
   }
   bool Nt() const { return OsKind() >= 11; }
@@ -113,8 +116,8 @@ class PhoneMachine {
   }
   // The driver key a function's instance names.
   std::string DriverKey(int function) {
-    std::string classTree =
-        Nt() ? "SYSTEM\\ControlSet001\\Control\\Class\\" : "System\\CurrentControlSet\\Services\\Class\\";
+    std::string classTree = Nt() ? "SYSTEM\\ControlSet001\\Control\\Class\\"
+                                 : "System\\CurrentControlSet\\Services\\Class\\";
     return classTree + reg().GetString(kLm, InstanceKey(function), "Driver").value_or("?");
   }
   // The first device interface key whose "DeviceInstance" names the function.
@@ -135,8 +138,8 @@ class PhoneMachine {
   std::string KeyWithValue(const std::string& path, const char* name, const char* part = "") {
     for (const std::string& sub : reg().SubKeyNames(kLm, path)) {
       auto value = reg().GetValue(kLm, path + "\\" + sub, name);
-      if (value && std::string(value->data.begin(), value->data.end()).find(part) !=
-                       std::string::npos) {
+      if (value &&
+          std::string(value->data.begin(), value->data.end()).find(part) != std::string::npos) {
         return path + "\\" + sub;
       }
     }
@@ -223,8 +226,9 @@ TEST(RegistryDataInput, EveryValueTheRemovalReadsMayHoldAnything) {
             [](PhoneMachine& m) { return m.KeyWithValue("Enum\\KV6CR\\guid", "PortName"); }},
            {"HardWareKey",
             [](PhoneMachine& m) {
-              return m.KeyWithValue("Software\\Microsoft\\Windows\\CurrentVersion\\cfgmgr32\\Phantom",
-                                    "HardWareKey", "PID_6B07\\");
+              return m.KeyWithValue(
+                  "Software\\Microsoft\\Windows\\CurrentVersion\\cfgmgr32\\Phantom", "HardWareKey",
+                  "PID_6B07\\");
             }},
            {"DeviceInstance", [](PhoneMachine& m) { return m.InterfaceKey(3); }},
        }},
@@ -245,7 +249,8 @@ TEST(RegistryDataInput, EveryValueTheRemovalReadsMayHoldAnything) {
         std::string boxes = MessageBoxTexts();
         bool tooLong = form.data.size() > 261;
         EXPECT_EQ(boxes.find("More data is available.") != std::string::npos, tooLong)
-            << what << "\n" << boxes;
+            << what << "\n"
+            << boxes;
       }
     }
   }
@@ -256,12 +261,12 @@ TEST(RegistryDataInput, EveryValueTheRemovalReadsMayHoldAnything) {
 // than one key level names nothing, and nothing below the class goes. ".."
 // is a key name like any other in the registry, so it names no parent.
 TEST(RegistryDataInput, DriverDataWithoutABackslashOrWithAnEmptyHalfNamesNoKey) {
-  for (const char* driver : {"", "\\", "\\0001", "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\",
-                             "{4D36E96D-E325-11CE-BFC1-08002BE10318}",
-                             "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\\\0001",
-                             "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0001\\",
-                             "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\..",
-                             "..\\{4D36E96D-E325-11CE-BFC1-08002BE10318}"}) {
+  for (const char* driver :
+       {"", "\\", "\\0001", "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\",
+        "{4D36E96D-E325-11CE-BFC1-08002BE10318}", "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\\\0001",
+        "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0001\\",
+        "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\..",
+        "..\\{4D36E96D-E325-11CE-BFC1-08002BE10318}"}) {
     bool dotted = std::string(driver).find("..") != std::string::npos;
     sim::Machine& machine = FreshMachine();
     const std::string device = "SYSTEM\\ControlSet001\\Enum\\USB\\VID_1F3C&PID_6B07";
@@ -298,7 +303,7 @@ TEST(RegistryDataInput, DriverDataWithoutABackslashOrWithAnEmptyHalfNamesNoKey) 
 TEST(RegistryDataInput, OddPortNamesReleaseNoOtherPort) {
   struct Case {
     const char* portName;
-    std::vector<uint8_t> comDb;  // after the release, from 0xFF 0xFF
+    std::vector<uint8_t> comDb;      // after the release, from 0xFF 0xFF
     std::vector<std::string> ports;  // the values left of COM1:, COM10:, and the name's own
   };
   const std::string modem = "SYSTEM\\ControlSet001\\Enum\\USB\\VID_1F3C&PID_6B07&Mi_03";
@@ -317,8 +322,8 @@ TEST(RegistryDataInput, OddPortNamesReleaseNoOtherPort) {
     sim::Machine& machine = FreshMachine();
     machine.registry.SetValue(kLm, kComDbKey, "ComDB", REG_BINARY, {0xFF, 0xFF});
     machine.registry.DeleteTree(kLm, kPorts);
-    for (const std::string& name : {std::string("COM1:"), std::string("COM10:"),
-                                    std::string(c.portName) + ":"}) {
+    for (const std::string& name :
+         {std::string("COM1:"), std::string("COM10:"), std::string(c.portName) + ":"}) {
       machine.registry.SetString(kLm, kPorts, name, "9600,n,8,1");
     }
     machine.registry.SetString(kLm, modem + "\\6&1\\Device Parameters", "PortName", c.portName);
@@ -356,11 +361,13 @@ TEST(RegistryDataInput, BitmapsOfZeroOneAndThreeHundredBytes) {
       {300, 5, big, false, "More data is available.\r\n\n"},
       // The 261 bytes read hold ports 1 to 2088: the last bit is 2088's, and
       // a port beyond it clears none.
-      {261, 2088, [] {
+      {261, 2088,
+       [] {
          std::vector<uint8_t> bits(261, 0xFF);
          bits[260] = 0x7F;
          return bits;
-       }(), true, ""},
+       }(),
+       true, ""},
       {261, 2089, std::vector<uint8_t>(261, 0xFF), true, ""},
       // Text is no bitmap: written back, the system would look past the data
       // for a terminator. It stays as it was.
@@ -369,15 +376,13 @@ TEST(RegistryDataInput, BitmapsOfZeroOneAndThreeHundredBytes) {
   };
   for (const Case& c : cases) {
     sim::Machine& machine = FreshMachine();
-    machine.registry.SetValue(kLm, kComDbKey, "ComDB", c.type,
-                              std::vector<uint8_t>(c.size, 0xFF));
+    machine.registry.SetValue(kLm, kComDbKey, "ComDB", c.type, std::vector<uint8_t>(c.size, 0xFF));
     std::string port = "COM" + std::to_string(c.port);
     machine.registry.SetString(kLm, modem + "\\6&1\\Device Parameters", "PortName", port);
     machine.registry.SetString(kLm, kPorts, port + ":", "9600,n,8,1");
     machine.registry.SetString(kLm, kPorts, "COM2:", "9600,n,8,1");
     RegistryCleaner cleaner(12);
-    cleaner.ReleaseComPorts(kLm, IDS_REG_ENUM_USB_CS001, IDS_HWID_FUNCTION1,
-                            IDS_REG_CONTROL_CS001);
+    cleaner.ReleaseComPorts(kLm, IDS_REG_ENUM_USB_CS001, IDS_HWID_FUNCTION1, IDS_REG_CONTROL_CS001);
     auto comDb = machine.registry.GetValue(kLm, kComDbKey, "ComDB");
     ASSERT_TRUE(comDb) << c.size;
     EXPECT_EQ(comDb->data, c.after) << c.size;
@@ -401,8 +406,7 @@ TEST(RegistryDataInput, ClassKeyNamesUpToTheLongestThatCanBeGranted) {
     sim::Machine& machine = FreshMachine();
     std::string className = "{" + std::string(length - 2, 'c') + "}";
     machine.registry.SetString(kLm, device + "\\5&1", "Driver", className + "\\0001");
-    machine.registry.SetString(kLm, classTree + "\\" + className + "\\0001", "InfPath",
-                               "oem1.inf");
+    machine.registry.SetString(kLm, classTree + "\\" + className + "\\0001", "InfPath", "oem1.inf");
     // What a cut path would name instead.
     std::string cut = classTree + "\\" + className.substr(0, 260 - classTree.size() - 1);
     machine.registry.CreateKey(kLm, cut.substr(0, cut.rfind('\\')) + "\\Other");
@@ -427,7 +431,9 @@ TEST(RegistryDataInput, DriverDataIsSplitOnlyAtASingleByteBackslash) {
   sim::Machine& machine = FreshMachine(options);
   const std::string device = "SYSTEM\\ControlSet001\\Enum\\USB\\VID_1F3C&PID_6B07";
   machine.registry.SetString(kLm, device + "\\1", "Driver", "{cls\x95\x5C}\\0001");
-  machine.registry.SetString(kLm, device + "\\2", "Driver", "{cls}\x95\x5C" "0001");
+  machine.registry.SetString(kLm, device + "\\2", "Driver",
+                             "{cls}\x95\x5C"
+                             "0001");
   RegistryWalker walker(12);
   ScopedKey key;
   ASSERT_EQ(walker.OpenKeyPath(kLm, device.c_str(), KEY_READ, key.Receive()), 1);
@@ -511,7 +517,8 @@ TEST(RegistryDataInput, LongKeyNamesAndDeepTrees) {
   // device key with a long instance name, a neighbour of each.
   {
     sim::Machine& machine = FreshMachine();
-    const std::string classes = "SYSTEM\\ControlSet001\\Control\\DeviceClasses\\{86e0d1e0-8089-11d0-9ce4-08003e301f73}";
+    const std::string classes =
+        "SYSTEM\\ControlSet001\\Control\\DeviceClasses\\{86e0d1e0-8089-11d0-9ce4-08003e301f73}";
     const std::string phoneInterface = classes + "\\##?#USB#VID_1F3C&PID_6B07&MI_03#6&1#{x}";
     const std::string neighbourInterface = classes + "\\##?#USB#VID_1F3C&PID_6B070#7&1#{x}";
     machine.registry.SetString(kLm, phoneInterface, "DeviceInstance",

@@ -26,9 +26,9 @@
 // case's fault.
 //
 // The whole sweep makes some 36,000 cases and takes over half an hour, too
-// long for the test command; by default it takes every 150th n (every 600th
-// with the sanitizers) and, besides, the first call of each operation that
-// would fail with a code no case of the run kind has used yet. USBINST_SWEEP_STEP=1
+// long for the test command; by default it takes every 150th of the calls it
+// fails (every 600th with the sanitizers) and, besides, the first call of each
+// operation that would fail with a code no case of the run kind has used yet. USBINST_SWEEP_STEP=1
 // runs every case.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -45,8 +45,10 @@
 
 #include "app/application_state.h"
 #include "app/entry_point.h"
+#include "app/text.h"
 #include "platform/sim/plug_and_play.h"
 #include "resources/resource.h"
+#include "resources/string_table.h"
 #include "tests/driver_cd.h"
 #include "tests/run_checks.h"
 #include "tests/sim_test_support.h"
@@ -290,12 +292,13 @@ struct Baseline {
   size_t notificationStart = 0;
 };
 
-// The boxes a refusal of the administrator check shows: no removal runs then.
+// Whether the run refused the user as no administrator (a failed check of
+// the user's groups counts as no administrator): no removal runs then.
 bool Refused(const sim::Machine& machine, size_t firstBox) {
+  char refusal[2048] = {};
+  if (LoadText(IDS_NOT_ADMINISTRATOR, refusal, sizeof refusal) == 0) return false;
   for (size_t i = firstBox; i < machine.windows.messageBoxes.size(); ++i) {
-    if (machine.windows.messageBoxes[i].text.find("futtat\xE1s\xE1hoz") != std::string::npos) {
-      return true;
-    }
+    if (machine.windows.messageBoxes[i].text == refusal) return true;
   }
   return false;
 }
@@ -384,10 +387,10 @@ Baseline RunBaseline(const Scene& scene, RunKind run) {
   return baseline;
 }
 
-// The sweep takes every k-th n, and besides them the first call of each
-// operation that fails with a code no case of this run kind has used yet on
-// any version, so that a thinned sweep still fails every operation with every
-// one of its codes.
+// The sweep takes every k-th of the calls it fails, and besides them the
+// first call of each operation that fails with a code no case of this run
+// kind has used yet on any version, so that a thinned sweep still fails every
+// operation with every one of its codes.
 int SweepStep() {
   const char* text = std::getenv("USBINST_SWEEP_STEP");
   if (text != nullptr && std::atoi(text) > 0) return std::atoi(text);
@@ -437,6 +440,7 @@ Tally Sweep(size_t kindIndex, RunKind run, UsedFailures* used, std::string* repo
   if (RunOneCaseHere(kind, run, scene, baseline)) return tally;
   std::map<std::string, size_t> occurrences;
   const size_t step = size_t(SweepStep());
+  size_t failable = 0;  // calls of operations that are failed
   for (size_t n = 1; n <= baseline.calls.size(); ++n) {
     const std::string& operation = baseline.calls[n - 1];
     size_t occurrence = occurrences[operation]++;
@@ -452,7 +456,7 @@ Tally Sweep(size_t kindIndex, RunKind run, UsedFailures* used, std::string* repo
     }
     DWORD code = codes->second[(occurrence + kindIndex) % codes->second.size()];
     bool newPair = used->insert({operation, code}).second;
-    if ((n - 1) % step != 0 && !newPair) continue;
+    if (failable++ % step != 0 && !newPair) continue;
     ++tally.cases;
     std::string problems = InChild([&] {
       scene.machine->faults.FailOnAnyCall(n, code);

@@ -38,7 +38,7 @@ TEST(InfPathInput, OnlyInfStoreAndPackageNamesAreDeleted) {
       {REG_SZ, std::string("OEM1.INF", 9), "OEM1"},
       {REG_SZ, std::string("kv6MDM2.inf", 12), "kv6MDM2"},
       {REG_EXPAND_SZ, std::string("oem1.inf", 9), "oem1"},
-      {REG_SZ, std::string("oem1.inf"), "oem1"},  // no terminator: still the whole name
+      {REG_SZ, std::string("oem1.inf"), "oem1"},          // no terminator: still the whole name
       {REG_SZ, std::string("oem1.inf.bak", 13), "oem1"},  // the stem ends at the first dot
       {REG_SZ, std::string("oem1", 5), ""},               // no extension, no stem
       {REG_SZ, std::string("..\\oem1.inf", 11), ""},
@@ -57,9 +57,9 @@ TEST(InfPathInput, OnlyInfStoreAndPackageNamesAreDeleted) {
     sim::MachineOptions options = OptionsFor(sim::WindowsVersion::WindowsXPSP3);
     options.codePage = 932;
     sim::Machine& machine = FreshMachine(options);
-    std::vector<std::string> names = {"oem1.inf",   "oem1.PNF", "oem10.inf", "oem10.PNF",
-                                      "kv6MDM2.inf", "kv6MDM2.PNF", "usb.inf", "usb.PNF",
-                                      "oem.inf",    "oem1x.inf", dbcs + ".inf", dbcs + ".PNF"};
+    std::vector<std::string> names = {"oem1.inf",    "oem1.PNF",    "oem10.inf",   "oem10.PNF",
+                                      "kv6MDM2.inf", "kv6MDM2.PNF", "usb.inf",     "usb.PNF",
+                                      "oem.inf",     "oem1x.inf",   dbcs + ".inf", dbcs + ".PNF"};
     for (const std::string& name : names) machine.files.WriteFile(kInf + name, "x");
     PlantInfPath(machine, c.type, c.data);
     DriverFileCleaner(12).RemoveInfFiles();
