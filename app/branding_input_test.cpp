@@ -69,6 +69,20 @@ TEST(BrandingInput, FormatDirectivesReachTheUserAsPlainText) {
   }
 }
 
+// Names that look like the other placeholder are printed as they stand: no
+// substitution runs without end, and no '%' of theirs reaches the formatting.
+TEST(BrandingInput, NamesLikePlaceholdersArePrintedAsTheyStand) {
+  sim::Machine& machine = MachineWith(1250);
+  ReadIni(machine, "NAME=<%CATEGORY%>\r\nNAME2=<%SERIES%>\r\n");
+  char instructions[kFormatCapacity];
+  FormatText(IDS_WIZARD_LEGACY_NEXT, instructions);
+  EXPECT_NE(std::string(instructions).find("be a <%CATEGORY%> sorozat"), std::string::npos);
+  ShowInfoText(nullptr, IDS_NOT_ADMINISTRATOR);
+  ASSERT_EQ(machine.windows.messageBoxes.size(), 1u);
+  EXPECT_EQ(machine.windows.messageBoxes[0].text.rfind("A ORVEX <%SERIES%> USB", 0), 0u);
+  EXPECT_TRUE(ShowsSeries("<%SERIES%>"));  // loaded as it stands: the chain ends
+}
+
 TEST(BrandingInput, LongValuesAreCutToTheirFields) {
   sim::Machine& machine = MachineWith(1250);
   ReadIni(machine, "NAME=" + std::string(300, 'S') + "\r\nNAME2=" + std::string(300, 'C') +

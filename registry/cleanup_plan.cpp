@@ -56,17 +56,21 @@ int RegistryCleaner::Clean() {
   return 1;
 }
 
+void RegistryCleaner::ReleasePhoneComPorts() {
+  for (int id : kInterfaceIds) {
+    for (int set = 0; set < kControlSets; ++set) {
+      ReleaseComPorts(HKEY_LOCAL_MACHINE, kEnumUsb[set], id, kControl[set]);
+    }
+  }
+}
+
 void RegistryCleaner::CleanNt5() {
   const HKEY lm = HKEY_LOCAL_MACHINE;
   char path[kRegTextCapacity];
   char other[kRegTextCapacity];
 
   // 1. COM numbers and "Ports" values, each control set from its own device records.
-  for (int id : kInterfaceIds) {
-    for (int set = 0; set < kControlSets; ++set) {
-      ReleaseComPorts(lm, kEnumUsb[set], id, kControl[set]);
-    }
-  }
+  ReleasePhoneComPorts();
   // 2. The services of the backup control set.
   for (int service : kServices) DeleteTreeAt(lm, IDS_REG_SERVICES_CS002, service);
   // 3. XP: the LastGood entries of the OEM INF each device was installed from.

@@ -50,6 +50,9 @@ class RegistryCleaner {
   int RemoveOemNameEntries();
 
   // --- COM ports -----------------------------------------------------------------------
+  // The first step of the plan on Windows 2000/XP: ReleaseComPorts for each
+  // of the phone's interfaces in each control set.
+  void ReleasePhoneComPorts();
   // Releases the COM numbers and "Ports" values of the interface's instances
   // in one control set (Windows 2000/XP).
   int ReleaseComPorts(HKEY root, int enumUsbPathId, int interfaceId, int controlPathId);

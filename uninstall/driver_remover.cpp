@@ -76,8 +76,14 @@ int DriverRemover(int osKind) {
   InfStems stems;
   if (osKind == kOsWindowsXP) FindPhoneInfStems(osKind, &stems);
   files.Clean();
-  if (IsNt5Family(osKind)) RemoveDevicesAndServices();
   RegistryCleaner registry(osKind);
+  if (IsNt5Family(osKind)) {
+    // The ports are released while the device keys that name them exist:
+    // the device removal takes the keys of present devices, and the
+    // cleanup's own release would then find no port to release.
+    registry.ReleasePhoneComPorts();
+    RemoveDevicesAndServices();
+  }
   int result = registry.Clean();
   if (osKind == kOsWindowsXP) RemoveLastGoodEntries(registry, stems);
   if (IsNt5Family(osKind)) RemoveStaleOemInfs(osKind);
