@@ -12,7 +12,8 @@
 #   --version V     win95 win98 winme nt40 win2k winxp-sp1 winxp-sp3 (default)
 #                   win7, or "all"
 #   --scenario S    full (default), no-switch, cancel, second, remove-during,
-#                   reinstall; may be given more than once
+#                   reinstall, own-ports (the PC's own serial ports hold COM1
+#                   to COM4); may be given more than once
 #
 # Prints each step and the report's summary, and where the report (text and
 # HTML page with the screenshots) is. Exit code 0 when no trace is left, 1

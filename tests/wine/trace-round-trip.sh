@@ -24,10 +24,8 @@
 #                  states shows one copy of each file and one set of devices); /r
 #   own-ports      the full round trip on a PC with serial ports of its own, COM1
 #                  to COM4, so that the phone's ports are COM5 to COM7 (the machine
-#                  is prepared so for every scenario given with it). Not among the
-#                  registered tests while the removal leaves the "Ports" value of
-#                  the modem's port there: the modem device goes before the port
-#                  numbers are released from the devices' records.
+#                  is prepared so for every scenario given with it); their
+#                  "Ports" values are the phone's own and must go
 #   non-admin      Wine cannot run a program without administrator rights (every
 #                  token holds an enabled Administrators group): covered by the
 #                  simulated machine's tests, not shown here
