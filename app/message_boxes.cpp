@@ -14,9 +14,14 @@ constexpr int kMessageCapacity = 4096;
 void ShowText(HWND owner, int id, UINT icon, va_list arguments) {
   char format[kWorkCapacity];
   format[0] = '\0';
-  if (plat::LoadStringA(App().instance, static_cast<UINT>(id), format, kWorkCapacity) > 0) {
-    Placeholders().SubstituteForFormat(format, kWorkCapacity);
+  if (plat::LoadStringA(App().instance, static_cast<UINT>(id), format, kWorkCapacity) <= 0) {
+    // Without its text the box would be empty; the user learns instead why
+    // the text is missing, as of any other failure of the system.
+    DWORD loadError = plat::GetLastError();
+    if (loadError != ERROR_SUCCESS) ShowSystemError(loadError);
+    return;
   }
+  Placeholders().SubstituteForFormat(format, kWorkCapacity);
   // wvsprintfA writes at most 1024 characters, well inside the message buffer.
   char message[kMessageCapacity];
   message[0] = '\0';

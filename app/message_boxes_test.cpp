@@ -40,4 +40,18 @@ TEST(MessageBoxes, SystemErrorShowsTheSystemTextOrTheCode) {
   EXPECT_EQ(OpenHandles(), "") << "the system's text must be freed";
 }
 
+// A text box whose text could not be loaded was shown empty (the driver-signing
+// notice of a Windows 2000 installation, in the fault sweep); the user now
+// sees why the text is missing instead.
+TEST(MessageBoxes, ATextThatCannotBeLoadedIsReportedNotShownEmpty) {
+  sim::Machine& machine = FreshMachine();
+  std::strcpy(App().title, "ORVEX 3G/GSM USB Driver Installer");
+  machine.faults.FailOn("LoadStringA", 1, ERROR_RESOURCE_NAME_NOT_FOUND);
+  ShowInfoText(nullptr, IDS_NOT_ADMINISTRATOR);
+  ASSERT_EQ(machine.windows.messageBoxes.size(), 1u);
+  EXPECT_EQ(machine.windows.messageBoxes[0].caption, "Error");
+  EXPECT_NE(machine.windows.messageBoxes[0].text, "");
+  EXPECT_EQ(OpenHandles(), "");
+}
+
 }  // namespace
