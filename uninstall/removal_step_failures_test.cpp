@@ -24,14 +24,14 @@ const char kPhoneModem[] = "ORVEX 3G GSM USB Modem";
 sim::DeviceManager::DeviceSpec Device(const std::string& path, const char* classGuid,
                                       const char* className, const std::string& description,
                                       std::vector<std::string> ids) {
-  sim::DeviceManager::DeviceSpec spec;
-  spec.instancePath = path;
-  spec.classGuid = classGuid;
-  spec.className = className;
-  spec.description = description;
-  spec.hardwareIds = std::move(ids);
-  spec.present = true;
-  return spec;
+  sim::DeviceManager::DeviceSpec device;
+  device.instancePath = path;
+  device.classGuid = classGuid;
+  device.className = className;
+  device.description = description;
+  device.hardwareIds = std::move(ids);
+  device.present = true;
+  return device;
 }
 
 // Another maker's modem with the phone's description, and a USB device whose

@@ -37,28 +37,8 @@ phone() {
   "$wine" "$build/phone_simulator.exe" --package 'C:\cd\Drivers' "$@" || fail "phone_simulator $*"
 }
 
-# A picture of the wizard as Wine draws it, cut out of the virtual desktop.
-screenshot() {
-  local name=$1 rect
-  rect=$("$wine" "$build/dialog_driver.exe" rect) || fail "no wizard to photograph"
-  read -r x y w h <<<"$rect"
-  if command -v import >/dev/null && [ -n "${DISPLAY:-}" ]; then
-    # The wizard's rectangle is in the coordinates of Wine's virtual desktop,
-    # which is an X window of its own on a person's display.
-    import -window "Default - Wine desktop" -crop "${w}x${h}+${x}+${y}" +repage \
-      "$shots/$name.png" 2>/dev/null ||
-      import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/$name.png" ||
-      fail "screenshot $name"
-    echo "   saved $shots/$name.png"
-  else
-    echo "   no screenshot: ImageMagick's import or the display is missing"
-  fi
-}
-
-flag() {
-  "$wine" reg query "$settings_key" /v InstallFlag 2>/dev/null | tr -d '\r' |
-    awk '/InstallFlag/ {print $3}'
-}
+source "$(dirname "${BASH_SOURCE[0]}")/wizard-steps.sh"
+screenshot() { screenshot_into "$shots" "$1"; }
 
 start_installer() {
   (cd "$cd_root/Setup" && exec "$wine" 'C:\cd\Setup\usbinst.exe' "$@") &

@@ -197,25 +197,8 @@ check_com_bits() {
 
 # --- The installer and its windows --------------------------------------------------------
 
-screenshot() {
-  local name=$1 rect
-  rect=$("$wine" "$build/dialog_driver.exe" rect) || fail "no wizard to photograph"
-  read -r x y w h <<<"$rect"
-  if command -v import >/dev/null && [ -n "${DISPLAY:-}" ]; then
-    import -window "Default - Wine desktop" -crop "${w}x${h}+${x}+${y}" +repage \
-      "$dir/$name.png" 2>/dev/null ||
-      import -window root -crop "${w}x${h}+${x}+${y}" +repage "$dir/$name.png" ||
-      fail "screenshot $name"
-    echo "   saved $dir/$name.png"
-  else
-    echo "   no screenshot: ImageMagick's import or the display is missing"
-  fi
-}
-
-flag() {
-  "$wine" reg query "$settings_key" /v InstallFlag 2>/dev/null | tr -d '\r' |
-    awk '/InstallFlag/ {print $3}'
-}
+source "$(dirname "${BASH_SOURCE[0]}")/wizard-steps.sh"
+screenshot() { screenshot_into "$dir" "$1"; }
 
 # The flag's value, or "absent": the program only ever sets a flag that is
 # there back to 0, and sets it to 1 after an /i run that ended with Next.

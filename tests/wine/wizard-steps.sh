@@ -1,0 +1,28 @@
+# Steps shared by the Wine scenario scripts that drive the installer's wizard;
+# sourced after they set $wine (the loader), $build (the folder of the test
+# tools) and $settings_key, and define fail().
+
+# A picture of the wizard as Wine draws it, cut out of the virtual desktop:
+#   screenshot_into FOLDER NAME   -> FOLDER/NAME.png
+screenshot_into() {
+  local folder=$1 name=$2 rect
+  rect=$("$wine" "$build/dialog_driver.exe" rect) || fail "no wizard to photograph"
+  read -r x y w h <<<"$rect"
+  if command -v import >/dev/null && [ -n "${DISPLAY:-}" ]; then
+    # The wizard's rectangle is in the coordinates of Wine's virtual desktop,
+    # which is an X window of its own on a person's display.
+    import -window "Default - Wine desktop" -crop "${w}x${h}+${x}+${y}" +repage \
+      "$folder/$name.png" 2>/dev/null ||
+      import -window root -crop "${w}x${h}+${x}+${y}" +repage "$folder/$name.png" ||
+      fail "screenshot $name"
+    echo "   saved $folder/$name.png"
+  else
+    echo "   no screenshot: ImageMagick's import or the display is missing"
+  fi
+}
+
+# The "InstallFlag" value as reg prints it (0x1), or nothing when it is absent.
+flag() {
+  "$wine" reg query "$settings_key" /v InstallFlag 2>/dev/null | tr -d '\r' |
+    awk '/InstallFlag/ {print $3}'
+}
