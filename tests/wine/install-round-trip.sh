@@ -40,19 +40,6 @@ phone() {
 source "$(dirname "${BASH_SOURCE[0]}")/wizard-steps.sh"
 screenshot() { screenshot_into "$shots" "$1"; }
 
-start_installer() {
-  (cd "$cd_root/Setup" && exec "$wine" 'C:\cd\Setup\usbinst.exe' "$@") &
-  installer=$!
-}
-
-finish_installer() {
-  wait "$installer"
-  local status=$?
-  installer=
-  [ "$status" = 0 ] || fail "usbinst.exe ended with exit code $status"
-  echo "   usbinst.exe ended with exit code 0"
-}
-
 # The wizard is waiting; plug the phone in function by function and follow it.
 plug_in_and_finish() {
   local label=$1

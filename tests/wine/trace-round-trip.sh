@@ -209,19 +209,6 @@ expect_flag() {
   echo "   InstallFlag: $1"
 }
 
-start_installer() {
-  (cd "$cd_root/Setup" && exec "$wine" 'C:\cd\Setup\usbinst.exe' "$@") &
-  installer=$!
-}
-
-finish_installer() {
-  wait "$installer"
-  local status=$?
-  installer=
-  [ "$status" = 0 ] || fail "usbinst.exe ended with exit code $status"
-  echo "   usbinst.exe ended with exit code 0"
-}
-
 # Joins the lines of a box's text, which a system message ends with a line
 # break, so that each box printed by a tool is one line.
 one_box_a_line() {

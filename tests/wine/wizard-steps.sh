@@ -1,6 +1,7 @@
 # Steps shared by the Wine scenario scripts that drive the installer's wizard;
 # sourced after they set $wine (the loader), $build (the folder of the test
-# tools) and $settings_key, and define fail().
+# tools), $cd_root (the Unix path of C:\cd, the CD copy) and $settings_key, and
+# define fail().
 
 # A picture of the wizard as Wine draws it, cut out of the virtual desktop:
 #   screenshot_into FOLDER NAME   -> FOLDER/NAME.png
@@ -25,4 +26,20 @@ screenshot_into() {
 flag() {
   "$wine" reg query "$settings_key" /v InstallFlag 2>/dev/null | tr -d '\r' |
     awk '/InstallFlag/ {print $3}'
+}
+
+# The installer from the CD copy, started in the background as a user starts
+# it from the CD's Setup folder; finish_installer waits for it and fails the
+# scenario unless it ended with 0.
+start_installer() {
+  (cd "$cd_root/Setup" && exec "$wine" 'C:\cd\Setup\usbinst.exe' "$@") &
+  installer=$!
+}
+
+finish_installer() {
+  wait "$installer"
+  local status=$?
+  installer=
+  [ "$status" = 0 ] || fail "usbinst.exe ended with exit code $status"
+  echo "   usbinst.exe ended with exit code 0"
 }
