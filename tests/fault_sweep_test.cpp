@@ -63,14 +63,6 @@ constexpr DWORD kErrorDatabaseDoesNotExist = 1065;
 
 const char kSettingsPath[] = "SOFTWARE\\ORVEX\\ORVEX 3G GSM USB Driver 6";
 
-struct Kind {
-  WindowsVersion version;
-  int osKind;
-};
-const Kind kKinds[] = {{WindowsVersion::Windows95, 0},    {WindowsVersion::Windows98, 1},
-                       {WindowsVersion::WindowsMe, 2},    {WindowsVersion::WindowsNT4, 10},
-                       {WindowsVersion::Windows2000, 11}, {WindowsVersion::WindowsXPSP3, 12}};
-
 // The codes each operation fails with, as Windows reports them for a failure
 // a real machine can show (a protected key, a missing file, a file another
 // program holds, memory running out, a device or service that went away).

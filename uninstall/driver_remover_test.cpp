@@ -24,14 +24,6 @@ using sim::WindowsVersion;
 const HKEY kLm = HKEY_LOCAL_MACHINE;
 const char kSettingsPath[] = "SOFTWARE\\ORVEX\\ORVEX 3G GSM USB Driver 6";
 
-struct Kind {
-  WindowsVersion version;
-  int osKind;
-};
-const Kind kKinds[] = {{WindowsVersion::Windows95, 0},    {WindowsVersion::Windows98, 1},
-                       {WindowsVersion::WindowsMe, 2},    {WindowsVersion::WindowsNT4, 10},
-                       {WindowsVersion::Windows2000, 11}, {WindowsVersion::WindowsXPSP3, 12}};
-
 bool IsNt5(int osKind) { return osKind == 11 || osKind == 12; }
 
 // A machine of the version with the driver CD in D:\ and the program
