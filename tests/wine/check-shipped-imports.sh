@@ -35,9 +35,9 @@ for program in "$@"; do
     END {
       bad = 0
       if (os_major "" == "" || sub_major "" == "") { print "FAIL " name ": no PE header versions"; exit 1 }
-      os = os_major + os_minor / 10; sub = sub_major + sub_minor / 10
+      os = os_major + os_minor / 10; subsystem_version = sub_major + sub_minor / 10
       if (os > oldest + 0) { print "FAIL " name ": operating-system version " os_major "." os_minor " is above " oldest; bad = 1 }
-      if (sub > oldest + 0) { print "FAIL " name ": subsystem version " sub_major "." sub_minor " is above " oldest; bad = 1 }
+      if (subsystem_version > oldest + 0) { print "FAIL " name ": subsystem version " sub_major "." sub_minor " is above " oldest; bad = 1 }
       if (subsystem != 2) { print "FAIL " name ": subsystem " subsystem " is not the Windows GUI (2)"; bad = 1 }
       if (!bad) print "ok   " name ": PE versions " os_major "." os_minor " / " sub_major "." sub_minor
       exit bad

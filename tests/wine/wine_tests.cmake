@@ -46,8 +46,10 @@ add_test(NAME windows_imports
 # function is exported there (tests/data/windows-imports.tsv) and the PE
 # header asks for no newer Windows. The 32-bit program claims Windows 95 and
 # NT 4, the 64-bit one XP x64.
+# The x86-64 objdump reads both kinds of program.
+find_program(USBINST_OBJDUMP_BOTH NAMES x86_64-w64-mingw32-objdump REQUIRED)
 set(USBINST_IMPORT_CHECK ${CMAKE_SOURCE_DIR}/tests/wine/check-shipped-imports.sh
-                         ${CMAKE_OBJDUMP} ${CMAKE_SOURCE_DIR}/tests/data/windows-imports.tsv)
+                         ${USBINST_OBJDUMP_BOTH} ${CMAKE_SOURCE_DIR}/tests/data/windows-imports.tsv)
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   add_test(NAME shipped_imports COMMAND ${USBINST_IMPORT_CHECK} x64 ${CMAKE_BINARY_DIR}/usbinst.exe)
 else()
