@@ -9,9 +9,10 @@
 # BUILD_DIR holds usbinst.exe and the tools (phone_simulator, dialog_driver,
 # answer_dialogs, customer_machine, trace_snapshot); CD_DIR is the driver CD
 # (Setup\ and Drivers\ beside it). VERSION is the Windows version Wine presents:
-#   win95 win98 winme nt40 win2k winxp-sp1 winxp-sp3 win7, and win7-x64: Windows 7
-#   in a 64-bit prefix, where the calling installer (a 32-bit program) keeps its
-#   settings key in the 32-bit view (SOFTWARE\Wow6432Node).
+#   win95 win98 winme nt40 win2k winxp-sp1 winxp-sp3 win7, and win7-x64 (Windows 7
+#   in a 64-bit prefix, for the handover scenarios). In a 64-bit prefix the
+#   calling installer, a 32-bit program, keeps its settings key in the 32-bit
+#   view of the registry (SOFTWARE\Wow6432Node), where the program looks for it.
 # Scenarios, each in OUT_DIR/VERSION-SCENARIO (log.txt, shown.txt, the snapshots,
 # report.txt, report.html, screenshots):
 #   full           /i, the driver-signing notice (2000/XP), the phone plugged in
@@ -65,15 +66,15 @@ report_tool=${USBINST_TRACE_REPORT:-}
 wine=$USBINST_WINE_LOADER
 export WINEDEBUG=-all
 settings_key='HKLM\SOFTWARE\ORVEX\ORVEX 3G GSM USB Driver 6'
+[ "${USBINST_WINE_ARCH:-win64}" = win64 ] &&
+  settings_key='HKLM\SOFTWARE\Wow6432Node\ORVEX\ORVEX 3G GSM USB Driver 6'
 cd_root=$WINEPREFIX/drive_c/cd
 trace_folder=$WINEPREFIX/drive_c/trace
 
 case $version in
   win95 | win98 | winme | nt40) family=legacy ;;
   win2k | winxp-sp1 | winxp-sp3 | win7) family=nt ;;
-  win7-x64)
-    family=nt
-    settings_key='HKLM\SOFTWARE\Wow6432Node\ORVEX\ORVEX 3G GSM USB Driver 6' ;;
+  win7-x64) family=nt ;;
   *) echo "trace-round-trip: unknown Windows version $version" >&2; exit 2 ;;
 esac
 [ -x "$report_tool" ] || { echo "trace-round-trip: no trace_report at '$report_tool'" >&2; exit 2; }
