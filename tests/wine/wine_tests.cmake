@@ -87,8 +87,9 @@ if(USBINST_RUN_UNDER_WINE)
                 120 usbinst.exe)
 
   # A removal run on a machine with the phone's footprint, real services and
-  # devices included, and a CD launcher window waiting for the notification.
-  add_wine_test(wine_removal_round_trip --gui --timeout 200
+  # devices included, and a CD launcher window waiting for the notification;
+  # then one with a launcher window whose thread takes no messages.
+  add_wine_test(wine_removal_round_trip --gui --timeout 260
                 ${CMAKE_SOURCE_DIR}/tests/wine/removal-round-trip.sh
                 $<TARGET_FILE_DIR:usbinst>)
 
