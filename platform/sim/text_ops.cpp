@@ -38,8 +38,9 @@ constexpr DWORD kWcCompositeCheck = 0x200;
 // MB_ERR_INVALID_CHARS came after Windows NT 4, which refuses it with
 // ERROR_INVALID_FLAGS like any flag it does not know (NT 3.x answered
 // ERROR_INVALID_PARAMETER; the MinGW-w64 run-time retries without the flag
-// for both). Microsoft documents the flag for Windows 95/98/Me without a
-// restriction, so the 9x family of this machine accepts it.
+// for both). Microsoft's documentation of the function names no such
+// restriction for Windows 95/98/Me, so the 9x family of this machine
+// accepts the flag.
 bool KnowsInvalidCharsFlag() {
   return CurrentMachine().options().version != sim::WindowsVersion::WindowsNT4;
 }

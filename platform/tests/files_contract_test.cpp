@@ -127,10 +127,10 @@ TEST_F(FilesContract, CopyOverwritesOrRefusesAsAskedAndKeepsTheSourceAttributes)
   // Microsoft (CopyFile): with bFailIfExists FALSE, a destination that is
   // read-only makes the call fail with ERROR_ACCESS_DENIED. Wine keeps the
   // attribute as the Unix write permission, which the root user overrides:
-  // Wine run as root overwrites the file.
+  // Wine run as root overwrites the file (and clears the last error).
   bool overwrites = OnWine() && ContractWineRunsAsRoot();
   EXPECT_EQ(copied, overwrites ? TRUE : FALSE);
-  EXPECT_EQ(error, overwrites ? 0xdeadbeef : static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(error, overwrites ? DWORD(ERROR_SUCCESS) : static_cast<DWORD>(ERROR_ACCESS_DENIED));
   ASSERT_TRUE(plat::SetFileAttributesA(Path("dst.inf").c_str(), FILE_ATTRIBUTE_NORMAL));
 
   // A read-only source (a file from the CD) gives a read-only copy.

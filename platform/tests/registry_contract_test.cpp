@@ -443,9 +443,8 @@ TEST_F(RegistryContract, NamesBeyondTheLimitsAreRefused) {
   valueName += 'v';
   status = SetDword(values, valueName.c_str(), 1);
   // The same page: a value name holds at most 16,383 characters; Windows
-  // refuses a longer one with ERROR_INVALID_PARAMETER. Wine refuses it too,
-  // with ERROR_MORE_DATA.
-  EXPECT_EQ(status, WindowsElseWine<LSTATUS>(ERROR_INVALID_PARAMETER, ERROR_MORE_DATA));
+  // refuses a longer one with ERROR_INVALID_PARAMETER, and so does Wine.
+  EXPECT_EQ(status, ERROR_INVALID_PARAMETER);
   EXPECT_EQ(plat::RegDeleteValueA(values, valueName.c_str()), ERROR_FILE_NOT_FOUND);
 }
 

@@ -66,7 +66,8 @@ if(USBINST_RUN_UNDER_WINE)
   set_tests_properties(wine_prefix_remove PROPERTIES ENVIRONMENT "${USBINST_WINE_ENV}"
                                                      FIXTURES_CLEANUP wine_prefix)
 
-  add_wine_test(contract_tests_wine $<TARGET_FILE:contract_tests>)
+  # With an X display, so that the window and dialog cases run too.
+  add_wine_test(contract_tests_wine --gui $<TARGET_FILE:contract_tests>)
   add_wine_test(string_table_check $<TARGET_FILE:string_table_check>)
   # The package install and the stale OEM INF removal on the test driver CD,
   # which the program reads from the repository through Wine's Z: drive.
