@@ -110,7 +110,8 @@ if(USBINST_RUN_UNDER_WINE)
 
   # Both presets: the platform layer, the resources of the built program, and
   # the installation-and-removal round trip on XP SP3 and Windows 7 (see below).
-  add_wine_test(contract_tests_wine $<TARGET_FILE:contract_tests>)
+  # With an X display, so that the window and dialog cases run too.
+  add_wine_test(contract_tests_wine --gui $<TARGET_FILE:contract_tests>)
   add_wine_test(string_table_check $<TARGET_FILE:string_table_check>)
   add_trace_test(winxp-sp3 full)
   add_trace_test(win7 full)
@@ -138,8 +139,9 @@ if(USBINST_RUN_UNDER_WINE)
                 120 usbinst.exe)
 
   # A removal run on a machine with the phone's footprint, real services and
-  # devices included, and a CD launcher window waiting for the notification.
-  add_wine_test(wine_removal_round_trip --gui --timeout 200
+  # devices included, and a CD launcher window waiting for the notification;
+  # then one with a launcher window whose thread takes no messages.
+  add_wine_test(wine_removal_round_trip --gui --timeout 260
                 ${CMAKE_SOURCE_DIR}/tests/wine/removal-round-trip.sh
                 ${CMAKE_BINARY_DIR})
 
