@@ -12,8 +12,10 @@
 #include "app/application_state.h"
 #include "app/entry_point.h"
 #include "app/path_routines.h"
+#include "app/text.h"
 #include "platform/sim/plug_and_play.h"
 #include "resources/resource.h"
+#include "resources/string_table.h"
 #include "tests/driver_cd.h"
 #include "tests/sim_test_support.h"
 
@@ -277,6 +279,68 @@ TEST(DriverRemover, StepOrder) {
   for (const char* name : {"KV6bus", "KV6mdfl", "KV6mdm", "KV6mgmt", "KV6obex"}) {
     EXPECT_FALSE(machine.registry.KeyExists(kLm, services + name)) << name;
   }
+  EXPECT_EQ(machine.windows.messageBoxes.size(), boxes);
+}
+
+// The phone installed through the wizard of an /i run, and left plugged in.
+void InstallPhone(sim::Machine& machine) {
+  machine.registry.SetDword(kLm, kSettingsPath, "InstallFlag", 0);
+  auto plugAll = sim::DialogEvent::Inspect([&machine](HWND) { sim::PlugInPhone(machine); });
+  machine.dialogs.script = {plugAll, sim::DialogEvent::DeviceChange(),
+                            sim::DialogEvent::Click(IDC_WIZARD_NEXT)};
+  RunInstaller(nullptr, "/i");
+  ASSERT_EQ(machine.registry.GetDword(kLm, kSettingsPath, "InstallFlag"), 1u);
+}
+
+std::string LoadedText(int id) {
+  char text[kFormatCapacity] = {};
+  LoadText(id, text, kFormatCapacity);
+  return text;
+}
+
+// A dial-up connection holds the phone's modem port open, so Windows cannot
+// stop its devices: the removal finishes when Windows restarts. A removal run
+// tells the user so, once; an installation run asks for a restart and a new
+// run of the installer, leaves InstallFlag at 0 and opens no wizard (the phone
+// could not be installed before the restart). Once the port is free, a
+// removal needs no restart and shows nothing.
+TEST(DriverRemover, ADeviceInUseAsksForARestartOnce) {
+  struct Case {
+    const char* commandLine;
+    int text;
+  };
+  for (const Case& c : {Case{"/r", IDS_REMOVAL_AFTER_RESTART},
+                        Case{"/i", IDS_INSTALL_AFTER_RESTART}}) {
+    SCOPED_TRACE(c.commandLine);
+    sim::Machine& machine = CdMachine(WindowsVersion::WindowsXPSP3);
+    InstallPhone(machine);
+    HWND launcher = machine.windows.CreateTopLevel({"CD", "L", "launcher"});
+    machine.windows.AddProperty(launcher, "CDROMLauncher", nullptr);
+    machine.devices.SetInUse(sim::PhoneInstancePath(3), true);
+    size_t boxes = machine.windows.messageBoxes.size();
+    size_t wizards = machine.dialogs.runs.size();
+    uint64_t copies = machine.faults.Calls("SetupCopyOEMInfA");
+
+    EXPECT_EQ(RunInstaller(nullptr, c.commandLine), 0);
+    ASSERT_EQ(machine.windows.messageBoxes.size(), boxes + 1);
+    const sim::MessageBoxRecord& box = machine.windows.messageBoxes.back();
+    EXPECT_EQ(box.text, LoadedText(c.text));
+    EXPECT_EQ(box.style, UINT(MB_OK | MB_ICONINFORMATION));
+    EXPECT_EQ(machine.dialogs.runs.size(), wizards);
+    EXPECT_EQ(machine.faults.Calls("SetupCopyOEMInfA"), copies);  // no package placed
+    EXPECT_EQ(machine.registry.GetDword(kLm, kSettingsPath, "InstallFlag"), 0u);
+    // The rest of the removal ran: the launcher heard of it, the phone's device
+    // keys and driver files are gone.
+    EXPECT_EQ(machine.windows.Find(launcher)->messages.size(), 1u);
+    EXPECT_FALSE(machine.registry.KeyExists(kLm, "SYSTEM\\ControlSet001\\Enum\\USB\\VID_1F3C&PID_6B07"));
+    EXPECT_FALSE(machine.files.FileExists(machine.files.SystemDirectory() + "\\drivers\\KV6bus.sys"));
+    EXPECT_EQ(OpenHandles(), "");
+  }
+
+  sim::Machine& machine = CdMachine(WindowsVersion::WindowsXPSP3);
+  InstallPhone(machine);
+  size_t boxes = machine.windows.messageBoxes.size();
+  RunInstaller(nullptr, "/r");
   EXPECT_EQ(machine.windows.messageBoxes.size(), boxes);
 }
 

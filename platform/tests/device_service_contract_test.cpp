@@ -211,8 +211,25 @@ TEST_F(DeviceServiceContract, DeviceKeysAreDevicesAndDifRemoveTakesTheirKeys) {
 
   EXPECT_EQ(device.ClassGuid.Data4[7], 0x01);
 
+  // The install parameters before and after the removal: a device that could
+  // be stopped needs no restart (Microsoft, SetupDiRemoveDevice: the flag is
+  // set only when the device cannot be stopped dynamically).
+  SP_DEVINSTALL_PARAMS_A params{};
+  params.cbSize = sizeof params - 1;
+  plat::SetLastError(0xdeadbeef);
+  EXPECT_FALSE(plat::SetupDiGetDeviceInstallParamsA(set, &device, &params));
+  EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_INVALID_USER_BUFFER));
+  params.cbSize = sizeof params;
+  ASSERT_TRUE(plat::SetupDiGetDeviceInstallParamsA(set, &device, &params));
+  EXPECT_EQ(params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART), 0u);
   EXPECT_TRUE(plat::SetupDiCallClassInstaller(DIF_REMOVE, set, &device));
   EXPECT_FALSE(KeyExists(instance));
+  params = SP_DEVINSTALL_PARAMS_A{};
+  params.cbSize = sizeof params;
+  ASSERT_TRUE(plat::SetupDiGetDeviceInstallParamsA(set, &device, &params));
+  EXPECT_EQ(params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART), 0u);
+  params.cbSize = sizeof params;
+  EXPECT_TRUE(plat::SetupDiGetDeviceInstallParamsA(set, nullptr, &params));
   EXPECT_TRUE(plat::SetupDiDestroyDriverInfoList(set, &device, SPDIT_CLASSDRIVER) || OnWine());
   EXPECT_TRUE(plat::SetupDiDestroyDeviceInfoList(set));
 
