@@ -146,8 +146,9 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
       search.entries.push_back(entry);
     }
   }
-  // The mask is matched against the short name too, as Windows does: "oem*.inf"
-  // also finds "oem12.info" through its short name OEM12~1.INF.
+  // The mask is matched against the short name too, as Windows does ("Why does
+  // FindFirstFile find short names?", The Old New Thing, 2005): "oem*.inf" also
+  // finds "oem12.info" through its short name OEM12~1.INF.
   for (const auto& [upper, child] : folder.children) {
     if (mask.empty()) continue;
     if (!sim::MatchesFileMask(mask, child->name) &&

@@ -73,8 +73,9 @@ bool MatchesFileMask(std::string_view mask, std::string_view name);
 // that short names exclude. Such a name gets no separate short name.
 bool IsShortName(std::string_view name);
 
-// The short name Windows generates for a long name in a folder whose entries
-// already hold `taken` short names (upper case): the characters that short names
+// The short name Windows generates for a long name (Microsoft, "How Windows
+// generates 8.3 file names from long file names", KB 142982) in a folder whose
+// entries already hold `taken` short names (upper case): the characters that short names
 // cannot hold dropped (spaces, dots but the last) or replaced by '_' ("+,;=[]"),
 // the first six of the base, "~1" (or the first free number), and the first
 // three characters of the extension, all in upper case: "oem12.info" ->

@@ -170,6 +170,32 @@ TEST_F(FilesContract, SearchFollowsWindowsWildcardsAndListsDotEntriesInAFolder) 
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
+// A search also matches each file's short 8.3 name (Microsoft's Raymond Chen,
+// "Why does FindFirstFile find short names?", 2005: "*.htm" finds "x.html"
+// through X~1.HTM): a backup named "oem12.info" is found by "oem*.inf" through
+// OEM12~1.INF, and the caller must look at the long name it gets.
+TEST_F(FilesContract, SearchAlsoMatchesShortNames) {
+  ASSERT_TRUE(PlantFile(Path("oem12.info"), "x"));
+  ASSERT_TRUE(PlantFile(Path("oem3.inf"), "x"));
+  DWORD error = 0;
+  EXPECT_EQ(Find(Path("oem*.inf"), &error),
+            (std::vector<std::string>{"oem12.info", "oem3.inf"}));
+  WIN32_FIND_DATAA data;
+  HANDLE search = plat::FindFirstFileA(Path("oem12.info").c_str(), &data);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  std::string shortName = data.cAlternateFileName;
+  EXPECT_TRUE(plat::FindClose(search));
+  // Windows names it OEM12~1.INF; Wine makes up a hashed alias of the same
+  // form, base up to eight characters with a '~' and the extension cut to three.
+  if (OnWine()) {
+    EXPECT_EQ(shortName.substr(0, 5), "OEM12");
+    EXPECT_NE(shortName.find('~'), std::string::npos);
+    EXPECT_EQ(shortName.substr(shortName.size() - 4), ".INF");
+  } else {
+    EXPECT_EQ(shortName, "OEM12~1.INF");
+  }
+}
+
 TEST_F(FilesContract, SearchHandleEndsWithNoMoreFilesAndClosesOnce) {
   ASSERT_TRUE(PlantFile(Path("only.inf"), "x"));
   WIN32_FIND_DATAA data;
