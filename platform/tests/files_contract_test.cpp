@@ -185,12 +185,13 @@ TEST_F(FilesContract, SearchAlsoMatchesShortNames) {
   ASSERT_NE(search, INVALID_HANDLE_VALUE);
   std::string shortName = data.cAlternateFileName;
   EXPECT_TRUE(plat::FindClose(search));
-  // Windows names it OEM12~1.INF; Wine makes up a hashed alias of the same
-  // form, base up to eight characters with a '~' and the extension cut to three.
+  // Windows names it OEM12~1.INF; Wine makes up an alias of the first four
+  // characters, '~' and three hashed ones, with the extension cut to three
+  // ("OEM1~3PU.INF").
   if (OnWine()) {
-    EXPECT_EQ(shortName.substr(0, 5), "OEM12");
-    EXPECT_NE(shortName.find('~'), std::string::npos);
-    EXPECT_EQ(shortName.substr(shortName.size() - 4), ".INF");
+    EXPECT_EQ(shortName.size(), 12u) << shortName;
+    EXPECT_EQ(shortName.substr(0, 5), "OEM1~") << shortName;
+    EXPECT_EQ(shortName.substr(8), ".INF") << shortName;
   } else {
     EXPECT_EQ(shortName, "OEM12~1.INF");
   }
