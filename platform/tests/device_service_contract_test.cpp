@@ -16,8 +16,6 @@
 
 namespace {
 
-bool OnWine() { return !ContractOnSimulatedMachine(); }
-
 const char kServiceName[] = "UsbInstContractSvc";
 const char kServiceKey[] = "SYSTEM\\CurrentControlSet\\Services\\UsbInstContractSvc";
 const char kClassRoot[] = "SYSTEM\\CurrentControlSet\\Control\\Class\\";
@@ -232,14 +230,24 @@ TEST_F(DeviceServiceContract, DeviceKeysAreDevicesAndDifRemoveTakesTheirKeys) {
   params.cbSize = sizeof params;
   plat::SetLastError(0xdeadbeef);
   BOOL read = plat::SetupDiGetDeviceInstallParamsA(set, &device, &params);
-  if (OnWine()) {
-    EXPECT_FALSE(read);
-    EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_NO_SUCH_DEVINST));
-  } else {
-    EXPECT_TRUE(read);
+  DWORD readError = plat::GetLastError();
+  EXPECT_EQ(read, WindowsElseWine<BOOL>(TRUE, FALSE));
+  if (read) {
     EXPECT_EQ(params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART), 0u);
+  } else {
+    EXPECT_EQ(readError, DWORD(ERROR_NO_SUCH_DEVINST));
   }
-  EXPECT_TRUE(plat::SetupDiDestroyDriverInfoList(set, &device, SPDIT_CLASSDRIVER) || OnWine());
+  // The element stays in the set after DIF_REMOVE, and destroying its driver
+  // list (none was built) succeeds on Windows (Microsoft,
+  // SetupDiDestroyDriverInfoList: TRUE when successful). Wine 8 does not
+  // implement the call: FALSE with ERROR_CALL_NOT_IMPLEMENTED.
+  plat::SetLastError(0xdeadbeef);
+  BOOL destroyed = plat::SetupDiDestroyDriverInfoList(set, &device, SPDIT_CLASSDRIVER);
+  DWORD destroyError = plat::GetLastError();
+  EXPECT_EQ(destroyed, WindowsElseWine<BOOL>(TRUE, FALSE));
+  if (!destroyed) {
+    EXPECT_EQ(destroyError, DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+  }
   EXPECT_TRUE(plat::SetupDiDestroyDeviceInfoList(set));
 
   HDEVINFO after = plat::SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
@@ -255,8 +263,10 @@ TEST_F(DeviceServiceContract, PresentAndAllClassesFlags) {
   HDEVINFO present =
       plat::SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
   ASSERT_NE(present, INVALID_HANDLE_VALUE);
-  // Wine ignores DIGCF_PRESENT and lists every device with a ClassGUID.
-  EXPECT_EQ(FindContractDevice(present, &device), OnWine());
+  // Microsoft (SetupDiGetClassDevs): DIGCF_PRESENT returns only the devices
+  // present in the system. Wine ignores it and lists every device with a
+  // ClassGUID.
+  EXPECT_EQ(FindContractDevice(present, &device), WindowsElseWine(false, true));
   plat::SetupDiDestroyDeviceInfoList(present);
 
   // A class GUID alone selects that class; with DIGCF_ALLCLASSES it is ignored.
