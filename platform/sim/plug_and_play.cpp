@@ -21,7 +21,8 @@ const char kDeviceSpecific[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unimodem\\DeviceSpecific";
 
 bool UsesLegacyLayout(const Machine& machine) { return !IsNtFamily(machine.options().version); }
-// NT 4 has no USB support at all: a phone plugged in is never seen.
+// NT 4 has no USB support at all (Microsoft Knowledge Base 196661, "Windows NT
+// 4.0 Does Not Support Universal Serial Bus"): a phone plugged in is never seen.
 bool HasNoUsb(const Machine& machine) {
   return machine.options().version == WindowsVersion::WindowsNT4;
 }
