@@ -20,9 +20,9 @@ constexpr int kDriverServices[] = {IDS_SERVICE_BUS, IDS_SERVICE_MDFL, IDS_SERVIC
 
 // Windows 2000/XP: the modem devices before the phone's USB device, and the
 // devices before the services their drivers run as.
-void RemoveDevicesAndServices() {
-  RemoveModemDevices(IDS_MODEM_DESCRIPTION, IDS_HWID_FUNCTION0);
-  RemoveUsbDevices(IDS_HWID_FUNCTION0);
+void RemoveDevicesAndServices(int* restartNeeded) {
+  RemoveModemDevices(IDS_MODEM_DESCRIPTION, IDS_HWID_FUNCTION0, restartNeeded);
+  RemoveUsbDevices(IDS_HWID_FUNCTION0, restartNeeded);
   for (int service : kDriverServices) DeleteDriverService(service);
 }
 
@@ -70,7 +70,7 @@ void RemoveStaleOemInfs(int osKind) {
 // names through the device keys that the later steps delete; the stale INF
 // scan reads file contents, so it can come after the registry cleanup; the
 // launcher hears of the change when everything is done.
-int DriverRemover(int osKind) {
+int DriverRemover(int osKind, int* restartNeeded) {
   DriverFileCleaner files(osKind);
   ResetInstallFlag();
   InfStems stems;
@@ -82,7 +82,7 @@ int DriverRemover(int osKind) {
     // the device removal takes the keys of present devices, and the
     // cleanup's own release would then find no port to release.
     registry.ReleasePhoneComPorts();
-    RemoveDevicesAndServices();
+    RemoveDevicesAndServices(restartNeeded);
   }
   int result = registry.Clean();
   if (osKind == kOsWindowsXP) RemoveLastGoodEntries(registry, stems);

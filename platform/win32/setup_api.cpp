@@ -52,6 +52,12 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION installFunction, HDEVINFO set,
   return function ? function(installFunction, set, device) : FALSE;
 }
 
+BOOL SetupDiGetDeviceInstallParamsA(HDEVINFO set, PSP_DEVINFO_DATA device,
+                                    PSP_DEVINSTALL_PARAMS_A params) {
+  SETUPAPI_FUNCTION(SetupDiGetDeviceInstallParamsA);
+  return function ? function(set, device, params) : FALSE;
+}
+
 BOOL SetupDiClassGuidsFromNameA(LPCSTR className, LPGUID guids, DWORD room, PDWORD required) {
   SETUPAPI_FUNCTION(SetupDiClassGuidsFromNameA);
   return function ? function(className, guids, room, required) : FALSE;
