@@ -477,7 +477,7 @@ std::vector<std::string> Lines(const std::vector<std::string>& lines, const std:
     if (Upper(line.substr(0, upper.size())) != upper) continue;
     std::string rest = line.substr(upper.size());
     if (match == Match::kKeyTree && !rest.empty() && rest.rfind("  \"", 0) != 0 &&
-        rest.rfind("\\", 0) != 0) {
+        rest.rfind("  (security) ", 0) != 0 && rest.rfind("\\", 0) != 0) {
       continue;
     }
     found.push_back(line);
@@ -566,6 +566,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   HWND launcher = machine.windows.CreateTopLevel({"CD", "LauncherClass", "launcher"});
   machine.windows.AddProperty(launcher, "CDROMLauncher", nullptr);
   size_t firstBox = machine.windows.messageBoxes.size();
+  runcheck::KeySecurityMap security = runcheck::KeySecurity(machine);
   machine.faults.ResetCounts();
 
   RunInstaller(nullptr, "/r");
@@ -576,6 +577,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   problems += runcheck::UnexpectedMessageBoxes(machine, firstBox);
   if (!runcheck::HeardDeviceChange(machine, launcher)) problems += "the launcher was not notified\n";
   problems += survivors.Losses(machine);
+  problems += runcheck::SecurityChanges(security, machine);
   if (!problems.empty()) {
     std::fprintf(stderr, "removal on version %d:\n%s", versionIndex, problems.c_str());
     std::abort();
