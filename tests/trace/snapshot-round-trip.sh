@@ -38,9 +38,10 @@ step "ControlSet001 as a link to CurrentControlSet, and a key nobody may read"
 "$wine" "$build/trace_fixture.exe" link 'SYSTEM\ControlSet001' \
   '\Registry\Machine\System\CurrentControlSet' || fail "trace_fixture link"
 "$wine" "$build/trace_fixture.exe" lock 'SOFTWARE\Wine\TraceLocked' || fail "trace_fixture lock"
-# A key that stays, readable by all and writable by SYSTEM only.
-"$wine" "$build/trace_fixture.exe" dacl 'SOFTWARE\Wine\TraceGranted' 'D:(A;CI;KA;;;SY)(A;CI;KR;;;WD)' ||
-  fail "trace_fixture dacl"
+# A key that stays, protected as Windows protects its device keys: full
+# control for SYSTEM, read and WRITE_DAC for Administrators.
+"$wine" "$build/trace_fixture.exe" dacl 'SOFTWARE\Wine\TraceGranted' \
+  'D:(A;CI;KA;;;SY)(A;CI;0x60019;;;BA)' || fail "trace_fixture dacl"
 
 step "snapshot before"
 snapshot before.txt
@@ -53,14 +54,14 @@ grep -q "^K	HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Services	" "$out/before.txt" 
   fail "CurrentControlSet is not in the snapshot"
 grep -qxF "$(printf 'K\tHKLM\\SOFTWARE\\Wine\\TraceLocked\tunreadable 5')" "$out/before.txt" ||
   fail "the locked key is not recorded as unreadable"
-grep -q "$(printf '^K\tHKLM\\\\SOFTWARE\\\\Wine\\\\TraceGranted\tsddl .*D:(A;CI;[^;]*;;;SY)(A;CI;[^;]*;;;WD)')" \
+grep -q "$(printf '^K\tHKLM\\\\SOFTWARE\\\\Wine\\\\TraceGranted\tsddl .*D:(A;CI;[^;]*;;;SY)(A;CI;[^;]*;;;BA)')" \
   "$out/before.txt" || fail "the key's DACL is not recorded as SDDL"
 if grep -q 'TraceLocked|' "$out/before.txt"; then fail "the locked key's value was read"; fi
 
 step "the change: a settings value, a service key through CurrentControlSet, an INF file, a DACL"
 # Full control for Administrators added to the DACL, as the removal's grant does.
 "$wine" "$build/trace_fixture.exe" dacl 'SOFTWARE\Wine\TraceGranted' \
-  'D:(A;CI;KA;;;SY)(A;CI;KR;;;WD)(A;;KA;;;BA)' || fail "trace_fixture dacl"
+  'D:(A;CI;KA;;;SY)(A;CI;0x60019;;;BA)(A;;KA;;;BA)' || fail "trace_fixture dacl"
 "$wine" reg add 'HKLM\SOFTWARE\ORVEX\ORVEX 3G GSM USB Driver 6' /v InstallFlag /t REG_DWORD \
   /d 1 /f >/dev/null || fail "reg add InstallFlag"
 "$wine" reg add 'HKLM\SYSTEM\CurrentControlSet\Services\TraceProbe' /v Start /t REG_DWORD \

@@ -76,9 +76,14 @@ int SetDacl(const char* subKey, const char* sddl) {
                                                               nullptr)) {
     return Fail("read the SDDL for", subKey, static_cast<LSTATUS>(::GetLastError()));
   }
+  // An existing key is opened for WRITE_DAC alone, which its DACL may grant
+  // where it grants nothing else.
   HKEY key = nullptr;
-  LSTATUS status = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                     nullptr, &key, nullptr);
+  LSTATUS status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, WRITE_DAC, &key);
+  if (status == ERROR_FILE_NOT_FOUND) {
+    status = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                               &key, nullptr);
+  }
   if (status == ERROR_SUCCESS) {
     status = ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
     ::RegCloseKey(key);
