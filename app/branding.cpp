@@ -5,6 +5,7 @@
 #include "app/text.h"
 #include "platform/platform.h"
 #include "resources/string_table.h"
+#include "text/code_page_conversion.h"
 #include "text/text_template.h"
 
 namespace {
@@ -37,7 +38,7 @@ void KeepWholeCharacters(char* name) {
   int length = plat::lstrlenA(name);
   if (length > 0 && ByteKindAt(name, length - 1) == 1) name[length - 1] = '\0';
   if (name[0] != '\0' &&
-      plat::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, nullptr, 0) == 0) {
+      ConvertToWideChecked(CP_ACP, name, -1, nullptr, 0) == 0) {
     name[0] = '\0';
   }
 }

@@ -38,6 +38,22 @@ TEST_F(Branding, MissingIniGivesTheDefaults) {
   EXPECT_NE(std::string(text).find("be a 3G sorozat"), std::string::npos);
 }
 
+// Windows NT 4 refuses MB_ERR_INVALID_CHARS (ERROR_INVALID_FLAGS): the
+// conversion is retried without it, or every name would be dropped and every
+// placeholder stay raw there.
+TEST_F(Branding, TheNamesReachTheTextsOnEveryVersion) {
+  for (const Kind& kind : kKinds) {
+    SCOPED_TRACE(kind.osKind);
+    machine_ = &FreshMachine(OptionsFor(kind.version));
+    WriteIni("NAME=X\xF5" "910\r\n");  // "Xő910" in code page 1250
+    Read();
+    EXPECT_STREQ(App().seriesName, "X\xF5" "910");
+    char text[1024];
+    LoadText(IDS_WIZARD_LEGACY_NEXT, text, sizeof(text));
+    EXPECT_NE(std::string(text).find("be a X\xF5" "910 sorozat"), std::string::npos) << text;
+  }
+}
+
 TEST_F(Branding, NamesAreCutTo16CharactersAndEmptyOnesDefault) {
   WriteIni("NAME=ABCDEFGHIJKLMNOPQRST\r\nNAME2=\r\n");
   Read();

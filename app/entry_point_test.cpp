@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "app/application_state.h"
+#include "app/init_application.h"
+#include "app/running_instance.h"
+#include "resources/string_table.h"
 #include "tests/sim_test_support.h"
 
 namespace {
@@ -95,6 +98,23 @@ TEST_F(EntryPoint, ARemovalRunClosesTheEarlierInstanceAndRemovesAnyway) {
   EXPECT_EQ(OpenHandles(), "");
 }
 
+// A title or class name that failed to load is empty; searching with it
+// would find another program's untitled window and close or raise it.
+TEST_F(EntryPoint, AnEmptyTitleOrClassNameFindsNoOtherProgramsWindow) {
+  for (int action : {kCloseRunning, kActivate}) {
+    Start(sim::WindowsVersion::WindowsXPSP3);
+    HWND untitled = machine_->windows.CreateTopLevel({"", "", "other"});
+    InitApplication(nullptr, IDS_APP_TITLE, IDS_WINDOW_CLASS, IDS_MUTEX_NAME);
+    App().title[0] = '\0';
+    App().windowClassName[0] = '\0';
+    App().alreadyRunning = 1;
+    EXPECT_EQ(HandleRunningInstance(action), 1);
+    EXPECT_TRUE(MessagesTo(untitled).empty());
+    EXPECT_TRUE(machine_->windows.activations.empty());
+    ShutdownApplication();
+  }
+}
+
 TEST_F(EntryPoint, ASecondInstallationRunActivatesTheFirstAndDoesNothingElse) {
   Start(sim::WindowsVersion::WindowsXPSP3);
   HWND wizard = StartEarlierInstance();
@@ -147,7 +167,8 @@ TEST_F(EntryPoint, StartUpFillsTheStateAndShutDownReleasesEverything) {
   EXPECT_EQ(machine.system.LoadCount("COMCTL32.DLL"), 0);
   ASSERT_EQ(machine.system.initCommonControlsExCalls.size(), 1u);
   EXPECT_EQ(machine.system.initCommonControlsExCalls[0].dwSize, 8u);
-  EXPECT_EQ(machine.system.initCommonControlsExCalls[0].dwICC, DWORD(ICC_INTERNET_CLASSES));
+  EXPECT_EQ(machine.system.initCommonControlsExCalls[0].dwICC,
+            DWORD(ICC_INTERNET_CLASSES | ICC_PROGRESS_CLASS));
   EXPECT_EQ(machine.system.initCommonControlsCalls, 0);
   EXPECT_EQ(OpenHandles(), "");
 }

@@ -48,7 +48,9 @@ void InitCommonControlsLibrary(ApplicationState& state) {
   if (initEx == nullptr) return;
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = sizeof(controls);
-  controls.dwICC = ICC_INTERNET_CLASSES;
+  // The wizard's progress bar is the class Microsoft documents under
+  // ICC_PROGRESS_CLASS; ICC_INTERNET_CLASSES names the IP address control.
+  controls.dwICC = ICC_INTERNET_CLASSES | ICC_PROGRESS_CLASS;
   initEx(&controls);
 }
 

@@ -28,16 +28,30 @@ TEST(MessageBoxes, TextBoxesUseTheTitleAndTheirIcon) {
   EXPECT_EQ(OpenHandles(), "");
 }
 
+// Windows' message table has the Setup API's texts only under their HRESULT
+// codes (0xE000020B as 0x800F020B, HRESULT_FROM_SETUPAPI); a code without a
+// text is named as the call set it.
 TEST(MessageBoxes, SystemErrorShowsTheSystemTextOrTheCode) {
-  sim::Machine& machine = FreshMachine();
-  ShowSystemError(ERROR_FILE_NOT_FOUND);
-  ShowSystemError(0xE0FF1234u);  // no system text for this code
-  ASSERT_EQ(machine.windows.messageBoxes.size(), 2u);
-  EXPECT_EQ(machine.windows.messageBoxes[0].caption, "Error");
-  EXPECT_EQ(machine.windows.messageBoxes[0].style, UINT(MB_ICONERROR));
-  EXPECT_NE(machine.windows.messageBoxes[0].text.find("cannot find the file"), std::string::npos);
-  EXPECT_EQ(machine.windows.messageBoxes[1].text, "Error 3774812724 (0xE0FF1234)");
-  EXPECT_EQ(OpenHandles(), "") << "the system's text must be freed";
+  const struct {
+    DWORD code;
+    const char* text;
+  } cases[] = {
+      {ERROR_FILE_NOT_FOUND, "The system cannot find the file specified.\r\n"},
+      {ERROR_NO_SUCH_DEVINST, "The device instance does not exist in the hardware tree.\r\n"},
+      {ERROR_NO_CATALOG_FOR_OEM_INF,
+       "The third-party INF does not contain digital signature information.\r\n"},
+      {0xE0FF1234u, "Error 3774812724 (0xE0FF1234)"},
+      {0x800F020Bu, "The device instance does not exist in the hardware tree.\r\n"},
+  };
+  for (const auto& c : cases) {
+    sim::Machine& machine = FreshMachine();
+    ShowSystemError(c.code);
+    ASSERT_EQ(machine.windows.messageBoxes.size(), 1u);
+    EXPECT_EQ(machine.windows.messageBoxes[0].caption, "Error");
+    EXPECT_EQ(machine.windows.messageBoxes[0].style, UINT(MB_ICONERROR));
+    EXPECT_EQ(machine.windows.messageBoxes[0].text, c.text) << std::hex << c.code;
+    EXPECT_EQ(OpenHandles(), "") << "the system's text must be freed";
+  }
 }
 
 // A text box whose text could not be loaded was shown empty (the driver-signing

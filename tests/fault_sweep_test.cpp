@@ -159,6 +159,7 @@ const std::map<std::string, std::vector<DWORD>>& Failures() {
       {"EndDialog", window},
       {"GetDlgItem", {ERROR_CONTROL_ID_NOT_FOUND}},
       {"SendMessageA", window},
+      {"SendMessageTimeoutA", {ERROR_TIMEOUT, ERROR_INVALID_WINDOW_HANDLE}},
       {"PostMessageA", window},
       {"SetWindowTextA", window},
       {"GetWindowTextA", window},

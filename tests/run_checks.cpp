@@ -20,7 +20,8 @@ std::set<std::string> AsSet(const std::vector<std::string>& lines) {
 }
 
 // Every text the simulated Windows has for a system error code, by text.
-// Filled once: the Windows codes up to 16000 and the Setup API's 0xE0000xxx.
+// Filled once: the Windows codes up to 16000 and the Setup API's, which the
+// message table holds in their HRESULT form 0x800Fxxxx.
 const std::set<std::string>& SystemTexts() {
   static std::set<std::string> texts;
   static bool filled = false;
@@ -36,7 +37,7 @@ const std::set<std::string>& SystemTexts() {
     if (text != nullptr) plat::LocalFree(text);
   };
   for (DWORD code = 0; code < 16000; ++code) add(code);
-  for (DWORD code = 0xE0000000; code < 0xE0000400; ++code) add(code);
+  for (DWORD code = 0x800F0000; code < 0x800F0400; ++code) add(code);
   return texts;
 }
 

@@ -6,6 +6,7 @@
 #include "app/text.h"
 #include "platform/platform.h"
 #include "resources/string_table.h"
+#include "text/code_page_conversion.h"
 
 namespace {
 
@@ -16,15 +17,15 @@ using WideText = std::basic_string<WCHAR>;
 constexpr int kMaxReplacements = 4096;
 
 // Converts a terminated narrow text to UTF-16. False for an empty text and
-// for a byte sequence that is not valid in the code page.
+// for a byte sequence that is not valid in the code page (where Windows can
+// tell).
 bool ToWide(UINT codePage, const char* text, WideText* wide) {
   int length = plat::lstrlenA(text);
   if (length <= 0) return false;
-  int needed = plat::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, length, nullptr, 0);
+  int needed = ConvertToWideChecked(codePage, text, length, nullptr, 0);
   if (needed <= 0) return false;
   wide->assign(static_cast<size_t>(needed), WCHAR(0));
-  return plat::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, length, wide->data(),
-                                   needed) == needed;
+  return ConvertToWideChecked(codePage, text, length, wide->data(), needed) == needed;
 }
 
 bool ToNarrow(UINT codePage, const WideText& wide, std::string* text) {

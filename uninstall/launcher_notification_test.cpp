@@ -45,6 +45,23 @@ TEST(NotifyLauncherWindows, AnotherSpellingIsNotTheMark) {
   EXPECT_TRUE(machine.windows.Find(other)->messages.empty());
 }
 
+// A launcher whose window thread takes no messages (hung, or waiting for the
+// installer it started) must not keep the run waiting: it is given up at
+// once, and the launchers behind it are still told.
+TEST(NotifyLauncherWindows, ALauncherThatDoesNotAnswerIsGivenUp) {
+  sim::Machine& machine = FreshMachine();
+  auto& windows = machine.windows;
+  HWND answering = windows.CreateTopLevel({"Launcher", "L", "launcher"});
+  HWND hung = windows.CreateTopLevel({"Hung launcher", "L", "hung"});
+  for (HWND w : {answering, hung}) windows.AddProperty(w, "CDROMLauncher", nullptr);
+  windows.Find(hung)->answersMessages = false;
+  NotifyLauncherWindows();
+  EXPECT_TRUE(windows.sendsNeverAnswered.empty());
+  EXPECT_EQ(windows.sendTimeoutWaitMs, 0u);
+  ASSERT_EQ(windows.Find(answering)->messages.size(), 1u);
+  EXPECT_EQ(windows.Find(answering)->messages[0].message, UINT(WM_DEVICECHANGE));
+}
+
 TEST(NotifyLauncherWindows, NoLauncherNoMessage) {
   sim::Machine& machine = FreshMachine();
   HWND plain = machine.windows.CreateTopLevel({"Plain", "P", "other"});

@@ -1,6 +1,7 @@
-// The wizard's two buttons. Cancel ends the dialog in every state (also
-// when WM_CLOSE arrives as the Cancel command); Next/Finish ends it with 1
-// once the phone is ready, and then tells an install-switch caller so.
+// The wizard's two buttons and its close request. Cancel ends the dialog in
+// every state; Next/Finish ends it with 1 once the phone is ready, and then
+// tells an install-switch caller so. WM_CLOSE (the close box, or a removal
+// run closing this wizard) ends it with 0 in every state, without the flag.
 #include "app/settings_key.h"
 #include "platform/platform.h"
 #include "resources/resource.h"
@@ -27,4 +28,13 @@ INT_PTR SetupWizard::OnCommand(HWND window, WPARAM wParam) {
     default:
       return 0;
   }
+}
+
+// Not left to the dialog default: Windows turns WM_CLOSE into the Cancel
+// command only while Cancel is enabled, and once the phone is ready it is
+// not. A removal run must still close the wizard then, or the user's later
+// click on Next/Finish would report drivers as installed that it removed.
+INT_PTR SetupWizard::OnClose(HWND window) {
+  plat::EndDialog(window, 0);
+  return 1;
 }

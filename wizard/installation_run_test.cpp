@@ -66,6 +66,17 @@ TEST(PrepareInstall, Windows2000AndXPAskFirstAndStopWhenTheUserDeclines) {
     EXPECT_EQ(notice.style, UINT(MB_OKCANCEL | MB_ICONINFORMATION));
     EXPECT_EQ(notice.owner, nullptr);
 
+    // A notice whose text does not load is not shown as an empty box: the
+    // failure is reported and nothing is installed.
+    sim::Machine& unloaded = CdMachine(version);
+    unloaded.faults.FailOn("LoadStringA", 1, ERROR_RESOURCE_NAME_NOT_FOUND);
+    SetupWizard silent(osKind, 1);
+    EXPECT_EQ(silent.PrepareInstall(), 0);
+    EXPECT_EQ(InstallCalls(unloaded), 0u);
+    ASSERT_EQ(unloaded.windows.messageBoxes.size(), 1u);
+    EXPECT_EQ(unloaded.windows.messageBoxes[0].caption, "Error");
+    EXPECT_EQ(unloaded.windows.messageBoxes[0].text.rfind("The specified resource name", 0), 0u);
+
     // Accepted: the package goes to the INF store and the wizard may wait.
     CdMachine(version);
     SetupWizard accepted(osKind, 0);
@@ -107,6 +118,17 @@ TEST(InstallationRun, ADeclinedNoticeOrAFailedInstallEndsWithMessage15100AndNoWi
   ASSERT_FALSE(failed.windows.messageBoxes.empty());
   EXPECT_EQ(failed.windows.messageBoxes.back().text, Text(IDS_PREPARE_FAILED));
   EXPECT_TRUE(failed.dialogs.runs.empty());
+}
+
+// DialogBoxParamA answers -1 when the wizard cannot open (a template or a
+// control class missing): the run says so instead of ending without a word.
+TEST(InstallationRun, AWizardThatCannotOpenIsReported) {
+  sim::Machine& machine = CdMachine(WindowsVersion::Windows98);
+  machine.faults.FailOn("DialogBoxParamA", 1, ERROR_RESOURCE_NAME_NOT_FOUND);
+  RunInstallationWizard(1, 0);
+  ASSERT_EQ(machine.windows.messageBoxes.size(), 1u);
+  EXPECT_EQ(machine.windows.messageBoxes[0].caption, "Error");
+  EXPECT_EQ(machine.windows.messageBoxes[0].text.rfind("The specified resource name", 0), 0u);
 }
 
 // The whole program: /i on the CD, notice accepted, the phone plugged in

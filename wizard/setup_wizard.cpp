@@ -28,6 +28,8 @@ INT_PTR CALLBACK SetupWizard::DialogProcedure(HWND window, UINT message, WPARAM 
       return wizard->OnCommand(window, wParam);
     case WM_DEVICECHANGE:
       return wizard->OnDeviceChange(window);
+    case WM_CLOSE:
+      return wizard->OnClose(window);
     default:
       return 0;  // left to the platform's dialog default
   }

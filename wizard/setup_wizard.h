@@ -34,6 +34,7 @@ class SetupWizard {
   static INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR OnInitDialog(HWND window);
   INT_PTR OnCommand(HWND window, WPARAM wParam);
+  INT_PTR OnClose(HWND window);
   INT_PTR OnDeviceChange(HWND window);
   int CheckAllFunctions(HWND window);
 };

@@ -101,6 +101,23 @@ TEST(CodePageTables, LowerCaseCoversLatinLetters) {
   EXPECT_EQ(LowerCaseOf(u'ő'), u'ő');
 }
 
+// MB_ERR_INVALID_CHARS is newer than Windows NT 4, which refuses it as an
+// unknown flag; the other versions check the text with it.
+TEST(MultiByteToWideChar, TheInvalidCharsFlagIsRefusedOnNt4Only) {
+  for (WindowsVersion version : {WindowsVersion::Windows95, WindowsVersion::WindowsMe,
+                                 WindowsVersion::WindowsNT4, WindowsVersion::Windows2000}) {
+    MachineOptions options;
+    options.version = version;
+    ResetMachine(options);
+    bool nt4 = version == WindowsVersion::WindowsNT4;
+    plat::SetLastError(0xdeadbeef);
+    EXPECT_EQ(plat::MultiByteToWideChar(1250, MB_ERR_INVALID_CHARS, "abc", -1, nullptr, 0),
+              nt4 ? 0 : 4);
+    EXPECT_EQ(plat::GetLastError(), nt4 ? DWORD(ERROR_INVALID_FLAGS) : 0xdeadbeef);
+    EXPECT_EQ(plat::MultiByteToWideChar(1250, 0, "abc", -1, nullptr, 0), 4);
+  }
+}
+
 TEST(LoadString, ConvertsToTheMachineCodePage) {
   MachineOptions options;
   char text[32];

@@ -115,6 +115,10 @@ LRESULT DialogManager::Dispatch(HWND dialog, UINT message, WPARAM wParam, LPARAM
   if (!modal) return 0;
   HWND cancel = nullptr;
   if (Window* control = CurrentMachine().windows.FindChild(dialog, IDCANCEL)) {
+    if (!control->enabled) {
+      ++runs[modal->run].warningBeeps;
+      return 0;
+    }
     cancel = control->handle;
   }
   modal->posted.push_back(

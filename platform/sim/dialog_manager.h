@@ -12,9 +12,13 @@
 // returns -1 and the run records it, so a test fails instead of hanging.
 //
 // What the platform's dialog default does with a message the procedure
-// leaves alone (returns 0) is modelled for WM_CLOSE only: it is posted back as
-// WM_COMMAND IDCANCEL / BN_CLICKED with the Cancel button's handle, and
-// delivered before the next scripted event. Default-button handling when the
+// leaves alone (returns 0) is modelled for WM_CLOSE only, as Microsoft
+// documents it ("Dialog Box Default Message Processing"): it is posted back as
+// WM_COMMAND IDCANCEL / BN_CLICKED with the Cancel button's handle and
+// delivered before the next scripted event; but when the dialog has an
+// IDCANCEL control that is disabled, Windows only sounds a warning (counted in
+// DialogRun::warningBeeps) and posts nothing. (Wine posts the command even
+// then.) Default-button handling when the
 // focus moves between push buttons is not modelled: BS_DEFPUSHBUTTON changes
 // only when the program changes a style.
 //
@@ -73,6 +77,7 @@ struct DialogRun {
   bool ended = false;         // EndDialog was called
   bool scriptRanOut = false;  // the script ended while the dialog was still open
   std::vector<int> refusedClicks;
+  int warningBeeps = 0;  // WM_CLOSE left to the default while Cancel was disabled
   std::vector<UINT> delivered;  // messages the dialog procedure received, in order
   // The dialog and its controls (in template order) as they were when it closed.
   Window finalWindow;

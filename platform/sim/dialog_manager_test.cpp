@@ -120,18 +120,34 @@ TEST(DialogManager, InitDialogAnswerDecidesTheFocus) {
   Open(IDD_WIZARD_NT);
 }
 
-TEST(DialogManager, CloseBecomesTheCancelCommandWhenTheProcedureLeavesIt) {
-  sim::Machine& machine = sim::ResetMachine();
-  Recorder recorder;
-  machine.dialogs.script = {DialogEvent::Inspect([&](HWND dialog) {
-                              // Disabled or not, Cancel is the command's source.
-                              plat::EnableWindow(plat::GetDlgItem(dialog, IDCANCEL), FALSE);
-                            }),
-                            DialogEvent::Close()};
-  EXPECT_EQ(Open(IDD_WIZARD_NT), 100 + IDCANCEL);
-  EXPECT_EQ(recorder.messages, (std::vector<UINT>{WM_INITDIALOG, WM_CLOSE, WM_COMMAND}));
-  EXPECT_EQ(recorder.commands, std::vector<WPARAM>{MAKEWPARAM(IDCANCEL, BN_CLICKED)});
-  EXPECT_EQ(recorder.commandSources[0], machine.dialogs.runs.back().FinalControl(IDCANCEL)->handle);
+// Microsoft, "Dialog Box Default Message Processing": WM_CLOSE becomes the
+// Cancel command, except that with a disabled IDCANCEL control the default
+// procedure sounds a warning and posts nothing.
+TEST(DialogManager, CloseBecomesTheCancelCommandUnlessCancelIsDisabled) {
+  for (bool cancelEnabled : {true, false}) {
+    SCOPED_TRACE(cancelEnabled ? "Cancel enabled" : "Cancel disabled");
+    sim::Machine& machine = sim::ResetMachine();
+    Recorder recorder;
+    machine.dialogs.script = {DialogEvent::Inspect([&](HWND dialog) {
+                                plat::EnableWindow(plat::GetDlgItem(dialog, IDCANCEL),
+                                                   cancelEnabled);
+                              }),
+                              DialogEvent::Close(), DialogEvent::Click(IDC_WIZARD_NEXT)};
+    INT_PTR result = Open(IDD_WIZARD_NT);
+    const sim::DialogRun& run = machine.dialogs.runs.back();
+    if (cancelEnabled) {
+      EXPECT_EQ(result, 100 + IDCANCEL);
+      EXPECT_EQ(recorder.messages, (std::vector<UINT>{WM_INITDIALOG, WM_CLOSE, WM_COMMAND}));
+      EXPECT_EQ(recorder.commands, std::vector<WPARAM>{MAKEWPARAM(IDCANCEL, BN_CLICKED)});
+      EXPECT_EQ(recorder.commandSources[0], run.FinalControl(IDCANCEL)->handle);
+      EXPECT_EQ(run.warningBeeps, 0);
+    } else {
+      // The dialog stays open; the next event (a click on Next) ends it.
+      EXPECT_EQ(result, 100 + IDC_WIZARD_NEXT);
+      EXPECT_EQ(recorder.commands, std::vector<WPARAM>{MAKEWPARAM(IDC_WIZARD_NEXT, BN_CLICKED)});
+      EXPECT_EQ(run.warningBeeps, 1);
+    }
+  }
 }
 
 TEST(DialogManager, ClicksOnDisabledControlsAreRefused) {

@@ -35,8 +35,18 @@ constexpr DWORD kWcSepChars = 0x20;
 constexpr DWORD kWcDefaultChar = 0x40;
 constexpr DWORD kWcCompositeCheck = 0x200;
 
+// MB_ERR_INVALID_CHARS came after Windows NT 4, which refuses it with
+// ERROR_INVALID_FLAGS like any flag it does not know (NT 3.x answered
+// ERROR_INVALID_PARAMETER; the MinGW-w64 run-time retries without the flag
+// for both). Microsoft's documentation of the function names no such
+// restriction for Windows 95/98/Me, so the 9x family of this machine
+// accepts the flag.
+bool KnowsInvalidCharsFlag() {
+  return CurrentMachine().options().version != sim::WindowsVersion::WindowsNT4;
+}
+
 bool CheckMultiByteFlags(uint32_t codePage, DWORD flags) {
-  DWORD allowed = DWORD(MB_ERR_INVALID_CHARS);
+  DWORD allowed = KnowsInvalidCharsFlag() ? DWORD(MB_ERR_INVALID_CHARS) : 0;
   if (codePage != CP_UTF8) allowed |= MB_PRECOMPOSED | kMbComposite | kMbUseGlyphChars;
   bool bothForms = (flags & MB_PRECOMPOSED) && (flags & kMbComposite);
   if ((flags & ~allowed) || bothForms) {
@@ -412,7 +422,10 @@ struct SystemMessage {
 };
 
 // The English texts of the system message table for the codes this program
-// can meet, ending with a line break as Windows' texts do.
+// can meet, ending with a line break as Windows' texts do. Windows keeps the
+// Setup API's texts only under their HRESULT codes 0x800Fxxxx (the SDK's
+// winerror.h, SPAPI_E_*), not under the codes 0xE0000xxx that the Setup API
+// functions set as their last error.
 const SystemMessage kSystemMessages[] = {
     {0, "The operation completed successfully."},
     {2, "The system cannot find the file specified."},
@@ -463,19 +476,19 @@ const SystemMessage kSystemMessages[] = {
     {1813, "The specified resource type cannot be found in the image file."},
     {1814, "The specified resource name cannot be found in the image file."},
     {1784, "The supplied user buffer is not valid for the requested operation."},
-    {0xE0000100, "The style of the INF is different than what was requested."},
-    {0xE0000101, "The required section was not found in the INF."},
-    {0xE0000102, "The required line was not found in the INF."},
-    {0xE0000201, "The INF or the device information set or element does not match the "
+    {0x800F0100, "The style of the INF is different than what was requested."},
+    {0x800F0101, "The required section was not found in the INF."},
+    {0x800F0102, "The required line was not found in the INF."},
+    {0x800F0201, "The INF or the device information set or element does not match the "
                  "specified install class."},
-    {0xE0000206, "The class name is invalid."},
-    {0xE0000209, "The device registry property is invalid."},
-    {0xE000020B, "The device instance does not exist in the hardware tree."},
-    {0xE000020D, "The class installer for this device is invalid."},
-    {0xE000020E, "The class installer has completed the request; default processing "
+    {0x800F0206, "The class name is invalid."},
+    {0x800F0209, "The device registry property is invalid."},
+    {0x800F020B, "The device instance does not exist in the hardware tree."},
+    {0x800F020D, "The class installer for this device is invalid."},
+    {0x800F020E, "The class installer has completed the request; default processing "
                  "should be done."},
-    {0xE0000232, "The device cannot be removed."},
-    {0xE000022F, "The third-party INF does not contain digital signature information."},
+    {0x800F0232, "The device cannot be removed."},
+    {0x800F022F, "The third-party INF does not contain digital signature information."},
 };
 
 const char* FindSystemMessage(DWORD code) {

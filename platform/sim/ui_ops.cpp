@@ -171,8 +171,33 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (EnterCall("SendMessageA", &error)) return 0;
   sim::Window* entry = WindowOrError(window);
   if (!entry) return 0;
+  if (!entry->answersMessages) {
+    Windows().sendsNeverAnswered.push_back({message, wParam, lParam, false});
+    return 0;
+  }
   entry->messages.push_back({message, wParam, lParam, false});
   return Windows().Deliver(*entry, message, wParam, lParam);
+}
+
+// Microsoft documents: 0 when the call fails or times out, ERROR_TIMEOUT then;
+// with SMTO_ABORTIFHUNG it returns at once for a thread that appears hung.
+// A window that does not answer here has not taken a message for long, so
+// it counts as hung; without the flag the whole time-out is waited.
+LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
+                            UINT timeoutMs, PDWORD_PTR result) {
+  uint32_t error = 0;
+  if (EnterCall("SendMessageTimeoutA", &error)) return 0;
+  sim::Window* entry = WindowOrError(window);
+  if (!entry) return 0;
+  if (!entry->answersMessages) {
+    if (!(flags & SMTO_ABORTIFHUNG)) Windows().sendTimeoutWaitMs += timeoutMs;
+    SetError(ERROR_TIMEOUT);
+    return 0;
+  }
+  entry->messages.push_back({message, wParam, lParam, false});
+  LRESULT answer = Windows().Deliver(*entry, message, wParam, lParam);
+  if (result) *result = DWORD_PTR(answer);
+  return 1;
 }
 
 // Posted messages are recorded; tests decide whether and when they arrive.

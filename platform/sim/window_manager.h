@@ -59,6 +59,10 @@ struct Window {
   HANDLE image = nullptr;  // a static control's icon (STM_SETIMAGE)
   std::vector<WindowMessage> messages;
   WindowHandler handler;
+  // False for a window whose thread takes no messages (it hangs, or waits
+  // for the program that sends to it): a message sent to it is never
+  // answered. SendMessageA would wait for ever; SendMessageTimeoutA gives up.
+  bool answersMessages = true;
   int invalidations = 0;
   int updates = 0;
 };
@@ -124,6 +128,12 @@ class WindowManager {
   std::vector<Activation> activations;
   HWND foreground = nullptr;
   HWND focus = nullptr;
+  // Messages sent with SendMessageA to a window that does not answer: on
+  // Windows each one would have blocked the program for ever.
+  std::vector<WindowMessage> sendsNeverAnswered;
+  // Milliseconds SendMessageTimeoutA waited in all for windows that did not
+  // answer before it gave up.
+  uint64_t sendTimeoutWaitMs = 0;
 
   // ---- For the operations.
   // Answers a message sent to a window: its handler, else the control's default.

@@ -77,23 +77,23 @@ TEST_F(CodePageContract, InvalidArgumentsAreRefused) {
     EXPECT_EQ(result, 0);
     EXPECT_EQ(error, DWORD(ERROR_INVALID_PARAMETER));
   }
-  // Windows refuses flags other than MB_ERR_INVALID_CHARS for UTF-8, and a
-  // used-default flag for UTF-8 output; Wine 8 accepts both, so those answers
-  // are asserted on the simulated machine only.
+  // Microsoft (MultiByteToWideChar): for UTF-8 the flags must be 0 or
+  // MB_ERR_INVALID_CHARS, otherwise ERROR_INVALID_FLAGS. Wine 8 accepts
+  // MB_PRECOMPOSED and converts.
   plat::SetLastError(0xdeadbeef);
   int precomposed = plat::MultiByteToWideChar(CP_UTF8, MB_PRECOMPOSED, "abc", -1, out, 4);
   DWORD precomposedError = plat::GetLastError();
+  EXPECT_EQ(precomposed, WindowsElseWine(0, 4));
+  EXPECT_EQ(precomposedError, WindowsElseWine<DWORD>(ERROR_INVALID_FLAGS, 0xdeadbeef));
+  // Microsoft (WideCharToMultiByte): for UTF-8 lpUsedDefaultChar must be
+  // NULL, otherwise ERROR_INVALID_PARAMETER. Wine 8 accepts it.
   const WCHAR wide[] = {'a', 0};
   BOOL used = FALSE;
   plat::SetLastError(0xdeadbeef);
   int withUsed = plat::WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, &used);
   DWORD withUsedError = plat::GetLastError();
-  if (ContractOnSimulatedMachine()) {
-    EXPECT_EQ(precomposed, 0);
-    EXPECT_EQ(precomposedError, DWORD(ERROR_INVALID_FLAGS));
-    EXPECT_EQ(withUsed, 0);
-    EXPECT_EQ(withUsedError, DWORD(ERROR_INVALID_PARAMETER));
-  }
+  EXPECT_EQ(withUsed, WindowsElseWine(0, 2));
+  EXPECT_EQ(withUsedError, WindowsElseWine<DWORD>(ERROR_INVALID_PARAMETER, 0xdeadbeef));
 }
 
 TEST_F(CodePageContract, CentralEuropeanAndWesternTables) {

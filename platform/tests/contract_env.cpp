@@ -49,6 +49,16 @@ bool ContractOnSimulatedMachine() {
 #endif
 }
 
+bool ContractWineRunsAsRoot() {
+#ifdef USBINST_CONTRACT_SIM
+  return false;
+#else
+  char uid[16] = {};
+  DWORD length = ::GetEnvironmentVariableA("USBINST_WINE_UID", uid, sizeof uid);
+  return length == 1 && uid[0] == '0';
+#endif
+}
+
 const char* ContractScratchKey() { return kScratchKey; }
 
 std::string ContractScratchFolder() {

@@ -219,6 +219,33 @@ TEST_F(SystemContract, SystemMessagesAreAllocatedAndUnknownCodesFail) {
   EXPECT_EQ(text, nullptr);
 }
 
+// The Windows SDK's winerror.h gives the Setup API's message texts under
+// their HRESULT codes (SPAPI_E_NO_SUCH_DEVINST 0x800F020B, "The device
+// instance does not exist in the hardware tree."), the form the SDK's
+// HRESULT_FROM_SETUPAPI makes of the 0xE0000xxx code a Setup API function
+// sets; Windows' message table has no text under the raw code.
+TEST_F(SystemContract, SetupApiTextsAreUnderTheirHresultCodes) {
+  const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                      FORMAT_MESSAGE_IGNORE_INSERTS;
+  auto text = [&](DWORD code, DWORD* error) {
+    char* buffer = nullptr;
+    plat::SetLastError(0xdeadbeef);
+    DWORD length = plat::FormatMessageA(flags, nullptr, code, 0x400,
+                                        reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+    *error = plat::GetLastError();
+    std::string result = length != 0 && buffer != nullptr ? buffer : "";
+    if (buffer != nullptr) plat::LocalFree(buffer);
+    return result;
+  };
+  DWORD error = 0;
+  EXPECT_EQ(text(0x800F020B, &error),
+            WindowsElseWine<std::string>(
+                "The device instance does not exist in the hardware tree.\r\n", ""));
+  EXPECT_EQ(error, WindowsElseWine<DWORD>(0xdeadbeef, ERROR_MR_MID_NOT_FOUND));
+  EXPECT_EQ(text(0xE000020B, &error), "");
+  EXPECT_EQ(error, DWORD(ERROR_MR_MID_NOT_FOUND));
+}
+
 TEST_F(SystemContract, LstrRoutines) {
   EXPECT_EQ(plat::lstrlenA(nullptr), 0);
   EXPECT_EQ(plat::lstrlenA("KV6bus.inf"), 10);
@@ -260,13 +287,11 @@ TEST_F(SystemContract, WsprintfWritesAtMost1024Characters) {
   // 1023 characters and the terminator: nothing lands past a 1024-byte buffer.
   EXPECT_EQ(std::strlen(out.data()), size_t(1023));
   EXPECT_EQ(out[1024], '#');
-  // Windows returns the 1023 characters written; Wine 8 returns 1024 for a
-  // cut output. Callers take the length with lstrlenA.
-  if (ContractOnSimulatedMachine()) {
-    EXPECT_EQ(length, 1023);
-  } else {
-    EXPECT_TRUE(length == 1023 || length == 1024) << length;
-  }
+  // Microsoft (wsprintfA): the buffer holds at most 1,024 bytes, and the
+  // result is the number of characters stored, without the terminator: 1023.
+  // Wine 8 returns 1024 for a cut output. Callers take the length with
+  // lstrlenA.
+  EXPECT_EQ(length, WindowsElseWine(1023, 1024));
 }
 
 TEST_F(SystemContract, LoadStringCutsAtTheBufferAndReportsMissingIds) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/tests/contract_env.h"
+#include "resources/resource.h"
 
 #ifdef USBINST_CONTRACT_SIM
 #include "platform/sim/machine.h"
@@ -131,6 +132,66 @@ TEST_F(WindowsContract, AWindowThatIsGoneIsRefused) {
   plat::SetLastError(0xdeadbeef);
   EXPECT_FALSE(plat::SetWindowTextA(gone, "x"));
   EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
+}
+
+TEST_F(WindowsContract, SendWithATimeOutAnswersOrRefusesAWindowThatIsGone) {
+  DWORD_PTR answer = 0;
+  EXPECT_NE(plat::SendMessageTimeoutA(window_, WM_DEVICECHANGE, 0, 0, SMTO_ABORTIFHUNG, 5000,
+                                      &answer),
+            0);
+  HWND gone = window_;
+  DestroyTestWindow(window_);
+  window_ = nullptr;
+  plat::SetLastError(0xdeadbeef);
+  EXPECT_EQ(plat::SendMessageTimeoutA(gone, WM_DEVICECHANGE, 0, 0, SMTO_ABORTIFHUNG, 5000,
+                                      &answer),
+            0);
+  EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
+}
+
+// A dialog that is sent WM_CLOSE and leaves it to the default procedure;
+// a timer message (which comes only once nothing else waits in the queue)
+// ends it with 0 when the close brought no Cancel command.
+bool g_disableCancel = false;
+
+INT_PTR CALLBACK ClosingDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      plat::EnableWindow(plat::GetDlgItem(dialog, IDCANCEL), g_disableCancel ? FALSE : TRUE);
+#ifndef USBINST_CONTRACT_SIM
+      ::PostMessageA(dialog, WM_CLOSE, 0, 0);
+      ::SetTimer(dialog, 1, 300, nullptr);
+#endif
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDCANCEL) plat::EndDialog(dialog, IDCANCEL);
+      return TRUE;
+    case WM_TIMER:
+      plat::EndDialog(dialog, 0);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+// Microsoft, "Dialog Box Default Message Processing": the default dialog
+// procedure answers WM_CLOSE by posting the Cancel command (BN_CLICKED,
+// IDCANCEL), but when the dialog's IDCANCEL control is disabled it sounds a
+// warning and posts nothing. Wine 8 posts the command even then.
+TEST(WindowsDialogContract, CloseIsTheCancelCommandUnlessCancelIsDisabled) {
+  ResetContractMachine();
+  for (bool disable : {false, true}) {
+    SCOPED_TRACE(disable ? "Cancel disabled" : "Cancel enabled");
+    g_disableCancel = disable;
+#ifdef USBINST_CONTRACT_SIM
+    sim::CurrentMachine().dialogs.script = {sim::DialogEvent::Close(),
+                                            sim::DialogEvent::Message(WM_TIMER, 1, 0)};
+#endif
+    INT_PTR result = plat::DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_WIZARD_NT), nullptr,
+                                           ClosingDialog, 0);
+    if (result == -1) GTEST_SKIP() << "no dialog could be created (no display)";
+    EXPECT_EQ(result, disable ? WindowsElseWine<INT_PTR>(0, IDCANCEL) : INT_PTR(IDCANCEL));
+  }
 }
 
 TEST_F(WindowsContract, DisplayInformationContextGivesTheScreenSize) {

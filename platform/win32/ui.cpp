@@ -41,6 +41,11 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return ::SendMessageA(window, message, wParam, lParam);
 }
 
+LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
+                            UINT timeoutMs, PDWORD_PTR result) {
+  return ::SendMessageTimeoutA(window, message, wParam, lParam, flags, timeoutMs, result);
+}
+
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return ::PostMessageA(window, message, wParam, lParam);
 }

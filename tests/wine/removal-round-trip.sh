@@ -10,7 +10,9 @@
 # Passes when the run ends with exit code 0 and no dialog, the footprint is
 # gone, the neighbours stay, and the launcher window received WM_DEVICECHANGE
 # (wParam 0, lParam 0), also the one whose property was first set in lower
-# case (property names are atoms, which compare without case).
+# case (property names are atoms, which compare without case); and when a
+# second removal run ends within 40 s although a launcher window's thread
+# takes no messages for 100 s.
 #
 # What Wine 8's Setup API showed here, and what it could not:
 # - SetupDiCreateDeviceInfoA, SetupDiSetDeviceRegistryPropertyA and
@@ -74,4 +76,24 @@ launcher=
 
 step "what is left"
 tool check || fail "the footprint is not gone or a neighbour was touched"
+
+# A launcher whose window thread takes no messages (hung, or waiting for the
+# installer it started) must not keep a removal run waiting: the run gives up
+# on it after a few seconds. It sleeps 100 s; the run must end well before.
+step "removal run with a launcher that does not answer"
+rm -f "$log_unix"
+tool hung-launcher 'C:\launcher.txt' 100 &
+launcher=$!
+for _ in $(seq 1 100); do
+  grep -q ready "$log_unix" 2>/dev/null && break
+  sleep 0.2
+done
+grep -q ready "$log_unix" 2>/dev/null || fail "the hung launcher window did not start"
+started=$(date +%s)
+"$wine" "$build/answer_dialogs.exe" --no-dialog 40 usbinst.exe /r ||
+  fail "the removal run waited for the launcher that does not answer"
+echo "the removal run ended after $(($(date +%s) - started)) s"
+kill "$launcher" 2>/dev/null
+wait "$launcher" 2>/dev/null
+launcher=
 echo "removal round trip passed"

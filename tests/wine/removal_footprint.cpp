@@ -10,6 +10,9 @@
 //                                     (and one with an integer-atom property);
 //                                     writes to file F what each received, ends
 //                                     when the launcher was notified or after 120 s
+//   removal_footprint.exe hung-launcher F S
+//                                     a launcher window whose thread takes no
+//                                     messages for S seconds, then logs to F
 //
 // Devices are planted two ways: as registry keys (what Plug and Play leaves),
 // and, where Wine allows it, through SetupDiCreateDeviceInfoA and
@@ -19,6 +22,7 @@
 #include <setupapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -299,6 +303,29 @@ int Launcher(const char* logPath) {
   return 0;
 }
 
+// A CD launcher whose window thread takes no messages for `seconds` (as a
+// launcher that waits on its window thread for the installer it started):
+// writes "ready" once its window carries the property, then sleeps without
+// pumping, then takes what was sent meanwhile and logs it.
+int HungLauncher(const char* logPath, int seconds) {
+  g_logPath = logPath;
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = LauncherProc;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "UsbInstTestHungLauncher";
+  RegisterClassA(&windowClass);
+  HWND launcher = CreateWindowA("UsbInstTestHungLauncher", "Hung launcher", WS_OVERLAPPEDWINDOW,
+                                0, 0, 200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+  SetPropA(launcher, "CDROMLauncher", reinterpret_cast<HANDLE>(1));
+  WriteFileText(logPath, "ready\n");
+  g_log = "ready\n";
+  Sleep(static_cast<DWORD>(seconds) * 1000);
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  DestroyWindow(launcher);
+  return 0;
+}
+
 BOOL CALLBACK PrintProperty(HWND window, LPCSTR name, HANDLE) {
   if (reinterpret_cast<ULONG_PTR>(name) < 0xC000) {
     std::printf("  %p atom %lu\n", static_cast<void*>(window),
@@ -328,6 +355,9 @@ int main(int argc, char** argv) {
   if (mode == "check") return Check();
   if (mode == "props") return EnumWindows(PrintProperties, 0) ? 0 : 1;
   if (mode == "launcher" && argc > 2) return Launcher(argv[2]);
-  std::fprintf(stderr, "usage: removal_footprint.exe plant | check | launcher FILE\n");
+  if (mode == "hung-launcher" && argc > 3) return HungLauncher(argv[2], std::atoi(argv[3]));
+  std::fprintf(stderr,
+               "usage: removal_footprint.exe plant | check | launcher FILE | "
+               "hung-launcher FILE SECONDS\n");
   return 2;
 }

@@ -66,7 +66,8 @@ if(USBINST_RUN_UNDER_WINE)
   set_tests_properties(wine_prefix_remove PROPERTIES ENVIRONMENT "${USBINST_WINE_ENV}"
                                                      FIXTURES_CLEANUP wine_prefix)
 
-  add_wine_test(contract_tests_wine $<TARGET_FILE:contract_tests>)
+  # With an X display, so that the window and dialog cases run too.
+  add_wine_test(contract_tests_wine --gui $<TARGET_FILE:contract_tests>)
   add_wine_test(string_table_check $<TARGET_FILE:string_table_check>)
   # The package install and the stale OEM INF removal on the test driver CD,
   # which the program reads from the repository through Wine's Z: drive.
@@ -87,8 +88,9 @@ if(USBINST_RUN_UNDER_WINE)
                 120 usbinst.exe)
 
   # A removal run on a machine with the phone's footprint, real services and
-  # devices included, and a CD launcher window waiting for the notification.
-  add_wine_test(wine_removal_round_trip --gui --timeout 200
+  # devices included, and a CD launcher window waiting for the notification;
+  # then one with a launcher window whose thread takes no messages.
+  add_wine_test(wine_removal_round_trip --gui --timeout 260
                 ${CMAKE_SOURCE_DIR}/tests/wine/removal-round-trip.sh
                 $<TARGET_FILE_DIR:usbinst>)
 
