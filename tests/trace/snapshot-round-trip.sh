@@ -94,7 +94,14 @@ trace: added value HKLM\SOFTWARE\ORVEX\ORVEX 3G GSM USB Driver 6|'"$long_name"'
 trace: changed key HKLM\SOFTWARE\Wine\TraceGranted
 trace: added key HKLM\SYSTEM\CurrentControlSet\Services\TraceProbe
 trace: added value HKLM\SYSTEM\CurrentControlSet\Services\TraceProbe|Start'
-[ "$(cat "$out/traces.txt")" = "$expected" ] || fail "the traces are not exactly the change"
+# Wine's service manager counts its own starts in ServiceCurrent; when it
+# starts again between the snapshots (on a busy machine), that shows too. It
+# is Wine's, as the round trips' rules (tests/trace/rules/common.txt) say.
+service_current='HKLM\SYSTEM\CurrentControlSet\Control\ServiceCurrent|'
+wine_service_start=false
+grep -qxF "trace: changed value $service_current" "$out/traces.txt" && wine_service_start=true
+[ "$(grep -vxF "trace: changed value $service_current" "$out/traces.txt")" = "$expected" ] ||
+  fail "the traces are not exactly the change"
 [ "$(grep -A1 -F '|InstallFlag' "$out/no-rules-report.txt" | tail -1)" = \
   '      after:  REG_DWORD 0x00000001' ] || fail "the value's data is missing"
 long_line=$(printf 'V\tHKLM\\SOFTWARE\\ORVEX\\ORVEX 3G GSM USB Driver 6|%s\tREG_BINARY hex:%s' \
@@ -102,7 +109,11 @@ long_line=$(printf 'V\tHKLM\\SOFTWARE\\ORVEX\\ORVEX 3G GSM USB Driver 6|%s\tREG_
 grep -qxF "$long_line" "$out/after.txt" || fail "the long value is not recorded whole"
 
 step "report with the rules: everything explained"
-"$report" --before "$out/before.txt" --after "$out/after.txt" --rules "$rules" \
+cp "$rules" "$out/rules.txt"
+if $wine_service_start; then
+  echo "wine \"$service_current\" Wine's service manager counts its starts here" >>"$out/rules.txt"
+fi
+"$report" --before "$out/before.txt" --after "$out/after.txt" --rules "$out/rules.txt" \
   --title "trace_snapshot under Wine" --text "$out/report.txt" --html "$out/report.html" ||
   fail "trace_report with the rules did not pass"
 grep -q 'Rules that explained nothing$' "$out/report.txt" || fail "no rule section"
