@@ -22,15 +22,29 @@ void RefuseNonAdministrator(SettingsKey& settings) {
   ShowInfoText(nullptr, IDS_NOT_ADMINISTRATOR);
 }
 
+// A removal that could not stop a device of the phone (a program holds its
+// port open) is finished by Windows when it restarts: the user hears it once.
 void RemovalRun(int osKind) {
   HandleRunningInstance(kCloseRunning);
-  DriverRemover(osKind);
+  int restartNeeded = 0;
+  DriverRemover(osKind, &restartNeeded);
+  if (restartNeeded) ShowInfoText(nullptr, IDS_REMOVAL_AFTER_RESTART);
 }
 
-void InstallationRun(int osKind, int launchedWithMode) {
+// Every installation starts from a clean system. While the old drivers stay
+// loaded until a restart, the phone cannot be installed: the wizard would wait
+// for it in vain, so the caller learns of the failure through the flag and the
+// user is asked to restart Windows and run the installer again.
+void InstallationRun(SettingsKey& settings, int osKind, int launchedWithMode) {
   if (HandleRunningInstance(kActivate)) return;
-  // Every installation starts from a clean system.
-  DriverRemover(osKind);
+  int restartNeeded = 0;
+  DriverRemover(osKind, &restartNeeded);
+  if (restartNeeded) {
+    if (OpenSettingsKey(&settings)) settings.WriteDword(IDS_INSTALL_FLAG, 0);
+    settings.Close();
+    ShowInfoText(nullptr, IDS_INSTALL_AFTER_RESTART);
+    return;
+  }
   RunInstallationWizard(osKind, launchedWithMode);
 }
 
@@ -50,7 +64,7 @@ int RunInstaller(HINSTANCE instance, LPCSTR commandLine) {
   } else if (choice.runMode == kRunRemove) {
     RemovalRun(osKind);
   } else {
-    InstallationRun(osKind, choice.runMode != kRunNone ? 1 : 0);
+    InstallationRun(settings, osKind, choice.runMode != kRunNone ? 1 : 0);
   }
 
   ShutdownApplication();

@@ -9,6 +9,8 @@
 #include "app/application_state.h"
 #include "app/init_application.h"
 #include "app/running_instance.h"
+#include "platform/sim/key_security.h"
+#include "platform/sim/token_groups.h"
 #include "resources/string_table.h"
 #include "tests/sim_test_support.h"
 
@@ -57,7 +59,9 @@ TEST_F(EntryPoint, RefusesANonAdministratorOnWindows2000AndXPInEveryRunMode) {
     for (const char* commandLine : {"/r", "/i", ""}) {
       Start(version, false);
       EXPECT_EQ(RunInstaller(nullptr, commandLine), 0);
-      EXPECT_EQ(InstallFlag(), 0u) << commandLine;
+      // A standard user may only read the keys below HKLM\SOFTWARE: the reset
+      // is refused and the flag keeps what the last installation left.
+      EXPECT_EQ(InstallFlag(), 1u) << commandLine;
       ASSERT_EQ(machine_->windows.messageBoxes.size(), 1u);
       const auto& box = machine_->windows.messageBoxes[0];
       EXPECT_EQ(box.caption, kTitle);
@@ -68,6 +72,21 @@ TEST_F(EntryPoint, RefusesANonAdministratorOnWindows2000AndXPInEveryRunMode) {
       EXPECT_EQ(OpenHandles(), "");
     }
   }
+}
+
+TEST_F(EntryPoint, TheRefusalResetsTheFlagWhereTheCallerLetsUsersWriteIt) {
+  sim::Machine& machine = Start(sim::WindowsVersion::WindowsXPSP3, false);
+  // The calling installer gave its key a DACL of its own that lets Users write.
+  sim::KeySecurity open = sim::SoftwareTreeSecurity();
+  open.dacl.push_back(sim::Ace{ACCESS_ALLOWED_ACE_TYPE, 0, KEY_ALL_ACCESS, sim::UsersSid()});
+  sim::KeyRef key;
+  ASSERT_EQ(machine.registry.Find(machine.registry.PredefinedRoot(HKEY_LOCAL_MACHINE),
+                                  kSettingsPath, &key),
+            ERROR_SUCCESS);
+  sim::SetSecurityOfKey(*key, open);
+  RunInstaller(nullptr, "/i");
+  EXPECT_EQ(InstallFlag(), 0u);
+  EXPECT_EQ(machine.windows.messageBoxes.size(), 1u);
 }
 
 TEST_F(EntryPoint, TheRefusalNeverCreatesTheSettingsKey) {

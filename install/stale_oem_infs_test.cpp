@@ -85,7 +85,12 @@ TEST_F(StaleOemInfs, DeletesThePhonesInfsWithTheirTwinsAndNothingElse) {
                             FILE_ATTRIBUTE_READONLY);
   machine_->files.CreateFolder("C:\\WINDOWS\\INF\\oem8.inf");  // a directory is skipped
   Plant("KV6mdm2.inf", FixtureText("cd/Drivers/KV6mdm2.inf"));  // not an oem*.inf name
+  // Backups of the phone's INF whose long names do not end in ".inf": the
+  // search finds them through their short names (OEM9~1.INF, OEM12~1.INF), and
+  // deleting them would also take "oem9.PNF", the twin of another maker's INF.
+  Plant("oem9.inf", FixtureText("infs/other_maker.inf"));
   Plant("oem9.inf_old", FixtureText("infs/stale_phone.inf"), false);
+  Plant("oem12.info", FixtureText("infs/stale_phone.inf"), false);
 
   EXPECT_EQ(installer_.RemoveStaleOemInfs(), 1);
   EXPECT_FALSE(Exists("oem1.inf"));
@@ -94,7 +99,8 @@ TEST_F(StaleOemInfs, DeletesThePhonesInfsWithTheirTwinsAndNothingElse) {
   EXPECT_FALSE(Exists("oem7.inf"));  // read-only
   for (const char* kept : {"oem2.inf", "oem2.PNF", "oem3.inf", "oem3.PNF", "oem4.inf",
                            "oem4.PNF", "oem5.inf", "oem5.PNF", "KV6mdm2.inf", "KV6mdm2.PNF",
-                           "oem9.inf_old", "machine.inf", "machine.PNF"}) {
+                           "oem9.inf", "oem9.PNF", "oem9.inf_old", "oem12.info", "machine.inf",
+                           "machine.PNF"}) {
     EXPECT_TRUE(Exists(kept)) << kept;
   }
   EXPECT_TRUE(machine_->files.FolderExists("C:\\WINDOWS\\INF\\oem8.inf"));

@@ -443,6 +443,22 @@ typedef struct _INFCONTEXT {
   UINT Line;
 } INFCONTEXT, *PINFCONTEXT;
 
+// A device's install parameters; only the flags are read here.
+typedef struct _SP_DEVINSTALL_PARAMS_A {
+  DWORD cbSize;
+  DWORD Flags;
+  DWORD FlagsEx;
+  HWND hwndParent;
+  PVOID InstallMsgHandler;
+  PVOID InstallMsgHandlerContext;
+  PVOID FileQueue;
+  ULONG_PTR ClassInstallReserved;
+  DWORD Reserved;
+  CHAR DriverPath[MAX_PATH];
+} SP_DEVINSTALL_PARAMS_A, *PSP_DEVINSTALL_PARAMS_A;
+#define DI_NEEDRESTART 0x00000080
+#define DI_NEEDREBOOT 0x00000100
+
 typedef UINT DI_FUNCTION;
 #define DIF_REMOVE 0x00000005
 #define DIGCF_DEFAULT 0x00000001

@@ -22,6 +22,18 @@ const char kUsbBusPrefix[] = "USB\\";
 // Outcome of one member of a device walk.
 enum class Step { kNext, kStop };
 
+// After a removal that succeeded: whether the class installer could not stop
+// the device (DI_NEEDREBOOT, or DI_NEEDRESTART, which devcon reads alike), so
+// that the old driver stays loaded until Windows restarts. Parameters that
+// cannot be read tell nothing.
+void NoteRestartIfNeeded(HDEVINFO set, SP_DEVINFO_DATA* device, int* restartNeeded) {
+  if (restartNeeded == nullptr) return;
+  SP_DEVINSTALL_PARAMS_A params{};
+  params.cbSize = sizeof params;
+  if (!plat::SetupDiGetDeviceInstallParamsA(set, device, &params)) return;
+  if (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) *restartNeeded = 1;
+}
+
 bool IsIdBoundaryBefore(const char* text, const char* at) { return at == text || at[-1] == '\\'; }
 bool IsIdBoundaryAfter(char c) { return c == '\0' || c == '&'; }
 
@@ -42,7 +54,7 @@ DWORD ReadTextProperty(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD property, BY
 
 // One member of a modem pass. kStop means the pass fails.
 Step RemoveModemIfMatching(HDEVINFO set, SP_DEVINFO_DATA* device, const char* description,
-                           const char* deviceId) {
+                           const char* deviceId, int* restartNeeded) {
   BYTE buffer[kPropertyBufferSize + 2];
   DWORD error = ReadTextProperty(set, device, SPDRP_DEVICEDESC, buffer);
   if (error == ERROR_INVALID_DATA) return Step::kNext;
@@ -55,9 +67,9 @@ Step RemoveModemIfMatching(HDEVINFO set, SP_DEVINFO_DATA* device, const char* de
     if (error != ERROR_SUCCESS) return Step::kStop;
     // Only the first string of the multi-string: the most specific ID.
     UpperCaseLetters(text);
-    if (DeviceIdOccursIn(text, deviceId) &&
-        !plat::SetupDiCallClassInstaller(DIF_REMOVE, set, device)) {
-      return Step::kStop;
+    if (DeviceIdOccursIn(text, deviceId)) {
+      if (!plat::SetupDiCallClassInstaller(DIF_REMOVE, set, device)) return Step::kStop;
+      NoteRestartIfNeeded(set, device, restartNeeded);
     }
   }
   plat::SetupDiDestroyDriverInfoList(set, device, SPDIT_CLASSDRIVER);
@@ -66,7 +78,8 @@ Step RemoveModemIfMatching(HDEVINFO set, SP_DEVINFO_DATA* device, const char* de
 
 // One pass over every device, installed or not: DIGCF_ALLCLASSES without
 // DIGCF_PRESENT lists every class, whatever GUID is passed.
-int RemoveModemsInPass(const GUID& classGuid, const char* description, const char* deviceId) {
+int RemoveModemsInPass(const GUID& classGuid, const char* description, const char* deviceId,
+                       int* restartNeeded) {
   ScopedDeviceInfoSet set(plat::SetupDiGetClassDevsA(&classGuid, nullptr, nullptr,
                                                       DIGCF_ALLCLASSES));
   if (!set.IsValid()) return 0;
@@ -74,7 +87,10 @@ int RemoveModemsInPass(const GUID& classGuid, const char* description, const cha
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
     if (!plat::SetupDiEnumDeviceInfo(set.Get(), index, &device)) return 1;
-    if (RemoveModemIfMatching(set.Get(), &device, description, deviceId) == Step::kStop) return 0;
+    if (RemoveModemIfMatching(set.Get(), &device, description, deviceId, restartNeeded) ==
+        Step::kStop) {
+      return 0;
+    }
   }
 }
 
@@ -116,7 +132,7 @@ DWORD ReadHardwareIds(HDEVINFO set, SP_DEVINFO_DATA* device, ScopedLocalBlock* b
 // One attached device: removes it when one of its hardware IDs equals the
 // target. *error keeps the code of a failure that ends the walk.
 Step RemoveUsbDeviceIfMatching(HDEVINFO set, SP_DEVINFO_DATA* device, const char* target,
-                               int* removed, DWORD* error) {
+                               int* removed, DWORD* error, int* restartNeeded) {
   ScopedLocalBlock block;
   DWORD size = 0;
   DWORD readError = ReadHardwareIds(set, device, &block, &size);
@@ -133,6 +149,7 @@ Step RemoveUsbDeviceIfMatching(HDEVINFO set, SP_DEVINFO_DATA* device, const char
         *error = plat::GetLastError();
         return Step::kStop;
       }
+      NoteRestartIfNeeded(set, device, restartNeeded);
       *removed = 1;
       // The device is gone: a second equal ID must not remove it again.
       return Step::kNext;
@@ -171,7 +188,7 @@ bool DeviceIdOccursIn(const char* hardwareIdUpper, const char* deviceIdUpper) {
   return false;
 }
 
-int RemoveModemDevices(int descriptionId, int hardwareId) {
+int RemoveModemDevices(int descriptionId, int hardwareId, int* restartNeeded) {
   char description[kPathCapacity] = {};
   char deviceId[kPathCapacity] = {};
   if (LoadText(descriptionId, description, kPathCapacity) == 0) return 0;
@@ -184,12 +201,12 @@ int RemoveModemDevices(int descriptionId, int hardwareId) {
     return 0;
   }
   for (DWORD i = 0; i < count && i < kModemClassRoom; ++i) {
-    if (!RemoveModemsInPass(classGuids[i], description, deviceId)) return 0;
+    if (!RemoveModemsInPass(classGuids[i], description, deviceId, restartNeeded)) return 0;
   }
   return 1;
 }
 
-int RemoveUsbDevices(int hardwareId) {
+int RemoveUsbDevices(int hardwareId, int* restartNeeded) {
   char target[kPathCapacity] = {};
   CopyBounded(target, kUsbBusPrefix, kPathLimit, nullptr);
   int prefixLength = plat::lstrlenA(target);
@@ -212,8 +229,8 @@ int RemoveUsbDevices(int hardwareId) {
         error = plat::GetLastError();
         break;
       }
-      if (RemoveUsbDeviceIfMatching(set.Get(), &device, target, &removed, &error) ==
-          Step::kStop) {
+      if (RemoveUsbDeviceIfMatching(set.Get(), &device, target, &removed, &error,
+                                    restartNeeded) == Step::kStop) {
         break;
       }
     }

@@ -8,13 +8,16 @@
 // or not) whose description equals the text `descriptionId` exactly and whose
 // first hardware ID names the device ID `hardwareId` (see DeviceIdOccursIn).
 // 1 when every pass over the "Modem" class GUIDs completed, 0 on the first
-// failure. Shows no message.
-int RemoveModemDevices(int descriptionId, int hardwareId);
+// failure. Shows no message. *restartNeeded (when given) becomes 1 when a
+// removed device could not be stopped, so that Windows finishes its removal
+// only when it restarts; it is never set back to 0.
+int RemoveModemDevices(int descriptionId, int hardwareId, int* restartNeeded = nullptr);
 
 // Removes every attached device one of whose hardware IDs equals "USB\" and
 // the text `hardwareId`, in any letter case. 1 when a device was removed. A
 // failure other than the end of the devices is shown and ends the walk.
-int RemoveUsbDevices(int hardwareId);
+// *restartNeeded as for RemoveModemDevices.
+int RemoveUsbDevices(int hardwareId, int* restartNeeded = nullptr);
 
 // Deletes (marks for deletion) the driver service named by the text
 // `serviceNameId`; a service that cannot be opened is skipped silently.

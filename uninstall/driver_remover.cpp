@@ -16,9 +16,9 @@ constexpr int kDriverServices[] = {IDS_SERVICE_BUS, IDS_SERVICE_MDFL, IDS_SERVIC
 
 // Windows 2000/XP: the modem devices before the phone's USB device, and the
 // devices before the services their drivers run as.
-void RemoveDevicesAndServices() {
-  RemoveModemDevices(IDS_MODEM_DESCRIPTION, IDS_HWID_FUNCTION0);
-  RemoveUsbDevices(IDS_HWID_FUNCTION0);
+void RemoveDevicesAndServices(int* restartNeeded) {
+  RemoveModemDevices(IDS_MODEM_DESCRIPTION, IDS_HWID_FUNCTION0, restartNeeded);
+  RemoveUsbDevices(IDS_HWID_FUNCTION0, restartNeeded);
   for (int service : kDriverServices) DeleteDriverService(service);
 }
 
@@ -35,7 +35,7 @@ void RemoveStaleOemInfs(int osKind) {
 // takes the LastGood entries of the INF files it deletes); the stale INF
 // scan reads file contents, so it can come after the registry cleanup; the
 // launcher hears of the change when everything is done.
-int DriverRemover(int osKind) {
+int DriverRemover(int osKind, int* restartNeeded) {
   DriverFileCleaner files(osKind);
   ResetInstallFlag();
   files.Clean();
@@ -45,7 +45,7 @@ int DriverRemover(int osKind) {
     // the device removal takes the keys of present devices, and the
     // cleanup's own release would then find no port to release.
     registry.ReleasePhoneComPorts();
-    RemoveDevicesAndServices();
+    RemoveDevicesAndServices(restartNeeded);
   }
   int result = registry.Clean();
   if (IsNt5Family(osKind)) RemoveStaleOemInfs(osKind);

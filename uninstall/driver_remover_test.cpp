@@ -12,8 +12,10 @@
 #include "app/application_state.h"
 #include "app/entry_point.h"
 #include "app/path_routines.h"
+#include "app/text.h"
 #include "platform/sim/plug_and_play.h"
 #include "resources/resource.h"
+#include "resources/string_table.h"
 #include "tests/driver_cd.h"
 #include "tests/sim_test_support.h"
 
@@ -100,6 +102,10 @@ TEST(DriverRemover, AMachineThatNeverHadThePhoneIsLeftUnchangedWithoutMessage) {
 // An installation run through the wizard with the phone plugged in, then a
 // removal run: registry and files are as before, apart from Windows' own
 // containers that Plug and Play made and keeps. The neighbours stay.
+// NT 4 has no USB support: the phone never appears there, Next stays disabled
+// and the user cancels the wizard; the installation has then only copied the
+// package into the Windows folders, and the removal takes those files away
+// without a single message.
 // With `ownSerialPorts` the PC's own serial ports hold COM1 to COM4 (2000/XP),
 // so the phone's ports get numbers whose "Ports" values its install added,
 // and the removal follows the installation without a reboot.
@@ -132,12 +138,24 @@ void RoundTrip(Kind kind, bool unplugBeforeRemoval, bool ownSerialPorts = false)
       sim::PlugInFunction(machine, function, options);
     });
   };
+  bool nt4 = kind.osKind == 10;
+  bool nextEnabled = false;
+  auto lookAtNext = sim::DialogEvent::Inspect([&machine, &nextEnabled](HWND dialog) {
+    nextEnabled = machine.windows.FindChild(dialog, IDC_WIZARD_NEXT)->enabled;
+  });
   machine.dialogs.script = {plug(0), plug(1), plug(2), plug(3), sim::DialogEvent::DeviceChange(),
-                            sim::DialogEvent::Click(IDC_WIZARD_NEXT)};
+                            lookAtNext,
+                            sim::DialogEvent::Click(nt4 ? IDCANCEL : IDC_WIZARD_NEXT)};
   EXPECT_EQ(RunInstaller(nullptr, ""), 0);
   ASSERT_EQ(machine.dialogs.runs.size(), 1u);
-  EXPECT_EQ(machine.dialogs.runs[0].result, 1);
-  ASSERT_NE(machine.registry.Snapshot(), cleanRegistry);
+  EXPECT_EQ(nextEnabled, !nt4);
+  EXPECT_EQ(machine.dialogs.runs[0].result, nt4 ? 0 : 1);
+  if (nt4) {
+    EXPECT_EQ(machine.registry.Snapshot(), cleanRegistry);
+    ASSERT_NE(machine.files.Snapshot(), cleanFiles);
+  } else {
+    ASSERT_NE(machine.registry.Snapshot(), cleanRegistry);
+  }
   if (unplugBeforeRemoval) sim::UnplugPhone(machine);
 
   if (ownSerialPorts) {
@@ -153,12 +171,7 @@ void RoundTrip(Kind kind, bool unplugBeforeRemoval, bool ownSerialPorts = false)
   for (size_t i = boxesBefore; i < machine.windows.messageBoxes.size(); ++i) {
     removalBoxes += machine.windows.messageBoxes[i].text;
   }
-  // NT 4 takes the Windows 95 plan, whose single key deletions NT refuses for
-  // keys with sub-keys: each refusal is shown and those device keys stay.
-  bool nt4 = kind.osKind == 10;
-  if (!nt4) {
-    EXPECT_EQ(removalBoxes, "");
-  }
+  EXPECT_EQ(removalBoxes, "");
 
   // Windows' own containers that the install made stay, emptied of the phone.
   std::vector<std::string> containers = sim::WindowsContainerKeys(kind.version);
@@ -166,10 +179,7 @@ void RoundTrip(Kind kind, bool unplugBeforeRemoval, bool ownSerialPorts = false)
     for (const std::string& key : containers) {
       if (sim::UpperName(line) == sim::UpperName("HKLM\\" + key)) return true;
     }
-    std::string upper = sim::UpperName(line);
-    return nt4 && (upper.rfind("HKLM\\ENUM\\USB\\VID_1F3C&PID_6B07", 0) == 0 ||
-                   upper.rfind("HKLM\\ENUM\\KV6CR", 0) == 0 ||
-                   upper.rfind("HKLM\\ENUM\\ROOT\\KV6CR", 0) == 0);
+    return false;
   };
   std::vector<std::string> after = machine.registry.Snapshot();
   std::vector<std::string> extra;
@@ -271,6 +281,68 @@ TEST(DriverRemover, StepOrder) {
   for (const char* name : {"KV6bus", "KV6mdfl", "KV6mdm", "KV6mgmt", "KV6obex"}) {
     EXPECT_FALSE(machine.registry.KeyExists(kLm, services + name)) << name;
   }
+  EXPECT_EQ(machine.windows.messageBoxes.size(), boxes);
+}
+
+// The phone installed through the wizard of an /i run, and left plugged in.
+void InstallPhone(sim::Machine& machine) {
+  machine.registry.SetDword(kLm, kSettingsPath, "InstallFlag", 0);
+  auto plugAll = sim::DialogEvent::Inspect([&machine](HWND) { sim::PlugInPhone(machine); });
+  machine.dialogs.script = {plugAll, sim::DialogEvent::DeviceChange(),
+                            sim::DialogEvent::Click(IDC_WIZARD_NEXT)};
+  RunInstaller(nullptr, "/i");
+  ASSERT_EQ(machine.registry.GetDword(kLm, kSettingsPath, "InstallFlag"), 1u);
+}
+
+std::string LoadedText(int id) {
+  char text[kFormatCapacity] = {};
+  LoadText(id, text, kFormatCapacity);
+  return text;
+}
+
+// A dial-up connection holds the phone's modem port open, so Windows cannot
+// stop its devices: the removal finishes when Windows restarts. A removal run
+// tells the user so, once; an installation run asks for a restart and a new
+// run of the installer, leaves InstallFlag at 0 and opens no wizard (the phone
+// could not be installed before the restart). Once the port is free, a
+// removal needs no restart and shows nothing.
+TEST(DriverRemover, ADeviceInUseAsksForARestartOnce) {
+  struct Case {
+    const char* commandLine;
+    int text;
+  };
+  for (const Case& c : {Case{"/r", IDS_REMOVAL_AFTER_RESTART},
+                        Case{"/i", IDS_INSTALL_AFTER_RESTART}}) {
+    SCOPED_TRACE(c.commandLine);
+    sim::Machine& machine = CdMachine(WindowsVersion::WindowsXPSP3);
+    InstallPhone(machine);
+    HWND launcher = machine.windows.CreateTopLevel({"CD", "L", "launcher"});
+    machine.windows.AddProperty(launcher, "CDROMLauncher", nullptr);
+    machine.devices.SetInUse(sim::PhoneInstancePath(3), true);
+    size_t boxes = machine.windows.messageBoxes.size();
+    size_t wizards = machine.dialogs.runs.size();
+    uint64_t copies = machine.faults.Calls("SetupCopyOEMInfA");
+
+    EXPECT_EQ(RunInstaller(nullptr, c.commandLine), 0);
+    ASSERT_EQ(machine.windows.messageBoxes.size(), boxes + 1);
+    const sim::MessageBoxRecord& box = machine.windows.messageBoxes.back();
+    EXPECT_EQ(box.text, LoadedText(c.text));
+    EXPECT_EQ(box.style, UINT(MB_OK | MB_ICONINFORMATION));
+    EXPECT_EQ(machine.dialogs.runs.size(), wizards);
+    EXPECT_EQ(machine.faults.Calls("SetupCopyOEMInfA"), copies);  // no package placed
+    EXPECT_EQ(machine.registry.GetDword(kLm, kSettingsPath, "InstallFlag"), 0u);
+    // The rest of the removal ran: the launcher heard of it, the phone's device
+    // keys and driver files are gone.
+    EXPECT_EQ(machine.windows.Find(launcher)->messages.size(), 1u);
+    EXPECT_FALSE(machine.registry.KeyExists(kLm, "SYSTEM\\ControlSet001\\Enum\\USB\\VID_1F3C&PID_6B07"));
+    EXPECT_FALSE(machine.files.FileExists(machine.files.SystemDirectory() + "\\drivers\\KV6bus.sys"));
+    EXPECT_EQ(OpenHandles(), "");
+  }
+
+  sim::Machine& machine = CdMachine(WindowsVersion::WindowsXPSP3);
+  InstallPhone(machine);
+  size_t boxes = machine.windows.messageBoxes.size();
+  RunInstaller(nullptr, "/r");
   EXPECT_EQ(machine.windows.messageBoxes.size(), boxes);
 }
 

@@ -199,12 +199,20 @@ const std::vector<std::string>* DeviceManager::Members(uintptr_t set) const {
 
 bool DeviceManager::CloseSet(Machine& machine, uintptr_t set) {
   if (sets_.erase(set) == 0) return false;
+  std::erase_if(installFlags_, [set](const auto& entry) { return entry.first.first == set; });
   machine.handles.Close(set, HandleKind::DeviceInfoSet);
   return true;
 }
 
-uint32_t DeviceManager::Remove(Machine& machine, const std::string& instancePath) {
+uint32_t DeviceManager::Remove(Machine& machine, const std::string& instancePath,
+                              bool* needsReboot) {
+  *needsReboot = false;
   if (!Exists(machine, instancePath)) return ERROR_NO_SUCH_DEVINST;
+  if (IsInUse(machine, instancePath)) {
+    // The device cannot be stopped: Windows removes it when it restarts.
+    *needsReboot = true;
+    return ERROR_SUCCESS;
+  }
   RegistryModel& reg = machine.registry;
   std::string key = InstanceKey(instancePath);
   std::string classGuid = UpperAscii(reg.GetString(kLm, key, "ClassGUID").value_or(""));
@@ -229,6 +237,36 @@ uint32_t DeviceManager::Remove(Machine& machine, const std::string& instancePath
   }
   ++removals;
   return ERROR_SUCCESS;
+}
+
+uint32_t DeviceManager::InstallFlags(uintptr_t set, int index) const {
+  auto it = installFlags_.find({set, index});
+  return it == installFlags_.end() ? 0 : it->second;
+}
+
+void DeviceManager::AddInstallFlags(uintptr_t set, int index, uint32_t flags) {
+  installFlags_[{set, index}] |= flags;
+}
+
+void DeviceManager::SetInUse(const std::string& instancePath, bool inUse) {
+  if (inUse) {
+    inUse_.insert(UpperAscii(instancePath));
+  } else {
+    inUse_.erase(UpperAscii(instancePath));
+  }
+}
+
+bool DeviceManager::IsInUse(const Machine& machine, const std::string& instancePath) const {
+  if (inUse_.count(UpperAscii(instancePath))) return true;
+  // A composite device cannot stop while one of its functions is held.
+  std::optional<std::string> prefix =
+      machine.registry.GetString(kLm, InstanceKey(instancePath), "ParentIdPrefix");
+  if (!prefix || prefix->empty()) return false;
+  for (const std::string& held : inUse_) {
+    std::string instance = held.substr(held.find_last_of('\\') + 1);
+    if (instance.rfind(UpperAscii(*prefix), 0) == 0 && Exists(machine, held)) return true;
+  }
+  return false;
 }
 
 void DeviceManager::AddDevice(Machine& machine, const DeviceSpec& traits) const {

@@ -28,11 +28,18 @@
 //     installers release the port (the "Ports" and "SERIALCOMM" entries stay;
 //     the SERIALCOMM entry is volatile and belongs to the running driver).
 //   - services are never touched.
+// A device in use (a program holds one of its ports open, or that of a child
+// of a composite device) cannot be stopped: DIF_REMOVE still succeeds, but it
+// changes nothing and sets DI_NEEDREBOOT in the member's install parameters,
+// as SetupDiRemoveDevice does when the device cannot be stopped dynamically
+// (Microsoft's SetupDiRemoveDevice page): the driver stays loaded and Windows
+// finishes the removal when it restarts.
 // Windows 95/98/Me have no such tree here: the device list is empty.
 #pragma once
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -73,8 +80,13 @@ class DeviceManager {
   bool CloseSet(Machine& machine, uintptr_t set);
 
   // DIF_REMOVE as described above. ERROR_SUCCESS, or ERROR_NO_SUCH_DEVINST for a
-  // device that is gone.
-  uint32_t Remove(Machine& machine, const std::string& instancePath);
+  // device that is gone. *needsReboot tells whether the device could not be stopped.
+  uint32_t Remove(Machine& machine, const std::string& instancePath, bool* needsReboot);
+
+  // The DI_* flags of a member's install parameters (index into the members),
+  // or of the set itself (index -1). 0 until a removal sets them.
+  uint32_t InstallFlags(uintptr_t set, int index) const;
+  void AddInstallFlags(uintptr_t set, int index, uint32_t flags);
 
   // ---- Test API.
   struct DeviceSpec {
@@ -91,11 +103,18 @@ class DeviceManager {
   void AddDevice(Machine& machine, const DeviceSpec& traits) const;
   // Takes the "Control" key away: the device stays installed but is not attached.
   void Detach(Machine& machine, const std::string& instancePath) const;
+  // A program opens the device's port (a PC suite, a dial-up connection), or
+  // closes it again.
+  void SetInUse(const std::string& instancePath, bool inUse);
+  // Whether the device or one of its children is in use.
+  bool IsInUse(const Machine& machine, const std::string& instancePath) const;
   // Counts of DIF_REMOVE calls that removed a device, for tests.
   int removals = 0;
 
  private:
   std::map<uintptr_t, std::vector<std::string>> sets_;
+  std::map<std::pair<uintptr_t, int>, uint32_t> installFlags_;
+  std::set<std::string> inUse_;  // upper-cased instance paths
 };
 
 }  // namespace sim

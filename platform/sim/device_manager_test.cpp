@@ -212,6 +212,69 @@ TEST(DeviceManager, RemovalTakesTheDeviceItsDriverKeyInterfacesAndPortAndStopsCh
   plat::SetupDiDestroyDeviceInfoList(x.set);
 }
 
+DWORD RestartFlags(Member& member) {
+  SP_DEVINSTALL_PARAMS_A params{};
+  params.cbSize = sizeof params;
+  EXPECT_TRUE(plat::SetupDiGetDeviceInstallParamsA(member.set, &member.device, &params));
+  return params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART);
+}
+
+// A program holds the modem's port open: neither the modem nor the composite
+// device above it can be stopped. Their removal succeeds, changes nothing and
+// asks for a restart in the member's install parameters; another member of the
+// same set, and the same device in a new set, are not marked.
+TEST(DeviceManager, ADeviceInUseIsRemovedOnlyAtRestart) {
+  sim::Machine& machine = sim::ResetMachine();
+  auto& reg = machine.registry;
+  std::string cs = kCs;
+  machine.devices.AddDevice(
+      machine, {"USB\\VID_1F3C&PID_6B07\\5&1", kUsb, "Phone", {"USB\\VID_1F3C&PID_6B07"}, true,
+                "USB", std::string(kUsb) + "\\0007", "KV6bus"});
+  reg.SetString(kLm, cs + "Enum\\USB\\VID_1F3C&PID_6B07\\5&1", "ParentIdPrefix", "6&AB");
+  machine.devices.AddDevice(
+      machine, {"USB\\VID_1F3C&PID_6B07&MI_07\\6&AB&0&0007", kModem, "Modem", {"M"}, true,
+                "Modem", std::string(kModem) + "\\0001", "KV6mdm"});
+  machine.devices.AddDevice(machine, {"ROOT\\OTHER\\0000", kPorts, "Other", {"O"}, true,
+                                      "Ports", std::string(kPorts) + "\\0009", "Other"});
+  machine.devices.SetInUse("USB\\VID_1F3C&PID_6B07&MI_07\\6&AB&0&0007", true);
+  std::vector<std::string> before = reg.Snapshot();
+
+  for (const char* path : {"USB\\VID_1F3C&PID_6B07&MI_07\\6&AB&0&0007",
+                           "USB\\VID_1F3C&PID_6B07\\5&1"}) {
+    Member held = Find(path);
+    EXPECT_EQ(RestartFlags(held), 0u) << path;
+    EXPECT_TRUE(plat::SetupDiCallClassInstaller(DIF_REMOVE, held.set, &held.device)) << path;
+    EXPECT_EQ(RestartFlags(held), DWORD(DI_NEEDREBOOT)) << path;
+    EXPECT_TRUE(machine.devices.IsPresent(machine, path));
+    plat::SetupDiDestroyDeviceInfoList(held.set);
+    Member fresh = Find(path);
+    EXPECT_EQ(RestartFlags(fresh), 0u) << path;
+    plat::SetupDiDestroyDeviceInfoList(fresh.set);
+  }
+  EXPECT_EQ(reg.Snapshot(), before);
+  EXPECT_EQ(machine.devices.removals, 0);
+
+  // The port closed, the removal stops the devices and takes them.
+  machine.devices.SetInUse("USB\\VID_1F3C&PID_6B07&MI_07\\6&AB&0&0007", false);
+  Member parent = Find("USB\\VID_1F3C&PID_6B07\\5&1");
+  EXPECT_TRUE(plat::SetupDiCallClassInstaller(DIF_REMOVE, parent.set, &parent.device));
+  EXPECT_EQ(RestartFlags(parent), 0u);
+  EXPECT_FALSE(machine.devices.Exists(machine, "USB\\VID_1F3C&PID_6B07\\5&1"));
+
+  // The parameters of a record that is not of the set, or of no set, are refused.
+  SP_DEVINSTALL_PARAMS_A params{};
+  params.cbSize = sizeof params;
+  SP_DEVINFO_DATA stranger = parent.device;
+  stranger.DevInst = 99;
+  plat::SetLastError(0xdeadbeef);
+  EXPECT_FALSE(plat::SetupDiGetDeviceInstallParamsA(parent.set, &stranger, &params));
+  EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+  plat::SetupDiDestroyDeviceInfoList(parent.set);
+  plat::SetLastError(0xdeadbeef);
+  EXPECT_FALSE(plat::SetupDiGetDeviceInstallParamsA(parent.set, nullptr, &params));
+  EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+}
+
 TEST(DeviceManager, NoDeviceTreeOnWindows9x) {
   sim::MachineOptions options;
   options.version = sim::WindowsVersion::Windows98;

@@ -58,6 +58,11 @@ void FillFindData(const std::string& name, const FsNode& node, WIN32_FIND_DATAA*
   data->nFileSizeLow = static_cast<DWORD>(size);
   size_t length = std::min(name.size(), sizeof data->cFileName - 1);
   std::memcpy(data->cFileName, name.data(), length);
+  // The dot entries are reported without a short name.
+  if (name != "." && name != "..") {
+    length = std::min(node.shortName.size(), sizeof data->cAlternateFileName - 1);
+    std::memcpy(data->cAlternateFileName, node.shortName.data(), length);
+  }
 }
 
 // The folder part of a search pattern and its last component (the mask).
@@ -141,8 +146,15 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
       search.entries.push_back(entry);
     }
   }
+  // The mask is matched against the short name too, as Windows does ("Why does
+  // FindFirstFile find short names?", The Old New Thing, 2005): "oem*.inf" also
+  // finds "oem12.info" through its short name OEM12~1.INF.
   for (const auto& [upper, child] : folder.children) {
-    if (mask.empty() || !sim::MatchesFileMask(mask, child->name)) continue;
+    if (mask.empty()) continue;
+    if (!sim::MatchesFileMask(mask, child->name) &&
+        (child->shortName.empty() || !sim::MatchesFileMask(mask, child->shortName))) {
+      continue;
+    }
     FillFindData(child->name, *child, &entry);
     search.entries.push_back(entry);
   }

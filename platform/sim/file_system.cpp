@@ -53,6 +53,28 @@ std::string DosExpression(std::string_view mask) {
 
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
+// The characters an 8.3 name may hold besides letters and digits.
+bool IsShortNameCharacter(char c) {
+  unsigned char u = static_cast<unsigned char>(c);
+  if (u >= 0x80 || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
+    return true;
+  }
+  return std::string_view("$%'-_@~`!(){}^#&").find(c) != std::string_view::npos;
+}
+
+// Up to `limit` characters of a part of a long name as a short name holds them:
+// spaces and dots dropped, the characters 8.3 names cannot hold replaced by '_',
+// letters in upper case.
+std::string ShortNamePart(std::string_view part, size_t limit) {
+  std::string out;
+  for (char c : part) {
+    if (out.size() == limit) break;
+    if (c == ' ' || c == '.') continue;
+    out += IsShortNameCharacter(c) ? Upper(c) : '_';
+  }
+  return out;
+}
+
 }  // namespace
 
 bool MatchesFileMask(std::string_view mask, std::string_view name) {
@@ -84,6 +106,42 @@ bool MatchesFileMask(std::string_view mask, std::string_view name) {
     }
   }
   return match[0][0];
+}
+
+bool IsShortName(std::string_view name) {
+  if (name.empty()) return false;
+  if (name == "." || name == "..") return true;
+  size_t dot = name.find('.');
+  std::string_view base = name.substr(0, dot);
+  std::string_view extension = dot == std::string_view::npos ? "" : name.substr(dot + 1);
+  if (base.empty() || base.size() > 8 || extension.size() > 3) return false;
+  if (extension.find('.') != std::string_view::npos) return false;
+  for (char c : name.substr(0, base.size())) {
+    if (!IsShortNameCharacter(c)) return false;
+  }
+  for (char c : extension) {
+    if (!IsShortNameCharacter(c)) return false;
+  }
+  return true;
+}
+
+std::string ShortNameFor(std::string_view name, const std::vector<std::string>& taken) {
+  if (IsShortName(name)) return "";
+  size_t lastDot = name.rfind('.');
+  // A leading dot (".profile") starts no extension.
+  if (lastDot == 0) lastDot = std::string_view::npos;
+  std::string base = ShortNamePart(name.substr(0, lastDot), 6);
+  std::string extension =
+      lastDot == std::string_view::npos ? "" : ShortNamePart(name.substr(lastDot + 1), 3);
+  if (base.empty()) base = "_";
+  for (int number = 1;; ++number) {
+    std::string tail = "~" + std::to_string(number);
+    std::string candidate = base.substr(0, 8 - tail.size()) + tail;
+    if (!extension.empty()) candidate += "." + extension;
+    bool free = true;
+    for (const std::string& other : taken) free = free && other != candidate;
+    if (free) return candidate;
+  }
 }
 
 FileSystem::FileSystem() {
@@ -165,12 +223,12 @@ FsLookup FileSystem::Lookup(std::string_view path) const {
     start = end + 1;
   }
   for (size_t i = 0; i + 1 < parts.size(); ++i) {
-    auto it = current->children.find(UpperName(parts[i]));
-    if (it == current->children.end() || !it->second->directory) {
+    FsRef next = Child(*current, parts[i]);
+    if (!next || !next->directory) {
       lookup.error = ERROR_PATH_NOT_FOUND;
       return lookup;
     }
-    current = it->second;
+    current = next;
   }
   lookup.folder = current;
   lookup.name = parts.back();
@@ -178,9 +236,18 @@ FsLookup FileSystem::Lookup(std::string_view path) const {
     lookup.error = ERROR_INVALID_NAME;
     return lookup;
   }
-  auto it = current->children.find(UpperName(lookup.name));
-  if (it != current->children.end()) lookup.node = it->second;
+  lookup.node = Child(*current, lookup.name);
   return lookup;
+}
+
+FsRef FileSystem::Child(const FsNode& folder, std::string_view name) {
+  auto it = folder.children.find(UpperName(name));
+  if (it != folder.children.end()) return it->second;
+  std::string upper = UpperName(name);
+  for (const auto& [key, child] : folder.children) {
+    if (!child->shortName.empty() && child->shortName == upper) return child;
+  }
+  return nullptr;
 }
 
 bool FileSystem::SharingAllows(const FsNode& node, uint32_t access, uint32_t share) {
@@ -201,6 +268,11 @@ FsRef FileSystem::AddChild(const FsRef& folder, const std::string& name, bool di
   node->directory = directory;
   node->attributes = directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
   node->parent = folder.get();
+  std::vector<std::string> taken;
+  for (const auto& [key, child] : folder->children) {
+    taken.push_back(child->shortName.empty() ? key : child->shortName);
+  }
+  node->shortName = ShortNameFor(name, taken);
   Touch(*node);
   folder->children[UpperName(name)] = node;
   Touch(*folder);
@@ -255,13 +327,13 @@ bool FileSystem::CreateFolder(std::string_view path) {
     size_t end = absolute.find('\\', start);
     if (end == std::string::npos) end = absolute.size();
     std::string part = absolute.substr(start, end - start);
-    auto it = current->children.find(UpperName(part));
-    if (it == current->children.end()) {
+    FsRef next = Child(*current, part);
+    if (!next) {
       current = AddChild(current, part, true);
-    } else if (!it->second->directory) {
+    } else if (!next->directory) {
       return false;
     } else {
-      current = it->second;
+      current = next;
     }
     start = end + 1;
   }

@@ -6,6 +6,10 @@
 // remember who holds them open with which sharing, so that a delete or an overwrite
 // of a file that another process holds fails with ERROR_SHARING_VIOLATION.
 //
+// Every file and folder whose name is not already a valid 8.3 name also gets a
+// short name, as FAT and NTFS give one (see ShortNameFor); a path may name an
+// entry by either, and a search matches its mask against both.
+//
 // Paths take '\' or '/' as separator; a relative path starts from the current
 // folder (the program's folder). "." and ".." components are resolved, and
 // trailing dots and spaces of a name dropped, as Win32 does before it reaches the
@@ -32,6 +36,9 @@ namespace sim {
 
 struct FsNode {
   std::string name;
+  // The 8.3 alias ("OEM12~1.INF" for "oem12.info"); empty when `name` is itself
+  // a valid 8.3 name and so needs none.
+  std::string shortName;
   bool directory = false;
   // FILE_ATTRIBUTE_* bits; a folder always has FILE_ATTRIBUTE_DIRECTORY.
   uint32_t attributes = FILE_ATTRIBUTE_ARCHIVE;
@@ -61,6 +68,20 @@ struct FsLookup {
 // '.' ("*.inf", "*.*", "name.???"); case-insensitive.
 bool MatchesFileMask(std::string_view mask, std::string_view name);
 
+// Whether a name is a valid 8.3 name (any letter case): a base of 1 to 8 and an
+// extension of at most 3 characters, one dot at most, none of the characters
+// that short names exclude. Such a name gets no separate short name.
+bool IsShortName(std::string_view name);
+
+// The short name Windows generates for a long name (Microsoft, "How Windows
+// generates 8.3 file names from long file names", KB 142982) in a folder whose
+// entries already hold `taken` short names (upper case): the characters that short names
+// cannot hold dropped (spaces, dots but the last) or replaced by '_' ("+,;=[]"),
+// the first six of the base, "~1" (or the first free number), and the first
+// three characters of the extension, all in upper case: "oem12.info" ->
+// "OEM12~1.INF", "oem1.inf_old" -> "OEM1~1.INF". Empty for a valid 8.3 name.
+std::string ShortNameFor(std::string_view name, const std::vector<std::string>& taken);
+
 class FileSystem {
  public:
   FileSystem();
@@ -80,6 +101,8 @@ class FileSystem {
   // Whether a new opener with this access and sharing can join the node's openers.
   static bool SharingAllows(const FsNode& node, uint32_t access, uint32_t share);
   FsRef AddChild(const FsRef& folder, const std::string& name, bool directory);
+  // The entry of a folder with this long or short name; null when there is none.
+  static FsRef Child(const FsNode& folder, std::string_view name);
   void RemoveChild(FsNode& node);
   void Touch(FsNode& node) { node.writeTime = ++clock_; }
   FsRef Root(char drive) const;

@@ -26,6 +26,47 @@ TEST(FileMask, FollowsTheDosRulesForDotsAndQuestionMarks) {
   EXPECT_FALSE(MatchesFileMask("*.inf", ".."));
 }
 
+TEST(ShortNames, AreMadeOnlyForNamesThatAreNoValid83Name) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"oem12.inf", ""}, {"OEM12.INF", ""}, {"readme", ""}, {"$x-(1).a_b", ""},
+      {"oem12.info", "OEM12~1.INF"}, {"oem1.inf_old", "OEM1~1.INF"},
+      {"a.b.inf", "AB~1.INF"}, {"Program Files", "PROGRA~1"},
+      {"long name+x.text", "LONGNA~1.TEX"}, {"a+b.inf", "A_B~1.INF"},
+      {".profile", "PROFIL~1"}, {"Verylongname", "VERYLO~1"}};
+  for (const auto& [name, expected] : cases) {
+    EXPECT_EQ(ShortNameFor(name, {}), expected) << name;
+  }
+  // The first number that no entry of the folder holds yet.
+  EXPECT_EQ(ShortNameFor("oem12.info", {"OEM12~1.INF", "OEM12~2.INF"}), "OEM12~3.INF");
+  EXPECT_EQ(ShortNameFor("abcdefghij", {"ABCDEF~1", "ABCDEF~2", "ABCDEF~3", "ABCDEF~4",
+                                         "ABCDEF~5", "ABCDEF~6", "ABCDEF~7", "ABCDEF~8",
+                                         "ABCDEF~9"}),
+            "ABCDE~10");
+}
+
+TEST(ShortNames, NameAFileAndAreSearchedAsWindowsDoes) {
+  Machine& machine = ResetMachine();
+  ASSERT_TRUE(machine.files.WriteFile("C:\\INF\\oem12.info", "backup"));
+  ASSERT_TRUE(machine.files.WriteFile("C:\\INF\\oem12.infx", "other"));
+  EXPECT_EQ(machine.files.ReadFile("C:\\INF\\OEM12~1.INF"), "backup");
+  EXPECT_EQ(machine.files.ReadFile("C:\\inf\\oem12~2.inf"), "other");
+  WIN32_FIND_DATAA found;
+  HANDLE search = plat::FindFirstFileA("C:\\INF\\oem*.inf", &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  EXPECT_STREQ(found.cFileName, "oem12.info");
+  EXPECT_STREQ(found.cAlternateFileName, "OEM12~1.INF");
+  ASSERT_TRUE(plat::FindNextFileA(search, &found));
+  EXPECT_STREQ(found.cFileName, "oem12.infx");
+  EXPECT_FALSE(plat::FindNextFileA(search, &found));
+  plat::FindClose(search);
+  // A name that is a valid 8.3 name reports no short name.
+  ASSERT_TRUE(machine.files.WriteFile("C:\\INF\\oem3.inf", "x"));
+  search = plat::FindFirstFileA("C:\\INF\\oem3.inf", &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  EXPECT_STREQ(found.cAlternateFileName, "");
+  plat::FindClose(search);
+}
+
 TEST(FileSystem, AFileHeldOpenRefusesDeleteAndOverwriteUntilReleased) {
   Machine& machine = ResetMachine();
   FileSystem& files = machine.files;

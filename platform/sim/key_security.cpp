@@ -246,6 +246,29 @@ void ProtectAsDeviceTree(RegKey& key) {
   InheritDown(key);
 }
 
+KeySecurity SoftwareTreeSecurity() {
+  constexpr uint32_t kPowerUsersRights = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY |
+                                         KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY | DELETE |
+                                         READ_CONTROL;
+  KeySecurity security;
+  security.owner = AdministratorsSid();
+  security.daclPresent = true;
+  security.dacl.push_back(
+      Ace{ACCESS_ALLOWED_ACE_TYPE, CONTAINER_INHERIT_ACE, KEY_ALL_ACCESS, AdministratorsSid()});
+  security.dacl.push_back(
+      Ace{ACCESS_ALLOWED_ACE_TYPE, CONTAINER_INHERIT_ACE, KEY_ALL_ACCESS, LocalSystemSid()});
+  security.dacl.push_back(Ace{ACCESS_ALLOWED_ACE_TYPE, CONTAINER_INHERIT_ACE, kPowerUsersRights,
+                              MakeSid(5, {SECURITY_BUILTIN_DOMAIN_RID, 547})});
+  security.dacl.push_back(
+      Ace{ACCESS_ALLOWED_ACE_TYPE, CONTAINER_INHERIT_ACE, KEY_READ, UsersSid()});
+  return security;
+}
+
+void ProtectAsSoftwareTree(RegKey& key) {
+  SetSecurityOfKey(key, SoftwareTreeSecurity());
+  InheritDown(key);
+}
+
 namespace {
 
 std::string SidText(const std::vector<uint8_t>& sid) {

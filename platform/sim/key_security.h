@@ -84,6 +84,15 @@ void InstallKeySecurity(Machine& machine);
 void ProtectAsDeviceTree(RegKey& key);
 KeySecurity DeviceTreeSecurity();
 
+// Gives a key the default protection of HKLM\SOFTWARE on Windows 2000 and later
+// (Microsoft, "Default Access Control Settings in Windows 2000", appendix B),
+// and its present sub-keys the inherited form: owned by Administrators; full
+// control for Administrators and SYSTEM; query, set, create, enumerate, notify,
+// delete and read control for Power Users; read for Users. A standard user
+// can read the keys below it and write none of them.
+void ProtectAsSoftwareTree(RegKey& key);
+KeySecurity SoftwareTreeSecurity();
+
 // "(A;CI;0x000F003F;S-1-5-18)" for each ACE, for test messages; "NO DACL" when absent.
 std::string DescribeDacl(const KeySecurity& security);
 // "owner S-1-5-18 dacl (A;...)...": the whole descriptor, as the registry

@@ -50,6 +50,29 @@ TEST(KeySecurity, DeviceTreeIsReadableAndNotWritableByAdministrators) {
   plat::RegCloseKey(usb);
 }
 
+TEST(KeySecurity, SoftwareTreeIsReadOnlyForStandardUsersFrom2000On) {
+  const char kTools[] = "SOFTWARE\\Acme\\PrinterTools";
+  struct Case {
+    WindowsVersion version;
+    bool administrator;
+    LSTATUS write;
+  };
+  for (const Case& c : {Case{WindowsVersion::Windows2000, false, ERROR_ACCESS_DENIED},
+                        Case{WindowsVersion::WindowsXPSP3, false, ERROR_ACCESS_DENIED},
+                        Case{WindowsVersion::Windows7, false, ERROR_ACCESS_DENIED},
+                        Case{WindowsVersion::WindowsXPSP3, true, ERROR_SUCCESS},
+                        Case{WindowsVersion::WindowsNT4, false, ERROR_SUCCESS}}) {
+    Machine& machine = Boot(c.version, c.administrator);
+    SCOPED_TRACE(static_cast<int>(c.version));
+    EXPECT_EQ(Open(kTools, KEY_READ), ERROR_SUCCESS);
+    EXPECT_EQ(Open(kTools, KEY_SET_VALUE), c.write);
+    EXPECT_EQ(Open("SOFTWARE", KEY_CREATE_SUB_KEY), c.write);
+    // A key an installer creates later inherits the protection.
+    machine.registry.CreateKey(kLm, "SOFTWARE\\Later\\Settings");
+    EXPECT_EQ(Open("SOFTWARE\\Later\\Settings", KEY_ALL_ACCESS), c.write);
+  }
+}
+
 TEST(KeySecurity, GetAndSetKeySecurityRoundTripTheDacl) {
   Machine& machine = Boot(WindowsVersion::Windows2000);
   HKEY key = nullptr;

@@ -59,12 +59,14 @@ void SeedControlSet(Image& image, const std::string& set) {
   std::string enumRoot = set + "\\Enum\\Root\\";
   reg.SetString(lm, enumRoot + "LEGACY_SERIAL\\0000", "Service", "Serial");
   reg.SetString(lm, enumRoot + "LEGACY_SERIAL\\0000", "Class", "LegacyDriver");
-  std::string com1 = set + "\\Enum\\ACPI\\PNP0501\\1";
-  reg.SetString(lm, com1, "Class", "Ports");
-  reg.SetString(lm, com1, "ClassGUID", kPortsClass);
-  reg.SetString(lm, com1, "Driver", std::string(kPortsClass) + "\\0000");
-  reg.SetString(lm, com1 + "\\Device Parameters", "PortName", "COM1");
+  // NT 4 has no Plug and Play device tree of its own (its Enum holds the
+  // legacy drivers' entries) and no COM port database.
   if (usb) {
+    std::string com1 = set + "\\Enum\\ACPI\\PNP0501\\1";
+    reg.SetString(lm, com1, "Class", "Ports");
+    reg.SetString(lm, com1, "ClassGUID", kPortsClass);
+    reg.SetString(lm, com1, "Driver", std::string(kPortsClass) + "\\0000");
+    reg.SetString(lm, com1 + "\\Device Parameters", "PortName", "COM1");
     std::string hub = set + "\\Enum\\USB\\ROOT_HUB\\4&1b9a8c1&0";
     reg.SetString(lm, hub, "Class", "USB");
     reg.SetString(lm, hub, "ClassGUID", kUsbClass);
@@ -78,9 +80,9 @@ void SeedControlSet(Image& image, const std::string& set) {
     std::string link = ports + "\\##?#ACPI#PNP0501#1#" + kComPortInterface;
     reg.SetString(lm, link, "DeviceInstance", "ACPI\\PNP0501\\1");
     reg.CreateKey(lm, link + "\\#");
+    std::vector<uint8_t> comDb(32, 0);
+    reg.SetValue(lm, control + "\\COM Name Arbiter", "ComDB", REG_BINARY, comDb);
   }
-  std::vector<uint8_t> comDb(32, 0);
-  reg.SetValue(lm, control + "\\COM Name Arbiter", "ComDB", REG_BINARY, comDb);
 
   struct Service {
     const char* name;
@@ -170,6 +172,18 @@ void ProtectDeviceTrees(Image& image) {
     if (image.reg.Find(image.reg.PredefinedRoot(HKEY_LOCAL_MACHINE), set, &key) == ERROR_SUCCESS) {
       ProtectAsDeviceTree(*key);
     }
+  }
+}
+
+// Windows 2000 and later let a standard user read HKLM\SOFTWARE but write none
+// of it; a key an installer creates below it later inherits that protection.
+// (NT 4 keeps the image without it: the program checks no rights there.)
+void ProtectSoftwareTree(Image& image) {
+  if (!AtLeast(image.version, WindowsVersion::Windows2000)) return;
+  KeyRef key;
+  if (image.reg.Find(image.reg.PredefinedRoot(HKEY_LOCAL_MACHINE), "SOFTWARE", &key) ==
+      ERROR_SUCCESS) {
+    ProtectAsSoftwareTree(*key);
   }
 }
 
@@ -306,6 +320,7 @@ void SeedImage(Machine& machine) {
   } else {
     SeedNtRegistry(image);
     ProtectDeviceTrees(image);
+    ProtectSoftwareTree(image);
   }
   SeedFiles(image);
   InstallKeySecurity(machine);

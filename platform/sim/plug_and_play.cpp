@@ -20,9 +20,11 @@ const char kLastGoodEntries[] = "SYSTEM\\LastKnownGoodRecovery\\LastGood";
 const char kDeviceSpecific[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unimodem\\DeviceSpecific";
 
-bool UsesLegacyLayout(const Machine& machine) {
-  WindowsVersion version = machine.options().version;
-  return !IsNtFamily(version) || version == WindowsVersion::WindowsNT4;
+bool UsesLegacyLayout(const Machine& machine) { return !IsNtFamily(machine.options().version); }
+// NT 4 has no USB support at all (Microsoft Knowledge Base 196661, "Windows NT
+// 4.0 Does Not Support Universal Serial Bus"): a phone plugged in is never seen.
+bool HasNoUsb(const Machine& machine) {
+  return machine.options().version == WindowsVersion::WindowsNT4;
 }
 bool IsWindows2000(const Machine& machine) {
   return machine.options().version == WindowsVersion::Windows2000;
@@ -320,6 +322,7 @@ void UnplugNt(Machine& machine, int usbPort) {
 
 bool PlugInFunction(Machine& machine, int function, const PlugOptions& options) {
   if (function < 0 || function >= kPhoneFunctionCount) return false;
+  if (HasNoUsb(machine)) return false;
   if (UsesLegacyLayout(machine)) {
     return PlugInFunctionLegacy(machine, function, options.usbPort, options.assignComPorts);
   }
@@ -335,6 +338,7 @@ bool PlugInPhone(Machine& machine, int lastFunction, const PlugOptions& options)
 }
 
 void UnplugPhone(Machine& machine, const PlugOptions& options) {
+  if (HasNoUsb(machine)) return;
   if (UsesLegacyLayout(machine)) {
     UnplugLegacy(machine, options.usbPort);
   } else {
@@ -343,7 +347,7 @@ void UnplugPhone(Machine& machine, const PlugOptions& options) {
 }
 
 void StopDevice(Machine& machine, const std::string& instancePath) {
-  if (UsesLegacyLayout(machine)) return;
+  if (UsesLegacyLayout(machine) || HasNoUsb(machine)) return;
   RegistryModel& reg = machine.registry;
   std::string deviceKey = std::string(kCurrentSet) + "Enum\\" + instancePath;
   std::optional<std::string> service = reg.GetString(kLm, deviceKey, "Service");
@@ -378,8 +382,9 @@ void StopDevice(Machine& machine, const std::string& instancePath) {
 
 std::vector<std::string> WindowsContainerKeys(WindowsVersion version) {
   std::vector<std::string> keys;
-  bool legacy = !IsNtFamily(version) || version == WindowsVersion::WindowsNT4;
-  if (legacy) {
+  // NT 4 never sees the phone: nothing of it is ever written there.
+  if (version == WindowsVersion::WindowsNT4) return keys;
+  if (!IsNtFamily(version)) {
     std::string control = "System\\CurrentControlSet\\Control\\";
     for (const char* key : {"ASD", "ASD\\Prob", "ASD\\Prob\\{9B4E7760-3196-11CF-97EA-00AA0034319D}",
                             "ASD\\Prob\\{CF2524C0-29AE-11CF-97EA-00AA0034319D}", "DeviceClasses"}) {
@@ -391,21 +396,6 @@ std::vector<std::string> WindowsContainerKeys(WindowsVersion version) {
     keys.push_back("Software\\Microsoft\\Windows\\CurrentVersion\\cfgmgr32");
     keys.push_back("Software\\Microsoft\\Windows\\CurrentVersion\\cfgmgr32\\Phantom");
     keys.push_back(std::string(kLegacyClassTree) + "\\System");
-    if (version == WindowsVersion::WindowsNT4) {
-      // NT 4 has none of the 9x trees that the program looks in there.
-      for (const char* key : {"Enum", "Enum\\Root", "Enum\\USB",
-                              "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup",
-                              "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX",
-                              "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF",
-                              "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\"
-                              "OEM Name",
-                              "SYSTEM\\ControlSet001\\Services\\Class"}) {
-        keys.push_back(key);
-      }
-      for (const char* className : {"USB", "Modem", "Ports", "System"}) {
-        keys.push_back(std::string("SYSTEM\\ControlSet001\\Services\\Class\\") + className);
-      }
-    }
     return keys;
   }
   for (const char* set : {"SYSTEM\\ControlSet001", "SYSTEM\\ControlSet002"}) {

@@ -66,8 +66,11 @@
 //   services' Enum sub-keys, and HARDWARE\DEVICEMAP\SERIALCOMM
 //   "\Device\KV6mdm0" (and so on) = "COMn". StopDevice drops them for one device.
 //
-// Windows 95, 98, Me, and NT 4 (which has no USB of its own; the stand-in writes
-// there what the program looks for on it, the Windows 95 layout):
+// Windows NT 4 has no USB support and no HKLM\Enum (its device tree is the
+// control sets' Enum, holding legacy drivers): plugging the phone in writes
+// nothing there, and the wizard never sees it.
+//
+// Windows 95, 98 and Me:
 //   Enum\USB\<id>\<instance>: Class, HardwareID (REG_SZ, comma-separated),
 //     CompatibleIDs, Driver "<class>\NNNN", Mfg, DeviceDesc, ConfigFlags
 //                                              .. plan, USB device and driver keys

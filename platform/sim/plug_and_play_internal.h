@@ -64,7 +64,7 @@ std::vector<std::string> PortsInSerialMap(const RegistryModel& reg, const std::s
 // Writes a file of the package into a folder, or a stand-in when the package lacks it.
 void CopyPackageFile(Machine& machine, const std::string& name, const std::string& folder);
 
-// Windows 95/98/Me/NT 4 half of the stand-in (plug_and_play_legacy.cpp).
+// Windows 95/98/Me half of the stand-in (plug_and_play_legacy.cpp).
 bool PlugInFunctionLegacy(Machine& machine, int function, int usbPort, bool assignComPorts);
 void UnplugLegacy(Machine& machine, int usbPort);
 

@@ -1,7 +1,6 @@
-// The Plug and Play stand-in on Windows 95, 98 and Me (and NT 4, where the program
-// looks in the same places): the flat Enum tree below HKEY_LOCAL_MACHINE, driver
-// keys in Services\Class, the package's port device KV6CR on each interface, and
-// the bookkeeping of the 9x configuration manager.
+// The Plug and Play stand-in on Windows 95, 98 and Me: the flat Enum tree below
+// HKEY_LOCAL_MACHINE, driver keys in Services\Class, the package's port device
+// KV6CR on each interface, and the bookkeeping of the 9x configuration manager.
 #include <algorithm>
 
 #include "platform/sim/plug_and_play.h"
@@ -25,7 +24,7 @@ const char kPhantoms[] = "Software\\Microsoft\\Windows\\CurrentVersion\\cfgmgr32
 const char kDeviceClasses[] = "System\\CurrentControlSet\\Control\\DeviceClasses";
 
 // Windows 98 and Me: the automatic skip-driver agent's problem lists and the WDM
-// device interfaces. Windows 95 and NT 4 have neither.
+// device interfaces. Windows 95 has neither.
 bool HasWdmBookkeeping(const Machine& machine) {
   WindowsVersion version = machine.options().version;
   return version == WindowsVersion::Windows98 || version == WindowsVersion::WindowsMe;

@@ -1,6 +1,8 @@
 // Devices of other makers, installed long ago (so present in both control sets):
 // a USB serial device and a USB modem, with everything Plug and Play left for them.
-// Removal tests plant them to show that nothing of them goes with the phone.
+// NT 4 has no USB: there they are a serial card and a modem on its port, set up
+// by their makers' installers as NT 4 keeps such devices. Removal tests plant them
+// to show that nothing of them goes with the phone.
 #include <algorithm>
 
 #include "platform/sim/plug_and_play.h"
@@ -121,6 +123,40 @@ void PlantNt(Machine& machine, const Neighbour& device) {
   }
 }
 
+// NT 4: a legacy driver service of each control set with its serial map entry,
+// its port in the Ports list, the modem's driver key (Unimodem's) on that port,
+// and the maker's INF and driver file.
+void PlantNt4(Machine& machine, const Neighbour& device) {
+  RegistryModel& reg = machine.registry;
+  FileSystem& files = machine.files;
+  files.WriteFile(files.WindowsDirectory() + "\\INF\\" + device.infName, InfText(device));
+  files.WriteFile(files.SystemDirectory() + "\\drivers\\" + device.service + ".sys",
+                  "MZ " + device.service);
+  std::string portName = "COM" + std::to_string(device.comNumber);
+  std::string driverNumber;
+  for (const char* set : {"SYSTEM\\ControlSet001", "SYSTEM\\ControlSet002"}) {
+    std::string base = set;
+    std::string service = base + "\\Services\\" + device.service;
+    reg.SetDword(kLm, service, "Type", 1);
+    reg.SetDword(kLm, service, "Start", 1);
+    reg.SetDword(kLm, service, "ErrorControl", 1);
+    std::string image = "System32\\DRIVERS\\" + device.service + ".sys";
+    reg.SetValue(kLm, service, "ImagePath", REG_EXPAND_SZ, TextBytes(image));
+    reg.SetString(kLm, base + "\\Enum\\Root\\LEGACY_" + UpperAscii(device.service) + "\\0000",
+                  "Service", device.service);
+    if (device.className != "Modem") continue;
+    std::string classKey = base + "\\Control\\Class\\" + device.classGuid;
+    if (driverNumber.empty()) driverNumber = NextFreeNumber(reg, classKey);
+    std::string driverKey = classKey + "\\" + driverNumber;
+    reg.SetString(kLm, driverKey, "DriverDesc", device.description);
+    reg.SetString(kLm, driverKey, "AttachedTo", portName);
+    reg.SetString(kLm, driverKey, "InfPath", device.infName);
+    reg.SetString(kLm, driverKey, "Manufacturer", device.maker);
+  }
+  reg.SetString(kLm, kPortsKey, portName + ":", "9600,n,8,1");
+  reg.SetString(kLm, kNtSerialMap, "\\Device\\" + device.service + "0", portName);
+}
+
 void PlantLegacy(Machine& machine, const Neighbour& device) {
   RegistryModel& reg = machine.registry;
   std::string windows = machine.files.WindowsDirectory();
@@ -181,9 +217,10 @@ void PlantNeighbourDevice(Machine& machine, const NeighbourOptions& options) {
       options.service + "m",    "oem" + std::to_string(options.oemInfNumber + 1) + ".inf",
       options.modemComNumber};
   WindowsVersion version = machine.options().version;
-  bool legacy = !IsNtFamily(version) || version == WindowsVersion::WindowsNT4;
   for (const Neighbour& device : {serial, modem}) {
-    if (legacy) {
+    if (version == WindowsVersion::WindowsNT4) {
+      PlantNt4(machine, device);
+    } else if (!IsNtFamily(version)) {
       PlantLegacy(machine, device);
     } else {
       PlantNt(machine, device);

@@ -344,18 +344,37 @@ TEST(PlugAndPlay, Windows98LeavesTheFlatEnumTreeAndTheConfigurationManagerLists)
   EXPECT_EQ(Get(machine, "Hardware\\DeviceMap\\SerialComm", "COM2"), "COM2");
 }
 
-TEST(PlugAndPlay, Windows95AndNt4GetTheSameFlatLayoutWithoutWdmLists) {
-  for (WindowsVersion version : {WindowsVersion::Windows95, WindowsVersion::WindowsNT4}) {
-    Machine& machine = Boot(version);
-    PlacePackage(machine);
-    ASSERT_TRUE(PlugInPhone(machine));
-    RegistryModel& reg = machine.registry;
-    EXPECT_TRUE(reg.KeyExists(kLm, "Enum\\" + PhoneInstancePath(3)));
-    EXPECT_EQ(Get(machine, "Enum\\KV6CR\\guid\\0002", "CRLowerDeviceID"), PhoneInstancePath(3));
-    EXPECT_FALSE(reg.KeyExists(kLm, "System\\CurrentControlSet\\Control\\ASD"));
-    EXPECT_FALSE(reg.KeyExists(kLm, "System\\CurrentControlSet\\Control\\DeviceClasses"));
-    EXPECT_FALSE(reg.KeyExists(kLm, "SYSTEM\\ControlSet001\\Enum\\USB\\VID_1F3C&PID_6B07"));
+TEST(PlugAndPlay, Windows95GetsTheFlatLayoutWithoutWdmLists) {
+  Machine& machine = Boot(WindowsVersion::Windows95);
+  PlacePackage(machine);
+  ASSERT_TRUE(PlugInPhone(machine));
+  RegistryModel& reg = machine.registry;
+  EXPECT_TRUE(reg.KeyExists(kLm, "Enum\\" + PhoneInstancePath(3)));
+  EXPECT_EQ(Get(machine, "Enum\\KV6CR\\guid\\0002", "CRLowerDeviceID"), PhoneInstancePath(3));
+  EXPECT_FALSE(reg.KeyExists(kLm, "System\\CurrentControlSet\\Control\\ASD"));
+  EXPECT_FALSE(reg.KeyExists(kLm, "System\\CurrentControlSet\\Control\\DeviceClasses"));
+  EXPECT_FALSE(reg.KeyExists(kLm, "SYSTEM\\ControlSet001\\Enum\\USB\\VID_1F3C&PID_6B07"));
+}
+
+// NT 4 has no USB support and no HKLM\Enum: its device tree is the control
+// sets' Enum, holding the legacy drivers. A phone plugged in is never seen.
+TEST(PlugAndPlay, Nt4HasNoUsbAndNeverSeesThePhone) {
+  Machine& machine = Boot(WindowsVersion::WindowsNT4);
+  PlacePackage(machine);
+  RegistryModel& reg = machine.registry;
+  EXPECT_FALSE(reg.KeyExists(kLm, "Enum"));
+  EXPECT_TRUE(reg.KeyExists(kLm, "SYSTEM\\CurrentControlSet\\Enum\\Root\\LEGACY_SERIAL"));
+  EXPECT_FALSE(reg.KeyExists(kLm, "SYSTEM\\CurrentControlSet\\Enum\\USB"));
+  std::vector<std::string> registryBefore = reg.Snapshot();
+  std::vector<std::string> filesBefore = machine.files.Snapshot();
+  for (int function = 0; function < kPhoneFunctionCount; ++function) {
+    EXPECT_FALSE(PlugInFunction(machine, function)) << function;
   }
+  UnplugPhone(machine);
+  EXPECT_EQ(reg.Snapshot(), registryBefore);
+  EXPECT_EQ(machine.files.Snapshot(), filesBefore);
+  EXPECT_EQ(PhoneComPorts(machine), (std::vector<std::string>{"", "", ""}));
+  EXPECT_TRUE(WindowsContainerKeys(WindowsVersion::WindowsNT4).empty());
 }
 
 // The places a removal run looks at, as key prefixes of snapshot lines, for the
@@ -373,9 +392,7 @@ std::vector<std::string> RemovalReach(Machine& machine) {
     }
     add("HKLM\\Enum\\KV6CR");
     add("HKLM\\Enum\\Root\\KV6CR");
-    bool nt4 = machine.options().version == WindowsVersion::WindowsNT4;
-    std::string classes = nt4 ? "HKLM\\SYSTEM\\ControlSet001\\Services\\Class\\"
-                              : "HKLM\\System\\CurrentControlSet\\Services\\Class\\";
+    std::string classes = "HKLM\\System\\CurrentControlSet\\Services\\Class\\";
     for (const char* device :
          {"Enum\\USB\\VID_1F3C&PID_6B07\\5&1A2B3C01&0&1", "Enum\\KV6CR\\guid\\0000",
           "Enum\\KV6CR\\guid\\0001", "Enum\\KV6CR\\guid\\0002", "Enum\\Root\\KV6CR\\0000",
@@ -440,8 +457,7 @@ std::vector<std::string> Added(const std::vector<std::string>& before,
 TEST(PlugAndPlay, EverythingWrittenLiesWhereTheRemovalLooks) {
   for (WindowsVersion version :
        {WindowsVersion::Windows95, WindowsVersion::Windows98, WindowsVersion::WindowsMe,
-        WindowsVersion::WindowsNT4, WindowsVersion::Windows2000, WindowsVersion::WindowsXPSP1,
-        WindowsVersion::WindowsXPSP3}) {
+        WindowsVersion::Windows2000, WindowsVersion::WindowsXPSP1, WindowsVersion::WindowsXPSP3}) {
     Machine& machine = Boot(version);
     PlacePackage(machine);
     std::vector<std::string> registryBefore = machine.registry.Snapshot();

@@ -176,9 +176,37 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION function, HDEVINFO set, PSP_DEVINFO_D
     SetError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
-  uint32_t result = machine.devices.Remove(machine, *path);
+  bool needsReboot = false;
+  uint32_t result = machine.devices.Remove(machine, *path, &needsReboot);
+  if (needsReboot) {
+    machine.devices.AddInstallFlags(sim::HandleValue(set), int(device->DevInst) - 1,
+                                    DI_NEEDREBOOT);
+  }
   SetError(result);
   return result == ERROR_SUCCESS;
+}
+
+// The parameters hold nothing but the flags here; the rest reads as zero.
+BOOL SetupDiGetDeviceInstallParamsA(HDEVINFO set, PSP_DEVINFO_DATA device,
+                                    PSP_DEVINSTALL_PARAMS_A params) {
+  uint32_t error = 0;
+  if (EnterCall("SetupDiGetDeviceInstallParamsA", &error)) return FALSE;
+  sim::Machine& machine = CurrentMachine();
+  if (!machine.devices.Members(sim::HandleValue(set))) {
+    SetError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (device && !MemberOf(set, device)) return FALSE;
+  if (!params || params->cbSize != sizeof(SP_DEVINSTALL_PARAMS_A)) {
+    SetError(ERROR_INVALID_USER_BUFFER);
+    return FALSE;
+  }
+  std::memset(params, 0, sizeof *params);
+  params->cbSize = sizeof(SP_DEVINSTALL_PARAMS_A);
+  int index = device ? int(device->DevInst) - 1 : -1;
+  params->Flags = machine.devices.InstallFlags(sim::HandleValue(set), index);
+  SetError(ERROR_SUCCESS);
+  return TRUE;
 }
 
 // Fills at most `room` GUIDs and reports how many there are; more than the

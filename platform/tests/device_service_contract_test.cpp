@@ -209,8 +209,34 @@ TEST_F(DeviceServiceContract, DeviceKeysAreDevicesAndDifRemoveTakesTheirKeys) {
 
   EXPECT_EQ(device.ClassGuid.Data4[7], 0x01);
 
+  // The install parameters before and after the removal: a device that could
+  // be stopped needs no restart (Microsoft, SetupDiRemoveDevice: the flag is
+  // set only when the device cannot be stopped dynamically).
+  SP_DEVINSTALL_PARAMS_A params{};
+  params.cbSize = sizeof params - 1;
+  plat::SetLastError(0xdeadbeef);
+  EXPECT_FALSE(plat::SetupDiGetDeviceInstallParamsA(set, &device, &params));
+  EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_INVALID_USER_BUFFER));
+  params.cbSize = sizeof params;
+  ASSERT_TRUE(plat::SetupDiGetDeviceInstallParamsA(set, &device, &params));
+  EXPECT_EQ(params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART), 0u);
   EXPECT_TRUE(plat::SetupDiCallClassInstaller(DIF_REMOVE, set, &device));
   EXPECT_FALSE(KeyExists(instance));
+  // Windows keeps the removed device's element in the set, so that its
+  // parameters can be read (devcon reads DI_NEEDREBOOT there after DIF_REMOVE);
+  // Wine drops the element and answers ERROR_NO_SUCH_DEVINST, which the
+  // removal takes as "no restart needed".
+  params = SP_DEVINSTALL_PARAMS_A{};
+  params.cbSize = sizeof params;
+  plat::SetLastError(0xdeadbeef);
+  BOOL read = plat::SetupDiGetDeviceInstallParamsA(set, &device, &params);
+  DWORD readError = plat::GetLastError();
+  EXPECT_EQ(read, WindowsElseWine<BOOL>(TRUE, FALSE));
+  if (read) {
+    EXPECT_EQ(params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART), 0u);
+  } else {
+    EXPECT_EQ(readError, DWORD(ERROR_NO_SUCH_DEVINST));
+  }
   // The element stays in the set after DIF_REMOVE, and destroying its driver
   // list (none was built) succeeds on Windows (Microsoft,
   // SetupDiDestroyDriverInfoList: TRUE when successful). Wine 8 does not

@@ -173,6 +173,33 @@ TEST_F(FilesContract, SearchFollowsWindowsWildcardsAndListsDotEntriesInAFolder) 
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
+// A search also matches each file's short 8.3 name (Microsoft's Raymond Chen,
+// "Why does FindFirstFile find short names?", 2005: "*.htm" finds "x.html"
+// through X~1.HTM): a backup named "oem12.info" is found by "oem*.inf" through
+// OEM12~1.INF, and the caller must look at the long name it gets.
+TEST_F(FilesContract, SearchAlsoMatchesShortNames) {
+  ASSERT_TRUE(PlantFile(Path("oem12.info"), "x"));
+  ASSERT_TRUE(PlantFile(Path("oem3.inf"), "x"));
+  DWORD error = 0;
+  EXPECT_EQ(Find(Path("oem*.inf"), &error),
+            (std::vector<std::string>{"oem12.info", "oem3.inf"}));
+  WIN32_FIND_DATAA data;
+  HANDLE search = plat::FindFirstFileA(Path("oem12.info").c_str(), &data);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  std::string shortName = data.cAlternateFileName;
+  EXPECT_TRUE(plat::FindClose(search));
+  // Windows names it OEM12~1.INF; Wine makes up an alias of the first four
+  // characters, '~' and three hashed ones, with the extension cut to three
+  // ("OEM1~3PU.INF").
+  if (OnWine()) {
+    EXPECT_EQ(shortName.size(), 12u) << shortName;
+    EXPECT_EQ(shortName.substr(0, 5), "OEM1~") << shortName;
+    EXPECT_EQ(shortName.substr(8), ".INF") << shortName;
+  } else {
+    EXPECT_EQ(shortName, "OEM12~1.INF");
+  }
+}
+
 TEST_F(FilesContract, SearchHandleEndsWithNoMoreFilesAndClosesOnce) {
   ASSERT_TRUE(PlantFile(Path("only.inf"), "x"));
   WIN32_FIND_DATAA data;

@@ -21,6 +21,11 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION function, HDEVINFO set, PSP_DEVINFO_D
   return ::SetupDiCallClassInstaller(function, set, device);
 }
 
+BOOL SetupDiGetDeviceInstallParamsA(HDEVINFO set, PSP_DEVINFO_DATA device,
+                                    PSP_DEVINSTALL_PARAMS_A params) {
+  return ::SetupDiGetDeviceInstallParamsA(set, device, params);
+}
+
 BOOL SetupDiClassGuidsFromNameA(LPCSTR className, LPGUID guids, DWORD room, PDWORD required) {
   return ::SetupDiClassGuidsFromNameA(className, guids, room, required);
 }

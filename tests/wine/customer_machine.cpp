@@ -21,9 +21,10 @@
 //   - a different file under the name of each INF of FOLDER in the INF folder:
 //     Wine's INF store keeps an INF's own name when it is free, Windows names
 //     every copy oemN.inf; with the name taken Wine uses oemN.inf too.
-// Windows 95/98/Me and NT 4 ("layout"): HKLM\Enum with its Root and USB
-// branches, the Services\Class keys of the classes the phone uses, and the
-// serial-port map, which Wine lacks.
+// Windows 95/98/Me ("layout"): HKLM\Enum with its Root and USB branches, the
+// Services\Class keys of the classes the phone uses, and the serial-port map,
+// which Wine lacks. NT 4: the serial-port map only (it has no HKLM\Enum and no
+// USB).
 // Every version ("layout"): the serial-port map emptied of the host's serial
 // devices, which Wine maps there (\Device\Serial0 = COM1 and so on): the
 // customer's PC has no serial port of its own, so the phone's first port is
@@ -39,9 +40,11 @@
 // SERIALCOMM values, services (CreateServiceA: Wine's service manager does not
 // see services written into the registry; the ControlSet002 copies are
 // written as keys), driver files, the modem's Unimodem entry, and from XP on
-// the LastGood copies and entries. The other versions: device and driver keys,
-// the port's PortName and serial-map entry, the INF in INF\OTHER with its
-// "OEM Name" entry, and the driver file.
+// the LastGood copies and entries. NT 4: no USB, so a serial card and a modem
+// card of the same names: driver file, INF, service with its Enum\Root\LEGACY_
+// entry, "Ports" and SERIALCOMM values, the modem's driver key. Windows
+// 95/98/Me: device and driver keys, the port's PortName and serial-map entry,
+// the INF in INF\OTHER with its "OEM Name" entry, and the driver file.
 //
 // Each step prints what it did. Exit code 0, 2 for a wrong command line, 3 when
 // a step failed.
@@ -168,11 +171,17 @@ OSVERSIONINFOA Version() {
   return version;
 }
 
-// 2000, XP and later keep devices in control sets; 95/98/Me and NT 4 in HKLM\Enum
-// (NT 4 has no USB of its own: the phone's package gives it the 9x layout).
+// 2000, XP and later keep devices in control sets; 95/98/Me in HKLM\Enum.
 bool UsesNtLayout() {
   OSVERSIONINFOA version = Version();
   return version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 5;
+}
+
+// NT 4 has neither: no USB support and no HKLM\Enum; its legacy drivers are
+// listed in the control set's Enum\Root.
+bool IsNt4() {
+  OSVERSIONINFOA version = Version();
+  return version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion < 5;
 }
 
 bool KeepsLastGood() {
@@ -280,6 +289,11 @@ void LayoutNt(const std::string& package) {
              MakeKey(std::string(kBackupSet) + "\\Services"),
          "SYSTEM\\ControlSet002 with the same class keys");
   Report(TakeInfNames(package), "the package's INF names taken in the INF folder");
+}
+
+void LayoutNt4() {
+  Report(MakeKey("HARDWARE\\DEVICEMAP\\SERIALCOMM"),
+         "the serial-port map (no HKLM\\Enum, no USB: NT 4's own layout)");
 }
 
 void LayoutLegacy() {
@@ -441,6 +455,36 @@ void PlantNt(const Neighbour& device) {
                  (device.className == "Modem" ? ", Unimodem entry" : ""));
 }
 
+// NT 4: another maker's serial card and a modem on its port, as their own
+// installers set them up there: the driver, its service (through the service
+// manager) with its legacy device entry, the INF, the serial map entry and the
+// port's settings, and the modem's Unimodem driver key on that port.
+void PlantNt4(const Neighbour& device) {
+  std::string sys = device.service + ".sys";
+  std::string portName = "COM" + std::to_string(device.comNumber);
+  bool ok = WriteFileText(WindowsFolder() + "\\inf\\" + device.infName, InfText(device)) &&
+            WriteFileText(SystemFolder() + "\\drivers\\" + sys, "MZ " + device.service);
+  Report(ok, device.description + ": " + device.infName + ", " + sys);
+  Report(CreateDriverService(device) &&
+             WriteText(std::string(kCurrentSet) + "\\Enum\\Root\\LEGACY_" +
+                           Upper(device.service) + "\\0000",
+                       "Service", device.service),
+         device.description + ": service " + device.service + " and its legacy device entry");
+  ok = WriteText("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports", portName + ":",
+                 "9600,n,8,1") &&
+       WriteText("HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\" + device.service + "0", portName);
+  if (device.className == "Modem") {
+    std::string classKey = std::string(kCurrentSet) + "\\Control\\Class\\" + device.classGuid;
+    std::string driverKey = classKey + "\\" + NextFreeNumber(classKey);
+    ok = WriteText(driverKey, "DriverDesc", device.description) &&
+         WriteText(driverKey, "AttachedTo", portName) &&
+         WriteText(driverKey, "InfPath", device.infName) &&
+         WriteText(driverKey, "Manufacturer", kMaker) && ok;
+  }
+  Report(ok, device.description + ": \"" + portName + ":\" port settings and serial map" +
+                 (device.className == "Modem" ? ", Unimodem driver key" : ""));
+}
+
 void PlantLegacy(const Neighbour& device) {
   std::string windows = WindowsFolder();
   std::string infName = std::string(kMaker) + device.service + ".inf";
@@ -511,11 +555,14 @@ int main(int argc, char** argv) {
     }
   }
   bool nt = UsesNtLayout();
+  bool nt4 = IsNt4();
   for (const std::string& command : commands) {
     if (command == "layout") {
       LayoutCommon();
       if (nt) {
         LayoutNt(package);
+      } else if (nt4) {
+        LayoutNt4();
       } else {
         LayoutLegacy();
       }
@@ -525,6 +572,8 @@ int main(int argc, char** argv) {
       for (const Neighbour& device : kNeighbours) {
         if (nt) {
           PlantNt(device);
+        } else if (nt4) {
+          PlantNt4(device);
         } else {
           PlantLegacy(device);
         }

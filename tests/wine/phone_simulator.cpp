@@ -28,9 +28,12 @@
 // creates them as Windows has them. Wine's INF store keeps an INF's own name
 // (KV6bus.inf) where Windows names it oemN.inf; InfPath names what is there.
 //
-// Windows 95/98/Me and NT 4: HKLM\Enum\USB\<id>\<instance> with HardwareID, the
+// Windows 95/98/Me: HKLM\Enum\USB\<id>\<instance> with HardwareID, the
 // package's port device Enum\KV6CR\guid\NNNN with CRLowerDeviceID and PortName,
 // Services\Class driver keys, and the Hardware\DeviceMap\SerialComm entry.
+//
+// Windows NT 4 has no USB support: a phone plugged in is never seen, nothing is
+// written and the wizard hears nothing ("plug" says so and succeeds).
 //
 // Exit code 0, or 2 for a wrong command line, 3 when a step failed.
 #include <windows.h>
@@ -163,6 +166,13 @@ bool UsesNtLayout() {
   version.dwOSVersionInfoSize = sizeof version;
   ::GetVersionExA(&version);
   return version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 5;
+}
+
+bool HasNoUsb() {
+  OSVERSIONINFOA version = {};
+  version.dwOSVersionInfoSize = sizeof version;
+  ::GetVersionExA(&version);
+  return version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion < 5;
 }
 
 bool KeepsLastGood() {
@@ -561,6 +571,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
   bool failed = false;
   bool nt = UsesNtLayout();
+  bool noUsb = HasNoUsb();
   const WPARAM kArrival = 0x8000;  // DBT_DEVICEARRIVAL
   const WPARAM kRemoved = 0x8004;  // DBT_DEVICEREMOVECOMPLETE
   for (size_t i = 0; i < arguments.size(); ++i) {
@@ -584,10 +595,16 @@ int main(int argc, char** argv) {
         return 2;
       }
       for (int function = first; function <= last; ++function) {
+        if (noUsb) {
+          Say("function " + std::to_string(function) +
+              " not seen: Windows NT 4 has no USB support");
+          continue;
+        }
         failed = !(nt ? PlugNt(function) : PlugLegacy(function)) || failed;
         NotifyWizard(kArrival);
       }
     } else if (word == "unplug") {
+      if (noUsb) continue;
       if (nt) UnplugNt();
       NotifyWizard(kRemoved);
     } else if (word == "remove") {
