@@ -9,6 +9,7 @@
 #include "app/os_kind.h"
 #include "app/running_instance.h"
 #include "app/settings_key.h"
+#include "app/wow64_handover.h"
 #include "resources/string_table.h"
 #include "uninstall/driver_remover.h"
 #include "wizard/installation_run.h"
@@ -58,6 +59,15 @@ int RunInstaller(HINSTANCE instance, LPCSTR commandLine) {
   CommandLineChoice choice = ScanCommandLine(commandLine);
   if (!choice.showVersionLabel) App().ShowVersionLabel = 0;
   int osKind = GetOsKind();
+
+  if (RunsUnderWow64()) {
+    // The 64-bit program does the whole run, as if started directly: this one
+    // lets go of the single-instance mutex first so that it is not taken for
+    // a second instance.
+    ShutdownApplication();
+    RunSixtyFourBitProgram(commandLine);
+    return 0;
+  }
 
   if (osKind >= kOsWindows2000 && !IsUserAdministrator()) {
     RefuseNonAdministrator(settings);

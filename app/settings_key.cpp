@@ -61,6 +61,10 @@ int SettingsKey::WriteDword(int nameId, DWORD value) {
                                                                                             : 0;
 }
 
+// On 64-bit Windows the calling installers (32-bit programs on a CD) make the
+// key in the 32-bit view of HKLM\SOFTWARE; the 64-bit build reads and writes
+// it there too, so that the caller finds what it wrote whichever build ran.
 int OpenSettingsKey(SettingsKey* settings) {
-  return settings->Open(HKEY_LOCAL_MACHINE, IDS_SETTINGS_KEY, KEY_ALL_ACCESS);
+  REGSAM view = plat::IsProcess64Bit() ? KEY_WOW64_32KEY : 0;
+  return settings->Open(HKEY_LOCAL_MACHINE, IDS_SETTINGS_KEY, KEY_ALL_ACCESS | view);
 }

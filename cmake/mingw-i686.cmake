@@ -1,3 +1,4 @@
-# Cross-compiling for 32-bit Windows with Debian's MinGW-w64 (posix threads).
+# Cross-compiling for 32-bit Windows with Debian's MinGW-w64 (posix threads:
+# the test programs).
 set(USBINST_MINGW_TRIPLE i686-w64-mingw32)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -3,15 +3,16 @@
 enable_language(RC)
 
 # Every executable imports only system DLLs: the C++ run-time, libgcc and
-# winpthread are linked in.
+# (for the test programs) winpthread are linked in.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
-# The platform layer: straight calls into Windows.
+# The platform layer: straight calls into Windows. Setup API functions are
+# looked up at run time (setupapi.dll is missing on Windows 95 and lacks the
+# device functions on NT 4), so setupapi is not linked.
 collect_sources(WIN32_PLATFORM_SOURCES WIN32_PLATFORM_TESTS platform/win32)
 add_library(platform_win32 STATIC ${WIN32_PLATFORM_SOURCES})
 target_include_directories(platform_win32 PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(platform_win32 PUBLIC advapi32 setupapi comctl32 version user32 gdi32
-                                            kernel32)
+target_link_libraries(platform_win32 PUBLIC advapi32 comctl32 version user32 gdi32 kernel32)
 target_link_libraries(usbinst_logic PUBLIC platform_win32)
 
 # The resource script pulls in the string table, the version header and the
@@ -22,9 +23,13 @@ file(GLOB USBINST_RC_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.h
      ${CMAKE_SOURCE_DIR}/resources/*.ico)
 set_source_files_properties(${USBINST_RC} PROPERTIES OBJECT_DEPENDS "${USBINST_RC_INPUTS}")
 
-# The installer: a GUI program with narrow (ANSI) Windows calls.
-add_executable(usbinst WIN32 ${CMAKE_SOURCE_DIR}/app/main_win.cpp ${USBINST_RC})
-target_link_libraries(usbinst PRIVATE usbinst_logic platform_win32)
+# The shipped program is built in a build of its own (cmake/shipped.cmake);
+# everything below is the test build around it.
+if(USBINST_SHIPPED_ONLY)
+  include(${CMAKE_SOURCE_DIR}/cmake/shipped.cmake)
+  return()
+endif()
+include(${CMAKE_SOURCE_DIR}/cmake/shipped_programs.cmake)
 
 # GoogleTest, compiled from the distribution's sources with the cross compiler.
 set(USBINST_GTEST_SOURCE /usr/src/googletest/googletest CACHE PATH "GoogleTest source folder")

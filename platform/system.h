@@ -17,12 +17,28 @@ LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
 BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID memory);
 
 HMODULE LoadLibraryA(LPCSTR name);
+HMODULE GetModuleHandleA(LPCSTR name);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
 void InitCommonControls();
-BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls);
-// The signature InitCommonControlsEx has when it is fetched with GetProcAddress.
+// InitCommonControlsEx is not imported (comctl32 before 4.70 lacks it): the
+// program fetches it with GetProcAddress, as a function of this signature.
 typedef BOOL(WINAPI* InitCommonControlsExProc)(const INITCOMMONCONTROLSEX*);
+
+// kernel32's IsWow64Process (XP SP2 and later), fetched with GetProcAddress.
+typedef BOOL(WINAPI* IsWow64ProcessProc)(HANDLE process, PBOOL wow64);
+// Whether this program is the 64-bit build. Not a Windows call: on Windows it
+// is fixed when the program is compiled; the simulated machine says which of
+// the two builds it is running.
+BOOL IsProcess64Bit();
+
+BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
+                    LPSECURITY_ATTRIBUTES processAttributes,
+                    LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                    DWORD creationFlags, LPVOID environment, LPCSTR currentDirectory,
+                    LPSTARTUPINFOA startupInfo, LPPROCESS_INFORMATION processInformation);
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
+BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 
 BOOL GetVersionExA(LPOSVERSIONINFOA info);
 DWORD GetFileVersionInfoSizeA(LPCSTR fileName, LPDWORD handle);

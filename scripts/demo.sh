@@ -6,8 +6,8 @@
 # function by function, finishes the wizard and removes the drivers again, and
 # prints the trace report's summary (the machine before against after); then
 # shows the Windows 98 wizard. Each step is printed; the report, its HTML page
-# and the XP screenshots are saved in build/windows-x64/trace/winxp-sp3-full,
-# the Windows 98 screenshots in build/windows-x64/screenshots.
+# and the XP screenshots are saved in build/windows-x86/trace/winxp-sp3-full,
+# the Windows 98 screenshots in build/windows-x86/screenshots.
 #
 #   bash scripts/demo.sh
 #
@@ -17,8 +17,9 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix wine64 xvfb xauth fonts-liberation
-          fonts-wine locales imagemagick)
+packages=(cmake ninja-build g++ g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32
+          g++-mingw-w64-x86-64-win32 wine64 wine32:i386 xvfb xauth fonts-liberation fonts-wine
+          locales imagemagick)
 
 source scripts/machine-setup.sh
 
@@ -30,12 +31,12 @@ die() {
 install_missing || die "cannot install the packages"
 generate_locale || die "cannot generate the hu_HU.UTF-8 locale"
 
-echo "== building usbinst.exe and the test tools (preset windows-x64)"
-log=$(cmake --preset windows-x64 2>&1) || { echo "$log"; die "configuration failed"; }
-cmake --build --preset windows-x64 --target usbinst phone_simulator dialog_driver answer_dialogs \
-  customer_machine trace_snapshot trace_report_host || die "the build failed"
+echo "== building usbinst.exe and the test tools (preset windows-x86)"
+log=$(cmake --preset windows-x86 2>&1) || { echo "$log"; die "configuration failed"; }
+cmake --build --preset windows-x86 --target usbinst usbinst64 phone_simulator dialog_driver \
+  answer_dialogs customer_machine trace_snapshot trace_report_host || die "the build failed"
 
-build=$PWD/build/windows-x64
+build=$PWD/build/windows-x86
 shots=$build/screenshots
 report=$build/trace/winxp-sp3-full
 rm -rf "$shots"
@@ -44,14 +45,14 @@ if [ -n "${DISPLAY:-}" ]; then
 else
   echo "== running headless under Xvfb"
 fi
-USBINST_WINE_ROOT=$build/wine-demo USBINST_TRACE_REPORT=$build/host/trace_report \
+USBINST_WINE_ARCH=win32 USBINST_WINE_ROOT=$build/wine-demo USBINST_TRACE_REPORT=$build/host/trace_report \
   tests/wine/run-in-wine.sh --user-display --timeout 300 tests/wine/trace-round-trip.sh \
   "$build" "$PWD/tests/data/cd" "$build/trace" winxp-sp3 full ||
   die "the round trip failed"
-USBINST_WINE_ROOT=$build/wine-demo tests/wine/run-in-wine.sh --user-display --timeout 300 \
+USBINST_WINE_ARCH=win32 USBINST_WINE_ROOT=$build/wine-demo tests/wine/run-in-wine.sh --user-display --timeout 300 \
   tests/wine/install-round-trip.sh "$build" "$PWD/tests/data/cd" "$shots" legacy-shot ||
   die "the Windows 98 wizard failed"
-USBINST_WINE_ROOT=$build/wine-demo tests/wine/run-in-wine.sh --remove-base
+USBINST_WINE_ARCH=win32 USBINST_WINE_ROOT=$build/wine-demo tests/wine/run-in-wine.sh --remove-base
 echo "== trace report of the Windows XP round trip (the machine before against after):"
 sed -n '1,/^Result:/p' "$report/report.txt" | sed 's/^/   /'
 echo "   every difference: $report/report.txt"

@@ -14,6 +14,11 @@ install_missing() {
   done
   [ ${#missing[@]} = 0 ] && return 0
   echo "== installing ${missing[*]}"
+  # 32-bit packages (wine32:i386, for the 32-bit program) need the i386
+  # architecture in dpkg before the package lists are read.
+  if [[ " ${missing[*]}" == *":i386"* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    as_root dpkg --add-architecture i386 || return 1
+  fi
   as_root apt-get update -qq &&
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
       "${missing[@]}" >/dev/null

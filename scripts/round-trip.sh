@@ -22,8 +22,9 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix wine64 xvfb xauth fonts-liberation
-          fonts-wine locales imagemagick)
+packages=(cmake ninja-build g++ g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32
+          g++-mingw-w64-x86-64-win32 wine64 wine32:i386 xvfb xauth fonts-liberation fonts-wine
+          locales imagemagick)
 source scripts/machine-setup.sh
 
 die() {
@@ -53,12 +54,12 @@ done
 install_missing || die "cannot install the packages"
 generate_locale || die "cannot generate the hu_HU.UTF-8 locale"
 
-echo "== building usbinst.exe and the round-trip tools (preset windows-x64)"
-log=$(cmake --preset windows-x64 2>&1) || { echo "$log"; die "configuration failed"; }
-cmake --build --preset windows-x64 --target usbinst phone_simulator dialog_driver answer_dialogs \
-  customer_machine trace_snapshot trace_report_host || die "the build failed"
+echo "== building usbinst.exe and the round-trip tools (preset windows-x86)"
+log=$(cmake --preset windows-x86 2>&1) || { echo "$log"; die "configuration failed"; }
+cmake --build --preset windows-x86 --target usbinst usbinst64 phone_simulator dialog_driver \
+  answer_dialogs customer_machine trace_snapshot trace_report_host || die "the build failed"
 
-build=$PWD/build/windows-x64
+build=$PWD/build/windows-x86
 work=$build/round-trip
 rm -rf "$work/cd"
 mkdir -p "$work/cd/Setup" "$work/cd/Drivers"
@@ -78,7 +79,8 @@ echo "== package: $package_dir"
 failed=0
 for version in "${versions[@]}"; do
   echo "== round trip on $version: ${scenarios[*]}"
-  USBINST_WINE_ROOT=$work/wine USBINST_TRACE_REPORT=$build/host/trace_report \
+  USBINST_WINE_ARCH=win32 USBINST_WINE_ROOT=$work/wine \
+    USBINST_TRACE_REPORT=$build/host/trace_report \
     tests/wine/run-in-wine.sh --gui --timeout $((300 * ${#scenarios[@]})) \
     tests/wine/trace-round-trip.sh "$build" "$work/cd" "$work" "$version" "${scenarios[@]}" ||
     failed=1

@@ -8,8 +8,9 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix
-          g++-mingw-w64-i686-posix wine64 xvfb xauth fonts-liberation fonts-wine locales
-          imagemagick clang libclang-rt-14-dev)
+          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32
+          wine64 wine32:i386 xvfb xauth fonts-liberation fonts-wine locales imagemagick clang
+          libclang-rt-14-dev)
 
 source scripts/machine-setup.sh
 
@@ -32,8 +33,9 @@ step "install packages" install_missing || { echo "cannot install packages" >&2;
 step "generate locale" generate_locale
 
 # Tests run for every preset that has a test preset; the x86 one runs the
-# import check, and its programs under Wine only where wine32 is installed;
-# the fuzz one runs each fuzzer for 25 seconds (scripts/fuzz.sh runs longer).
+# 32-bit programs under Wine in 32-bit prefixes (most of the Wine tests), the
+# x64 one the 64-bit programs' contract tests and two round trips; the fuzz
+# one runs each fuzzer for 25 seconds (scripts/fuzz.sh runs longer).
 for preset in native native-asan fuzz windows-x64 windows-x86; do
   step "configure $preset" configure "$preset" || continue
   step "build $preset" cmake --build --preset "$preset" || continue

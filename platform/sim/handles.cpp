@@ -19,6 +19,8 @@ const char* HandleKindName(HandleKind kind) {
     case HandleKind::HeapMemory: return "HeapMemory";
     case HandleKind::Icon: return "Icon";
     case HandleKind::File: return "File";
+    case HandleKind::Process: return "Process";
+    case HandleKind::Thread: return "Thread";
   }
   return "?";
 }

@@ -24,6 +24,8 @@ enum class HandleKind {
   HeapMemory,
   Icon,
   File,
+  Process,
+  Thread,
 };
 
 const char* HandleKindName(HandleKind kind);

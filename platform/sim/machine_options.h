@@ -29,6 +29,10 @@ struct MachineOptions {
   // Full path of the running program; its folder holds the branding INI and
   // its parent the "Drivers" folder.
   std::string programPath = "D:\\USBINST\\USBINST.EXE";
+  // 64-bit Windows (with Windows XP or a later NT version): the running program
+  // is the 32-bit build under WOW64 unless SystemModel::process64Bit says
+  // otherwise, and HKLM\SOFTWARE has a separate 32-bit view.
+  bool windows64 = false;
 };
 
 }  // namespace sim

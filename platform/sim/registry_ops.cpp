@@ -6,6 +6,7 @@
 
 #include "platform/registry.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/sim_util.h"
 
 #ifndef ERROR_NOACCESS
 #define ERROR_NOACCESS 998L
@@ -81,6 +82,23 @@ DWORD StoredSize(const sim::RegValue& value) {
   return IsText(value.type) && Machine().IsNt() ? size * 2 : size;
 }
 
+// On 64-bit Windows HKLM\SOFTWARE has a 32-bit view, SOFTWARE\Wow6432Node: a
+// 32-bit program sees it in place of SOFTWARE, and so does a 64-bit one that
+// asks for KEY_WOW64_32KEY. Paths below other roots, or relative to an open
+// key, are not redirected here.
+std::string ViewPath(HKEY root, LPCSTR subKey, REGSAM access) {
+  std::string path = subKey ? subKey : "";
+  const sim::Machine& machine = Machine();
+  if (root != HKEY_LOCAL_MACHINE || !machine.options().windows64) return path;
+  bool view32 = (access & KEY_WOW64_32KEY) ||
+                (!machine.system.process64Bit && !(access & KEY_WOW64_64KEY));
+  if (!view32) return path;
+  std::string upper = sim::UpperAscii(path);
+  if (upper.rfind("SOFTWARE", 0) != 0 || (upper.size() > 8 && upper[8] != '\\')) return path;
+  if (upper.rfind("SOFTWARE\\WOW6432NODE", 0) == 0) return path;
+  return path.substr(0, 8) + "\\Wow6432Node" + path.substr(8);
+}
+
 }  // namespace
 
 LSTATUS RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
@@ -92,7 +110,7 @@ LSTATUS RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD, REGSAM access, PHKEY resu
   LSTATUS status = KeyOf(root, 0, &base);
   if (status != ERROR_SUCCESS) return status;
   KeyRef key;
-  status = Machine().registry.Find(base, subKey ? subKey : "", &key);
+  status = Machine().registry.Find(base, ViewPath(root, subKey, access), &key);
   if (status != ERROR_SUCCESS) return status;
   REGSAM mapped = MapAccess(access);
   status = Machine().registry.CheckAccess(*key, mapped);
@@ -112,7 +130,7 @@ LSTATUS RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD reserved, LPSTR, DWORD, 
   if (status != ERROR_SUCCESS) return status;
   KeyRef key;
   bool created = false;
-  status = Machine().registry.Create(base, subKey ? subKey : "", &key, &created);
+  status = Machine().registry.Create(base, ViewPath(root, subKey, access), &key, &created);
   if (status != ERROR_SUCCESS) return status;
   REGSAM mapped = MapAccess(access);
   status = Machine().registry.CheckAccess(*key, mapped);

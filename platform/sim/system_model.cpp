@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/sim/machine.h"
+#include "platform/sim/sim_util.h"
 
 namespace sim {
 
@@ -47,6 +48,11 @@ FileVersionNumbers ComCtl32VersionOf(WindowsVersion version) {
 
 SystemModel::~SystemModel() {
   for (auto& entry : blocks) std::free(const_cast<void*>(entry.first));
+}
+
+void SystemModel::InstallProgram(Machine& machine, const std::string& path, Program program) {
+  machine.files.WriteFile(path, "MZ");
+  programs[UpperAscii(path)] = std::move(program);
 }
 
 void SystemModel::PretendOtherInstanceHoldsMutex(const std::string& name) {

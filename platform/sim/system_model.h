@@ -6,6 +6,7 @@
 // here; tests read it and script it through the public members and methods.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -94,6 +95,28 @@ class SystemModel {
   };
   std::map<std::string, Module> modules;
   int LoadCount(const std::string& baseName) const;
+
+  // ---- Processes.
+  // Whether the running program is the 64-bit build; only a machine with
+  // 64-bit Windows (MachineOptions::windows64) runs one.
+  bool process64Bit = false;
+  // A program CreateProcessA can start: its build and what running it does,
+  // given its whole command line; it returns the exit code. It runs to its
+  // end inside CreateProcessA, so a wait for it returns at once.
+  struct Program {
+    bool is64Bit = false;
+    std::function<DWORD(const std::string& commandLine)> run;
+  };
+  // Puts the program's file at `path` and makes it startable.
+  void InstallProgram(Machine& machine, const std::string& path, Program program);
+  std::map<std::string, Program> programs;  // upper-case full path -> program
+  struct ProcessStart {
+    std::string application;
+    std::string commandLine;
+  };
+  std::vector<ProcessStart> processStarts;
+  std::map<uintptr_t, DWORD> processes;  // open process handle -> exit code
+  std::set<uintptr_t> threads;           // open thread handles
 
   // ---- Common controls initialisation, as the program asked for it.
   int initCommonControlsCalls = 0;

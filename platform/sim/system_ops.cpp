@@ -105,8 +105,16 @@ std::string* LoadedModuleName(HMODULE module) {
   return nullptr;
 }
 
-BOOL WINAPI RecordedInitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
-  return plat::InitCommonControlsEx(controls);
+// comctl32's InitCommonControlsEx, reached only through GetProcAddress as on
+// Windows. Every call is recorded with what it was given; only the 8-byte
+// structure is accepted.
+BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
+  uint32_t error = 0;
+  if (EnterCall("InitCommonControlsEx", &error)) return FALSE;
+  INITCOMMONCONTROLSEX copy{};
+  if (controls) copy = *controls;
+  CurrentMachine().system.initCommonControlsExCalls.push_back(copy);
+  return controls && controls->dwSize == sizeof(INITCOMMONCONTROLSEX);
 }
 
 }  // namespace
@@ -129,9 +137,41 @@ HMODULE LoadLibraryA(LPCSTR name) {
   return reinterpret_cast<HMODULE>(module.handle);
 }
 
+// kernel32 is in every process from its start; its handle is not counted as
+// one the program must release.
+HMODULE const kKernel32 = reinterpret_cast<HMODULE>(uintptr_t{0x7C800000});
+
+HMODULE GetModuleHandleA(LPCSTR name) {
+  uint32_t error = 0;
+  if (EnterCall("GetModuleHandleA", &error)) return nullptr;
+  if (!name) return reinterpret_cast<HMODULE>(uintptr_t{0x400000});
+  std::string base = LibraryBaseName(name);
+  if (base == "KERNEL32.DLL") return kKernel32;
+  auto found = CurrentMachine().system.modules.find(base);
+  if (found == CurrentMachine().system.modules.end() || found->second.loadCount == 0) {
+    SetError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  return reinterpret_cast<HMODULE>(found->second.handle);
+}
+
+// Defined with the process operations.
+BOOL WINAPI SimIsWow64Process(HANDLE process, PBOOL wow64);
+
 FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
   uint32_t error = 0;
   if (EnterCall("GetProcAddress", &error)) return nullptr;
+  if (module == kKernel32) {
+    // IsWow64Process came with XP SP2; every 64-bit Windows has it.
+    const sim::Machine& machine = CurrentMachine();
+    bool hasWow64 = machine.options().windows64 ||
+                    machine.options().version >= sim::WindowsVersion::WindowsXPSP2;
+    if (name && !IS_INTRESOURCE(name) && std::strcmp(name, "IsWow64Process") == 0 && hasWow64) {
+      return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&SimIsWow64Process));
+    }
+    SetError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
   std::string* moduleName = LoadedModuleName(module);
   if (!moduleName) {
     SetError(ERROR_MOD_NOT_FOUND);
@@ -143,7 +183,7 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
     return nullptr;
   }
   if (std::strcmp(name, "InitCommonControlsEx") == 0) {
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&RecordedInitCommonControlsEx));
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&InitCommonControlsEx));
   }
   if (std::strcmp(name, "InitCommonControls") == 0) {
     return reinterpret_cast<FARPROC>(&plat::InitCommonControls);
@@ -173,16 +213,6 @@ void InitCommonControls() {
   uint32_t error = 0;
   if (EnterCall("InitCommonControls", &error)) return;
   ++CurrentMachine().system.initCommonControlsCalls;
-}
-
-// Every call is recorded with what it was given; only the 8-byte structure is accepted.
-BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
-  uint32_t error = 0;
-  if (EnterCall("InitCommonControlsEx", &error)) return FALSE;
-  INITCOMMONCONTROLSEX copy{};
-  if (controls) copy = *controls;
-  CurrentMachine().system.initCommonControlsExCalls.push_back(copy);
-  return controls && controls->dwSize == sizeof(INITCOMMONCONTROLSEX);
 }
 
 // ---- Versions.
@@ -431,6 +461,14 @@ BOOL CloseHandle(HANDLE object) {
   sim::Machine& machine = CurrentMachine();
   uintptr_t value = sim::HandleValue(object);
   if (CloseToken(machine, value) || CloseMutexHandle(machine, value)) return TRUE;
+  if (machine.system.processes.erase(value)) {
+    machine.handles.Close(value, HandleKind::Process);
+    return TRUE;
+  }
+  if (machine.system.threads.erase(value)) {
+    machine.handles.Close(value, HandleKind::Thread);
+    return TRUE;
+  }
   if (machine.files.CloseFileHandle(value)) {
     machine.handles.Close(value, HandleKind::File);
     return TRUE;

@@ -20,14 +20,32 @@ BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID memory) { return ::HeapFree(heap,
 
 HMODULE LoadLibraryA(LPCSTR name) { return ::LoadLibraryA(name); }
 
+HMODULE GetModuleHandleA(LPCSTR name) { return ::GetModuleHandleA(name); }
+
 FARPROC GetProcAddress(HMODULE module, LPCSTR name) { return ::GetProcAddress(module, name); }
 
 BOOL FreeLibrary(HMODULE module) { return ::FreeLibrary(module); }
 
 void InitCommonControls() { ::InitCommonControls(); }
 
-BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
-  return ::InitCommonControlsEx(controls);
+BOOL IsProcess64Bit() { return sizeof(void*) == 8 ? TRUE : FALSE; }
+
+BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
+                    LPSECURITY_ATTRIBUTES processAttributes,
+                    LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                    DWORD creationFlags, LPVOID environment, LPCSTR currentDirectory,
+                    LPSTARTUPINFOA startupInfo, LPPROCESS_INFORMATION processInformation) {
+  return ::CreateProcessA(applicationName, commandLine, processAttributes, threadAttributes,
+                          inheritHandles, creationFlags, environment, currentDirectory,
+                          startupInfo, processInformation);
+}
+
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
+  return ::WaitForSingleObject(object, milliseconds);
+}
+
+BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
+  return ::GetExitCodeProcess(process, exitCode);
 }
 
 BOOL GetVersionExA(LPOSVERSIONINFOA info) { return ::GetVersionExA(info); }

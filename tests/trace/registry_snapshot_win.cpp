@@ -8,6 +8,7 @@
 
 #include "tests/trace/entry_detail.h"
 #include "tests/trace/snapshot_escape.h"
+#include "tests/wine/native_view.h"
 
 namespace trace {
 namespace {
@@ -87,8 +88,10 @@ bool SplitRootPath(const std::string& text, HKEY* root, std::string* path, std::
 // Opens a sub-key without following it when it is a link. Windows 95/98/Me
 // know no link keys and may refuse the option: there the key is opened plainly.
 LSTATUS OpenKeyNoFollow(HKEY parent, const char* name, HKEY* key) {
-  LSTATUS status = ::RegOpenKeyExA(parent, name, REG_OPTION_OPEN_LINK, KEY_READ, key);
-  if (status == ERROR_INVALID_PARAMETER) status = ::RegOpenKeyExA(parent, name, 0, KEY_READ, key);
+  LSTATUS status =
+      ::RegOpenKeyExA(parent, name, REG_OPTION_OPEN_LINK, KEY_READ | NativeView(), key);
+  if (status == ERROR_INVALID_PARAMETER)
+    status = ::RegOpenKeyExA(parent, name, 0, KEY_READ | NativeView(), key);
   return status;
 }
 

@@ -19,6 +19,7 @@
 #include "tests/trace/registry_snapshot_win.h"
 #include "tests/trace/snapshot_entry.h"
 #include "tests/trace/snapshot_escape.h"
+#include "tests/wine/native_view.h"
 
 namespace {
 
@@ -60,6 +61,7 @@ void RemoveDuplicates(std::vector<trace::Entry>* entries) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  native_view::UseNativeFileSystem();
   if (argc < 2 || argv[1][0] == '-') return Usage();
   std::string outFile = argv[1];
   std::vector<std::string> trees, folders;

@@ -56,6 +56,7 @@
 #include <vector>
 
 #include "platform/sim/phone_functions.h"
+#include "tests/wine/native_view.h"
 
 namespace {
 
@@ -77,8 +78,8 @@ void Report(bool ok, const std::string& what) {
 bool WriteValue(const std::string& path, const std::string& name, DWORD type, const void* data,
                 DWORD size) {
   HKEY key = nullptr;
-  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS) {
+  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                        KEY_ALL_ACCESS | NativeView(), nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return false;
   }
   LSTATUS status =
@@ -102,8 +103,8 @@ bool WriteMulti(const std::string& path, const std::string& name, const std::str
 
 bool MakeKey(const std::string& path) {
   HKEY key = nullptr;
-  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS) {
+  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                        KEY_ALL_ACCESS | NativeView(), nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return false;
   }
   ::RegCloseKey(key);
@@ -112,7 +113,8 @@ bool MakeKey(const std::string& path) {
 
 bool KeyExists(const std::string& path) {
   HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | NativeView(), &key) !=
+      ERROR_SUCCESS) {
     return false;
   }
   ::RegCloseKey(key);
@@ -195,7 +197,7 @@ bool LinkControlSet001() {
   if (KeyExists("SYSTEM\\ControlSet001")) return true;
   HKEY link = nullptr;
   if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001", 0, nullptr,
-                        REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS, nullptr, &link,
+                        REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | NativeView(), nullptr, &link,
                         nullptr) != ERROR_SUCCESS) {
     return false;
   }
@@ -219,8 +221,8 @@ bool ClassKeys(const std::string& controlSet) {
   std::vector<BYTE> bits(32, 0);
   std::string arbiter = controlSet + "\\Control\\COM Name Arbiter";
   HKEY key = nullptr;
-  bool haveBits = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, arbiter.c_str(), 0, KEY_READ, &key) ==
-                  ERROR_SUCCESS;
+  bool haveBits = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, arbiter.c_str(), 0, KEY_READ | NativeView(),
+                                  &key) == ERROR_SUCCESS;
   if (haveBits) {
     haveBits = ::RegQueryValueExA(key, "ComDB", nullptr, nullptr, nullptr, nullptr) ==
                ERROR_SUCCESS;
@@ -257,7 +259,7 @@ bool TakeInfNames(const std::string& package) {
 bool EmptySerialMap() {
   HKEY key = nullptr;
   if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr, 0,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+                        KEY_ALL_ACCESS | NativeView(), nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return false;
   }
   bool ok = true;
@@ -340,7 +342,8 @@ bool SetComBit(const std::string& controlSet, int number) {
   DWORD size = sizeof bits;
   DWORD type = REG_BINARY;
   HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, arbiter.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, arbiter.c_str(), 0, KEY_READ | NativeView(), &key) ==
+      ERROR_SUCCESS) {
     if (::RegQueryValueExA(key, "ComDB", nullptr, &type, bits, &size) != ERROR_SUCCESS) size = 32;
     ::RegCloseKey(key);
   }
@@ -534,6 +537,7 @@ void PlantOwnPorts(int count) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  native_view::UseNativeFileSystem();
   std::string package;
   std::vector<std::string> commands;
   int ownPorts = 0;

@@ -44,6 +44,7 @@
 #include <vector>
 
 #include "platform/sim/phone_functions.h"
+#include "tests/wine/native_view.h"
 
 namespace {
 
@@ -68,8 +69,8 @@ void Say(const std::string& text) {
 bool WriteValue(const std::string& path, const char* name, DWORD type, const void* data,
                 DWORD size) {
   HKEY key = nullptr;
-  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS) {
+  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                        KEY_ALL_ACCESS | NativeView(), nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return false;
   }
   LSTATUS status = ::RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
@@ -94,7 +95,8 @@ bool WriteMulti(const std::string& path, const char* name, const std::vector<std
 
 bool KeyExists(const std::string& path) {
   HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | NativeView(), &key) !=
+      ERROR_SUCCESS) {
     return false;
   }
   ::RegCloseKey(key);
@@ -103,7 +105,8 @@ bool KeyExists(const std::string& path) {
 
 std::string ReadText(const std::string& path, const char* name) {
   HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | NativeView(), &key) !=
+      ERROR_SUCCESS) {
     return "";
   }
   char data[1024] = {};
@@ -117,7 +120,8 @@ std::string ReadText(const std::string& path, const char* name) {
 std::vector<std::string> SubKeys(const std::string& path) {
   std::vector<std::string> names;
   HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | NativeView(), &key) !=
+      ERROR_SUCCESS) {
     return names;
   }
   char name[256];
@@ -147,7 +151,9 @@ std::string NextFreeNumber(const std::string& path) {
 
 bool DeleteTree(HKEY parent, const std::string& name) {
   HKEY key = nullptr;
-  if (::RegOpenKeyExA(parent, name.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return false;
+  if (::RegOpenKeyExA(parent, name.c_str(), 0, KEY_ALL_ACCESS | NativeView(), &key) !=
+      ERROR_SUCCESS)
+    return false;
   char child[256];
   DWORD length = sizeof child;
   while (::RegEnumKeyExA(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr) ==
@@ -196,8 +202,8 @@ void LinkControlSet001() {
   if (KeyExists("SYSTEM\\ControlSet001")) return;
   HKEY link = nullptr;
   if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001", 0, nullptr,
-                        REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                        &link, nullptr) != ERROR_SUCCESS) {
+                        REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE, KEY_ALL_ACCESS | NativeView(),
+                        nullptr, &link, nullptr) != ERROR_SUCCESS) {
     Say("cannot make SYSTEM\\ControlSet001 a link");
     return;
   }
@@ -309,13 +315,14 @@ int ClaimComNumber() {
   DWORD size = sizeof bits;
   DWORD type = REG_BINARY;
   HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, arbiter.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, arbiter.c_str(), 0, KEY_READ | NativeView(), &key) ==
+      ERROR_SUCCESS) {
     if (::RegQueryValueExA(key, "ComDB", nullptr, &type, bits, &size) != ERROR_SUCCESS) size = 32;
     ::RegCloseKey(key);
   }
   std::vector<std::string> used;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) ==
-      ERROR_SUCCESS) {
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0,
+                      KEY_READ | NativeView(), &key) == ERROR_SUCCESS) {
     char name[256];
     BYTE data[64];
     for (DWORD index = 0;; ++index) {
@@ -467,8 +474,8 @@ void UnplugNt() {
   for (int function = 0; function < phone::kFunctionCount; ++function) {
     std::string service = phone::kFunctions[function].service;
     HKEY map = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_ALL_ACCESS,
-                        &map) == ERROR_SUCCESS) {
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0,
+                        KEY_ALL_ACCESS | NativeView(), &map) == ERROR_SUCCESS) {
       ::RegDeleteValueA(map, ("\\Device\\" + service + "0").c_str());
       ::RegCloseKey(map);
     }
@@ -568,6 +575,7 @@ void NotifyWizard(WPARAM event) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  native_view::UseNativeFileSystem();
   std::vector<std::string> arguments(argv + 1, argv + argc);
   bool failed = false;
   bool nt = UsesNtLayout();
@@ -612,8 +620,8 @@ int main(int argc, char** argv) {
       if (function < 0) return 2;
       std::string base = nt ? std::string(kCurrentSet) + "Enum\\USB" : std::string("Enum\\USB");
       HKEY key = nullptr;
-      if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, base.c_str(), 0, KEY_ALL_ACCESS, &key) ==
-          ERROR_SUCCESS) {
+      if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, base.c_str(), 0, KEY_ALL_ACCESS | NativeView(),
+                          &key) == ERROR_SUCCESS) {
         DeleteTree(key, phone::kFunctions[function].deviceId);
         ::RegCloseKey(key);
       }

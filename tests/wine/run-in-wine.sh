@@ -13,9 +13,13 @@
 # WINEPREFIX set and the loader in USBINST_WINE_LOADER, so that it can run
 # several programs side by side.
 #
-# USBINST_WINE_ROOT names the folder that holds the base prefix ("base") and
-# the per-program copies. Making a prefix takes seconds; copying it well under
-# one, so every program gets a fresh copy of the same base.
+# USBINST_WINE_ROOT names the folder that holds the base prefixes and the
+# per-program copies. Making a prefix takes seconds; copying it well under
+# one, so every program gets a fresh copy of the same base. USBINST_WINE_ARCH
+# chooses the kind of Windows: win64 (the default; 32-bit programs run there
+# under WOW64, as on 64-bit Windows) or win32 (a 32-bit Windows, as the PCs of
+# Windows 95 to XP were; it needs the 32-bit loader from wine32:i386). Each
+# kind has its base prefix, base-win64 or base-win32, made when first needed.
 #
 # Programs run with LANG=hu_HU.UTF-8, which gives them ANSI code page 1250 as
 # on a Hungarian Windows. Without --gui there is no X display. With --gui the
@@ -26,7 +30,13 @@ set -u
 wine_dir=${USBINST_WINE_DIR:-/usr/lib/wine}
 wineserver=$wine_dir/wineserver
 root=${USBINST_WINE_ROOT:?set USBINST_WINE_ROOT to the folder for the Wine prefixes}
-base=$root/base
+arch=${USBINST_WINE_ARCH:-win64}
+base=$root/base-$arch
+case $arch in
+  win64) prefix_loader=$wine_dir/wine64 ;;
+  win32) prefix_loader=$wine_dir/wine ;;
+  *) echo "run-in-wine: USBINST_WINE_ARCH must be win32 or win64, not '$arch'" >&2; exit 2 ;;
+esac
 
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -53,13 +63,13 @@ ensure_locale() {
 
 make_base() {
   ensure_locale
-  [ -x "$wine_dir/wine64" ] || fail "$wine_dir/wine64 not found (apt-get install wine64)"
+  [ -x "$prefix_loader" ] || fail "$prefix_loader not found (apt-get install wine64 wine32:i386)"
   mkdir -p "$root"
   rm -rf "$base" "$base.new"
-  local reg="$wine_dir/wine64 reg add"
+  local reg="$prefix_loader reg add"
   (
-    export WINEPREFIX=$base.new
-    timeout 300 "$wine_dir/wine64" wineboot -i >/dev/null 2>&1 || exit 1
+    export WINEPREFIX=$base.new WINEARCH=$arch
+    timeout 300 "$prefix_loader" wineboot -i >/dev/null 2>&1 || exit 1
     # A virtual desktop lets a process end as soon as its last window closes.
     $reg 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1 &&
       $reg 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f \
@@ -72,13 +82,16 @@ make_base() {
 }
 
 # The loader that runs this program: wine64 for x64; a 32-bit program needs
-# the 32-bit loader (wine32:i386), without which it would exit 0 unrun.
+# the 32-bit loader (wine32:i386), without which it would exit 0 unrun. A
+# 32-bit Windows cannot run a 64-bit program.
 loader_for() {
   local offset machine
   offset=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
   machine=$(od -An -tx2 -j$((offset + 4)) -N2 "$1" | tr -d ' ')
   case $machine in
-    8664) echo "$wine_dir/wine64" ;;
+    8664)
+      [ "$arch" = win64 ] || fail "$1 is a 64-bit program and this prefix is 32-bit Windows"
+      echo "$wine_dir/wine64" ;;
     014c)
       [ -x "$wine_dir/wine" ] || fail "$1 is 32-bit and the 32-bit Wine loader is missing"
       echo "$wine_dir/wine" ;;
@@ -102,7 +115,7 @@ run_program() {
   [ -f "$program" ] || fail "$program not found"
   local loader runner
   if [[ $program == *.sh ]]; then
-    loader=$wine_dir/wine64
+    loader=$prefix_loader
     runner=bash
   else
     loader=$(loader_for "$program") || exit 1
@@ -144,6 +157,6 @@ run_program() {
 
 case ${1:-} in
   --make-base) make_base ;;
-  --remove-base) rm -rf "$base" "$base.new" ;;
+  --remove-base) rm -rf "$root"/base-win32 "$root"/base-win64 "$root"/base-*.new ;;
   *) run_program "$@" ;;
 esac

@@ -9,7 +9,10 @@
 # BUILD_DIR holds usbinst.exe and the tools (phone_simulator, dialog_driver,
 # answer_dialogs, customer_machine, trace_snapshot); CD_DIR is the driver CD
 # (Setup\ and Drivers\ beside it). VERSION is the Windows version Wine presents:
-#   win95 win98 winme nt40 win2k winxp-sp1 winxp-sp3 win7
+#   win95 win98 winme nt40 win2k winxp-sp1 winxp-sp3 win7, and win7-x64 (Windows 7
+#   in a 64-bit prefix, for the handover scenarios). In a 64-bit prefix the
+#   calling installer, a 32-bit program, keeps its settings key in the 32-bit
+#   view of the registry (SOFTWARE\Wow6432Node), where the program looks for it.
 # Scenarios, each in OUT_DIR/VERSION-SCENARIO (log.txt, shown.txt, the snapshots,
 # report.txt, report.html, screenshots):
 #   full           /i, the driver-signing notice (2000/XP), the phone plugged in
@@ -27,6 +30,11 @@
 #                  to COM4, so that the phone's ports are COM5 to COM7 (the machine
 #                  is prepared so for every scenario given with it); their
 #                  "Ports" values are the phone's own and must go
+#   handover       (win7-x64, x86 build) the full round trip started with the
+#                  32-bit usbinst.exe, which hands each run to usbinst64.exe
+#   handover-missing  (win7-x64, x86 build) the CD lacks usbinst64.exe: the
+#                  32-bit program says so, sets InstallFlag to 0 and does
+#                  nothing else
 #   non-admin      Wine cannot run a program without administrator rights (every
 #                  token holds an enabled Administrators group): covered by the
 #                  simulated machine's tests, not shown here
@@ -59,12 +67,15 @@ report_tool=${USBINST_TRACE_REPORT:-}
 wine=$USBINST_WINE_LOADER
 export WINEDEBUG=-all
 settings_key='HKLM\SOFTWARE\ORVEX\ORVEX 3G GSM USB Driver 6'
+[ "${USBINST_WINE_ARCH:-win64}" = win64 ] &&
+  settings_key='HKLM\SOFTWARE\Wow6432Node\ORVEX\ORVEX 3G GSM USB Driver 6'
 cd_root=$WINEPREFIX/drive_c/cd
 trace_folder=$WINEPREFIX/drive_c/trace
 
 case $version in
   win95 | win98 | winme | nt40) family=legacy ;;
   win2k | winxp-sp1 | winxp-sp3 | win7) family=nt ;;
+  win7-x64) family=nt ;;
   *) echo "trace-round-trip: unknown Windows version $version" >&2; exit 2 ;;
 esac
 [ -x "$report_tool" ] || { echo "trace-round-trip: no trace_report at '$report_tool'" >&2; exit 2; }
@@ -92,7 +103,7 @@ present_version() {
   local wine_version=$version
   case $version in
     winxp-sp3) wine_version=winxp ;;
-    win7) wine_version= ;;
+    win7 | win7-x64) wine_version= ;;
     winxp-sp1)
       wine_version=
       local nt='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
@@ -137,7 +148,10 @@ collect_rules() {
   local file
   : >"$dir/rules.txt"
   local files=(common "$family")
-  case $version in win95 | win98 | winme) files+=(win9x) ;; esac
+  case $version in
+    win95 | win98 | winme) files+=(win9x) ;;
+    win7-x64) files+=(win7) ;;
+  esac
   for file in "${files[@]}" "$version"; do
     [ -f "$rules_dir/$file.txt" ] || continue
     { echo "# --- $file.txt"; cat "$rules_dir/$file.txt"; } >>"$dir/rules.txt"
@@ -355,6 +369,10 @@ prepare_machine() {
   mkdir -p "$cd_root"
   cp -r "$cd_source/." "$cd_root/" || fail "cannot copy the CD"
   cp "$build/usbinst.exe" "$build/answer_dialogs.exe" "$cd_root/Setup/" || fail "no usbinst.exe"
+  # The 64-bit program the 32-bit one hands over to on 64-bit Windows.
+  if [[ " $* " == *" handover "* ]]; then
+    cp "$build/usbinst64.exe" "$cd_root/Setup/" || fail "no usbinst64.exe"
+  fi
   present_version
   local own=
   [[ " $* " == *" own-ports "* ]] && own="own-ports 4"
@@ -365,9 +383,27 @@ prepare_machine() {
 
 run_scenario() {
   case $scenario in
-    full | own-ports)
+    full | own-ports | handover)
       install_full "$scenario"
       removal_run "$scenario"
+      ;;
+    handover-missing)
+      step "installation run with /i, without usbinst64.exe beside usbinst.exe"
+      "$wine" reg add "$settings_key" /v InstallFlag /t REG_DWORD /d 1 /f >/dev/null ||
+        fail "cannot set InstallFlag"
+      local output
+      output=$(cd "$cd_root/Setup" && "$wine" 'C:\cd\Setup\answer_dialogs.exe' 60 usbinst.exe /i) ||
+        fail "the 32-bit program did not end with 0"
+      output=$(ansi <<<"$output" | one_box_a_line answer_dialogs:)
+      echo "$output"
+      local boxes
+      boxes=$(grep '^answer_dialogs: message box' <<<"$output")
+      [ "$(grep -c . <<<"$boxes")" = 1 ] || fail "expected one message box, got: $boxes"
+      grep -q '64 bites Windows.*usbinst64.exe' <<<"$boxes" || fail "not the 64-bit text: $boxes"
+      shown "handover-missing: $(cut -c28- <<<"$boxes")"
+      expect_flag 0x0
+      "$wine" reg delete "$settings_key" /v InstallFlag /f >/dev/null ||
+        fail "cannot delete InstallFlag"
       ;;
     no-switch)
       step "installation run without a switch"

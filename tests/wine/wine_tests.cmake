@@ -32,24 +32,56 @@ target_include_directories(customer_machine PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(customer_machine PRIVATE advapi32 kernel32)
 add_dependencies(customer_machine usbinst trace_snapshot trace_report_host)
 
+# The test programs import only DLLs that Windows ships.
 add_test(NAME windows_imports
          COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-imports.sh ${CMAKE_OBJDUMP}
-                 $<TARGET_FILE:usbinst> $<TARGET_FILE:contract_tests>
+                 $<TARGET_FILE:contract_tests>
                  $<TARGET_FILE:string_table_check> $<TARGET_FILE:driver_install_wine>
                  $<TARGET_FILE:phone_simulator> $<TARGET_FILE:dialog_driver>
                  $<TARGET_FILE:removal_footprint> $<TARGET_FILE:registry_cleanup_wine>
                  $<TARGET_FILE:trace_snapshot> $<TARGET_FILE:trace_fixture>
                  $<TARGET_FILE:customer_machine>)
 
-# wine64 alone cannot run a 32-bit program (it exits 0 without running it),
-# so the x86 build runs under Wine only where the 32-bit loader is installed.
-if(CMAKE_SIZEOF_VOID_P EQUAL 8 OR EXISTS /usr/lib/wine/wine)
+# The shipped programs load on the oldest Windows they claim: every imported
+# function is exported there (tests/data/windows-imports.tsv) and the PE
+# header asks for no newer Windows. The 32-bit program claims Windows 95 and
+# NT 4, the 64-bit one XP x64.
+# The x86-64 objdump reads both kinds of program.
+find_program(USBINST_OBJDUMP_BOTH NAMES x86_64-w64-mingw32-objdump REQUIRED)
+set(USBINST_IMPORT_CHECK ${CMAKE_SOURCE_DIR}/tests/wine/check-shipped-imports.sh
+                         ${USBINST_OBJDUMP_BOTH} ${CMAKE_SOURCE_DIR}/tests/data/windows-imports.tsv)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  add_test(NAME shipped_imports COMMAND ${USBINST_IMPORT_CHECK} x64 ${CMAKE_BINARY_DIR}/usbinst.exe)
+else()
+  add_test(NAME shipped_imports COMMAND ${USBINST_IMPORT_CHECK} x86 ${CMAKE_BINARY_DIR}/usbinst.exe)
+  add_test(NAME shipped_imports_64 COMMAND ${USBINST_IMPORT_CHECK} x64
+                                           ${CMAKE_BINARY_DIR}/usbinst64.exe)
+endif()
+# The check itself: a program that calls GetTickCount64 (Vista) must fail it,
+# naming the function.
+add_executable(import_probe WIN32 ${CMAKE_SOURCE_DIR}/tests/wine/import_probe.cpp)
+target_link_libraries(import_probe PRIVATE kernel32)
+add_test(NAME shipped_imports_refuse_a_vista_function
+         COMMAND ${USBINST_IMPORT_CHECK} x86 $<TARGET_FILE:import_probe>)
+set_tests_properties(shipped_imports_refuse_a_vista_function PROPERTIES
+                     PASS_REGULAR_EXPRESSION "FAIL import_probe.exe: KERNEL32.DLL GetTickCount64 first in NT 6.0")
+
+# The Wine tests of each preset run its own programs: the windows-x86 preset
+# the 32-bit programs in 32-bit prefixes (a Windows 95 to XP PC), and the
+# handover to the 64-bit program in a 64-bit prefix; the windows-x64 preset
+# the 64-bit programs in 64-bit prefixes.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(USBINST_WINE_ARCH win64)
+  set(USBINST_RUN_UNDER_WINE ON)
+elseif(EXISTS /usr/lib/wine/wine)
+  set(USBINST_WINE_ARCH win32)
   set(USBINST_RUN_UNDER_WINE ON)
 else()
   set(USBINST_RUN_UNDER_WINE OFF)
-  message(STATUS "No 32-bit Wine loader: the x86 programs are built and their imports "
-                 "checked, but they do not run under Wine")
+  message(WARNING "No 32-bit Wine loader (apt-get install wine32:i386): the x86 programs "
+                  "are built and their imports checked, but they do not run under Wine")
 endif()
+list(APPEND USBINST_WINE_ENV USBINST_WINE_ARCH=${USBINST_WINE_ARCH})
 
 # Adds a test that runs a Windows program under Wine.
 function(add_wine_test name)
@@ -66,9 +98,28 @@ if(USBINST_RUN_UNDER_WINE)
   set_tests_properties(wine_prefix_remove PROPERTIES ENVIRONMENT "${USBINST_WINE_ENV}"
                                                      FIXTURES_CLEANUP wine_prefix)
 
+  set(USBINST_TRACE_ROUND_TRIP ${CMAKE_SOURCE_DIR}/tests/wine/trace-round-trip.sh
+                               ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR}/tests/data/cd
+                               ${CMAKE_BINARY_DIR}/trace)
+  function(add_trace_test version scenario)
+    set(name trace_${version}_${scenario})
+    add_wine_test(${name} --gui --timeout 240 ${USBINST_TRACE_ROUND_TRIP} ${version} ${scenario})
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT
+                 USBINST_TRACE_REPORT=${TRACE_REPORT_HOST})
+  endfunction()
+
+  # Both presets: the platform layer, the resources of the built program, and
+  # the installation-and-removal round trip on XP SP3 and Windows 7 (see below).
   # With an X display, so that the window and dialog cases run too.
   add_wine_test(contract_tests_wine --gui $<TARGET_FILE:contract_tests>)
   add_wine_test(string_table_check $<TARGET_FILE:string_table_check>)
+  add_trace_test(winxp-sp3 full)
+  add_trace_test(win7 full)
+  if(USBINST_WINE_ARCH STREQUAL "win64")
+    return()
+  endif()
+
+  # The rest proves the 32-bit program, the one Windows 95 to XP run.
   # The package install and the stale OEM INF removal on the test driver CD,
   # which the program reads from the repository through Wine's Z: drive.
   add_wine_test(driver_install_wine $<TARGET_FILE:driver_install_wine>
@@ -92,7 +143,7 @@ if(USBINST_RUN_UNDER_WINE)
   # then one with a launcher window whose thread takes no messages.
   add_wine_test(wine_removal_round_trip --gui --timeout 260
                 ${CMAKE_SOURCE_DIR}/tests/wine/removal-round-trip.sh
-                $<TARGET_FILE_DIR:usbinst>)
+                ${CMAKE_BINARY_DIR})
 
   # The installation round trip from the driver CD: the notice, the wizard, the
   # phone plugged in function by function, Next; a second instance and a removal
@@ -100,7 +151,7 @@ if(USBINST_RUN_UNDER_WINE)
   # starts from a fresh machine of its own. Screenshots of both templates go to
   # build/<preset>/screenshots.
   set(USBINST_ROUND_TRIP ${CMAKE_SOURCE_DIR}/tests/wine/install-round-trip.sh
-                         $<TARGET_FILE_DIR:usbinst> ${CMAKE_SOURCE_DIR}/tests/data/cd
+                         ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR}/tests/data/cd
                          ${CMAKE_BINARY_DIR}/screenshots)
   add_wine_test(wine_install_round_trip --gui --timeout 400 ${USBINST_ROUND_TRIP}
                 switch second remove legacy-shot)
@@ -125,23 +176,24 @@ if(USBINST_RUN_UNDER_WINE)
   # NT 4, 2000 and 7 (XP SP1 removes as SP3 does; only its wizard text
   # differs). The other scenarios differ only in how the wizard ends, which
   # does not depend on the version. 20 to 40 s a test on an idle 2-core machine.
-  set(USBINST_TRACE_ROUND_TRIP ${CMAKE_SOURCE_DIR}/tests/wine/trace-round-trip.sh
-                               $<TARGET_FILE_DIR:usbinst> ${CMAKE_SOURCE_DIR}/tests/data/cd
-                               ${CMAKE_BINARY_DIR}/trace)
-  function(add_trace_test version scenario)
-    set(name trace_${version}_${scenario})
-    add_wine_test(${name} --gui --timeout 240 ${USBINST_TRACE_ROUND_TRIP} ${version} ${scenario})
-    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT
-                 USBINST_TRACE_REPORT=${TRACE_REPORT_HOST})
-  endfunction()
-  foreach(scenario full no-switch cancel second remove-during reinstall own-ports)
+  foreach(scenario no-switch cancel second remove-during reinstall own-ports)
     add_trace_test(winxp-sp3 ${scenario})
   endforeach()
   add_trace_test(win2k own-ports)
-  foreach(version win95 win98 winme nt40 win2k winxp-sp1 win7)
+  foreach(version win95 win98 winme nt40 win2k winxp-sp1)
     add_trace_test(${version} full)
   endforeach()
   foreach(version win98 nt40 win2k win7)
     add_trace_test(${version} reinstall)
+  endforeach()
+
+  # 64-bit Windows (a 64-bit prefix, Windows 7): the 32-bit program from the CD
+  # hands the run to usbinst64.exe beside it, and the round trip is as clean as
+  # one started with the 64-bit program; without usbinst64.exe it says so and
+  # leaves InstallFlag 0, and nothing else changes.
+  foreach(scenario handover handover-missing)
+    add_trace_test(win7-x64 ${scenario})
+    set_property(TEST trace_win7-x64_${scenario} APPEND PROPERTY ENVIRONMENT
+                 USBINST_WINE_ARCH=win64)
   endforeach()
 endif()

@@ -1,0 +1,25 @@
+# The installer as it ships: a GUI program with narrow (ANSI) Windows calls,
+# built by the win32-threads compilers (cmake/mingw-*-shipped.cmake).
+#
+# The PE header's operating-system and subsystem versions are set here, so
+# that a change of the toolchain's defaults cannot raise them: Windows refuses
+# to load a program that asks for a newer version than its own. 4.0 lets the
+# 32-bit program load on Windows 95 and NT 4; 64-bit Windows starts at 5.2
+# (XP x64 and Server 2003 x64).
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(USBINST_PE_VERSION_MAJOR 5)
+  set(USBINST_PE_VERSION_MINOR 2)
+else()
+  set(USBINST_PE_VERSION_MAJOR 4)
+  set(USBINST_PE_VERSION_MINOR 0)
+endif()
+set(USBINST_PE_VERSION ${USBINST_PE_VERSION_MAJOR}.${USBINST_PE_VERSION_MINOR})
+
+add_executable(usbinst WIN32 ${CMAKE_SOURCE_DIR}/app/main_win.cpp ${USBINST_RC})
+target_link_libraries(usbinst PRIVATE usbinst_logic platform_win32)
+target_link_options(usbinst PRIVATE
+  -Wl,--subsystem,windows:${USBINST_PE_VERSION}
+  -Wl,--major-os-version,${USBINST_PE_VERSION_MAJOR}
+  -Wl,--minor-os-version,${USBINST_PE_VERSION_MINOR}
+  -Wl,--major-subsystem-version,${USBINST_PE_VERSION_MAJOR}
+  -Wl,--minor-subsystem-version,${USBINST_PE_VERSION_MINOR})

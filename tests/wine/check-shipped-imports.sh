@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Fails when a shipped program would not load on the oldest Windows it claims:
+# every function it imports must be exported by that Windows' DLL, and the PE
+# header must not ask for a newer Windows. The table of what each Windows
+# version exports is tests/data/windows-imports.tsv; a function missing from it
+# fails too, so that a new import is looked up before it ships.
+#
+#   check-shipped-imports.sh objdump table x86|x64 program.exe...
+#
+# x86: the 32-bit program, for Windows 95 and NT 4 (PE versions at most 4.0).
+# x64: the 64-bit program, for XP x64 / Server 2003 x64 (at most 5.2).
+set -u
+objdump=$1 table=$2 target=$3
+shift 3
+case $target in
+  x86) oldest_nt=4.0 needs_9x=1 ;;
+  x64) oldest_nt=5.2 needs_9x=0 ;;
+  *) echo "check-shipped-imports: target must be x86 or x64, not '$target'" >&2; exit 2 ;;
+esac
+[ -r "$table" ] || { echo "check-shipped-imports: no table at $table" >&2; exit 2; }
+
+status=0
+for program in "$@"; do
+  name=$(basename "$program")
+  if ! dump=$("$objdump" -p "$program"); then
+    echo "FAIL $name: objdump could not read it"
+    status=1
+    continue
+  fi
+  # The header: operating-system and subsystem versions, and the GUI subsystem.
+  echo "$dump" | awk -v name="$name" -v oldest="$oldest_nt" '
+    /^MajorOSystemVersion/ { os_major = $2 } /^MinorOSystemVersion/ { os_minor = $2 }
+    /^MajorSubsystemVersion/ { sub_major = $2 } /^MinorSubsystemVersion/ { sub_minor = $2 }
+    /^Subsystem/ { subsystem = $2 + 0 }
+    END {
+      bad = 0
+      if (os_major "" == "" || sub_major "" == "") { print "FAIL " name ": no PE header versions"; exit 1 }
+      os = os_major + os_minor / 10; subsystem_version = sub_major + sub_minor / 10
+      if (os > oldest + 0) { print "FAIL " name ": operating-system version " os_major "." os_minor " is above " oldest; bad = 1 }
+      if (subsystem_version > oldest + 0) { print "FAIL " name ": subsystem version " sub_major "." sub_minor " is above " oldest; bad = 1 }
+      if (subsystem != 2) { print "FAIL " name ": subsystem " subsystem " is not the Windows GUI (2)"; bad = 1 }
+      if (!bad) print "ok   " name ": PE versions " os_major "." os_minor " / " sub_major "." sub_minor
+      exit bad
+    }' || status=1
+  # Every imported function against the table.
+  echo "$dump" | awk -v name="$name" -v oldest="$oldest_nt" -v needs9x="$needs_9x" -F'\t' '
+    FNR == NR {
+      if ($0 ~ /^#/ || NF < 5) next
+      win9x[toupper($1) "!" $2] = $3; nt[toupper($1) "!" $2] = $4
+      if ($5 ~ /i386 ONLY/) only32[toupper($1) "!" $2] = 1
+      next
+    }
+    /DLL Name:/ { dll = toupper($0); sub(/.*DLL NAME: */, "", dll); imports_seen = 1; next }
+    dll != "" && /^\t[0-9a-f]+\t *[0-9]+ +[^ ]+$/ {
+      line = $0; sub(/^\t[0-9a-f]+\t */, "", line); split(line, part, " ")
+      function_name = part[2]; key = dll "!" function_name; count++
+      if (!(key in nt)) { print "FAIL " name ": " dll " " function_name " is not in the table: look up which Windows first exports it"; bad = 1; next }
+      if (nt[key] == "-" || nt[key] + 0 > oldest + 0) { print "FAIL " name ": " dll " " function_name " first in NT " nt[key] ", the program claims " oldest; bad = 1 }
+      if (!needs9x && (key in only32)) { print "FAIL " name ": " dll " " function_name " is exported by the 32-bit DLL only"; bad = 1 }
+      if (needs9x && win9x[key] != "95") { print "FAIL " name ": " dll " " function_name " is not exported by Windows 95 (first 9x: " win9x[key] ")"; bad = 1 }
+      next
+    }
+    dll != "" && /^\t[0-9a-f]+\t/ { print "FAIL " name ": " dll " import not by name: " $0; bad = 1 }
+    /^$/ { }
+    END {
+      if (!imports_seen) { print "FAIL " name ": no imports found"; exit 1 }
+      if (!bad) print "ok   " name ": " count " imported functions, all exported by the oldest Windows it claims"
+      exit bad
+    }' "$table" - || status=1
+done
+exit $status
