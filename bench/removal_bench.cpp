@@ -317,7 +317,7 @@ uint64_t InterfaceStepCalls(const Layout& layout) {
   return CallsOf(machine.faults).Registry();
 }
 
-// The LastGood step alone: the stem of each function's OEM INF, as the plan finds it.
+// The LastGood step alone: the stem of each function's OEM INF, as the file cleanup finds it.
 uint64_t LastGoodStepCalls(const Layout& layout) {
   sim::Machine& machine = BuildImage(layout);
   std::vector<std::string> stems;
@@ -329,7 +329,7 @@ uint64_t LastGoodStepCalls(const Layout& layout) {
       auto inf = machine.registry.GetString(
           kLm, std::string(kControlSets[0]) + "\\Control\\Class\\" + *driver, "InfPath");
       if (inf) stems.push_back(inf->substr(0, inf->find('.')));
-      break;  // the plan takes the first instance
+      break;  // the file cleanup takes the first instance
     }
   }
   machine.faults.ResetCounts();

@@ -55,6 +55,10 @@ TEST(PackageSourceFolder, IsTheDriversFolderBesideTheProgramFolder) {
       {"E:\\Setup\\", "E:\\Drivers"},
       {"E:\\", "E:\\Drivers"},
       {"E:\\Cd\\Setup\\", "E:\\Cd\\Drivers"},
+      // A share's root is a root as a drive's is: "\\server" alone is no folder.
+      {"\\\\server\\cd\\", "\\\\server\\cd\\Drivers"},
+      {"\\\\server\\cd\\Setup\\", "\\\\server\\cd\\Drivers"},
+      {"\\\\server\\cd\\Disk1\\Setup\\", "\\\\server\\cd\\Disk1\\Drivers"},
   };
   for (const auto& [program, package] : cases) {
     std::strcpy(App().programFolder, program);

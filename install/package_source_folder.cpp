@@ -7,8 +7,24 @@
 #include "install/path_building.h"
 #include "resources/string_table.h"
 
+namespace {
+
+// Whether the backslash at `index` of a UNC path is the one between the
+// server and the share (\\server\share): the text before it names a
+// server, not a folder, so the share is a root as a drive's root is.
+bool SeparatesServerFromShare(const char* path, int index) {
+  if (index <= 2 || path[0] != '\\' || path[1] != '\\') return false;
+  for (int i = 2; i < index; ++i) {
+    if (path[i] == '\\' && ByteKindAt(path, i) == 0) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 // E:\Setup\ gives E:\Drivers, E:\Cd\Setup\ gives E:\Cd\Drivers, and a program
-// in the root E:\ also takes E:\Drivers. The search for the parent skips
+// in the root E:\ also takes E:\Drivers; so does a program in a share's root,
+// \\server\cd\ giving \\server\cd\Drivers. The search for the parent skips
 // double-byte characters, whose trail byte can be a backslash. A program
 // folder that is unknown (empty) gives no package folder rather than
 // "\Drivers" on whatever drive is current, and a result longer than 260
@@ -24,7 +40,7 @@ int DriverInstaller::GetPackageSourceFolder(char* folder) {
   parent[length - 1] = '\0';
   for (int i = length - 2; i >= 0; --i) {
     if (parent[i] == '\\' && ByteKindAt(parent, i) == 0) {
-      parent[i] = '\0';
+      if (!SeparatesServerFromShare(parent, i)) parent[i] = '\0';
       break;
     }
   }

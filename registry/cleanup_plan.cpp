@@ -1,6 +1,9 @@
 // The cleanup plan: a fixed list of steps by Windows version. Every step
 // finds its own keys and shows its own errors; the plan goes on past any
-// failure, and a missing key or value is simply nothing to delete.
+// failure, and a missing key or value is simply nothing to delete. The XP
+// LastKnownGoodRecovery entries of the phone's INF files are not among its
+// steps: they go with the files they name, in the driver file cleanup, which
+// alone can tell from a file's contents whether an INF is the phone's.
 #include "app/os_kind.h"
 #include "app/path_routines.h"
 #include "app/text.h"
@@ -73,19 +76,7 @@ void RegistryCleaner::CleanNt5() {
   ReleasePhoneComPorts();
   // 2. The services of the backup control set.
   for (int service : kServices) DeleteTreeAt(lm, IDS_REG_SERVICES_CS002, service);
-  // 3. XP: the LastGood entries of the OEM INF each device was installed from.
-  //    Without a stem there is nothing of ours to recognise, so nothing goes.
-  if (osKind_ == kOsWindowsXP) {
-    RegistryWalker walker(osKind_);
-    for (int id : kPhoneIds) {
-      char stem[kRegTextCapacity] = {};
-      if (!ComposePath(IDS_REG_ENUM_USB_CS001, id, path)) continue;
-      walker.FindDriverInfStem(lm, path, stem);
-      if (stem[0] == '\0') continue;
-      DeleteValuesContaining(lm, IDS_REG_LASTGOOD, stem, MatchRule::kFileStem);
-    }
-  }
-  // 4. Windows 2000: the legacy enumeration keys of the services.
+  // 3. Windows 2000: the legacy enumeration keys of the services.
   if (osKind_ == kOsWindows2000) {
     for (int set = 0; set < kControlSets; ++set) {
       for (int service : kServices) {
@@ -97,22 +88,22 @@ void RegistryCleaner::CleanNt5() {
       }
     }
   }
-  // 5. Device interfaces.
+  // 4. Device interfaces.
   for (int id : kPhoneIds) {
     for (int set = 0; set < kControlSets; ++set) DeleteInterfaceKeys(kDeviceClasses[set], id);
   }
-  // 6. Driver keys in the class tree, through the devices' "Driver" values.
+  // 5. Driver keys in the class tree, through the devices' "Driver" values.
   for (int id : kPhoneIds) {
     for (int set = 0; set < kControlSets; ++set) {
       if (!ComposePath(kEnumUsb[set], id, path) || !LoadPath(kClassTree[set], other)) continue;
       DeleteDriverKeys(path, other);
     }
   }
-  // 7. The device keys with all their instances.
+  // 6. The device keys with all their instances.
   for (int id : kPhoneIds) {
     for (int set = 0; set < kControlSets; ++set) DeleteTreeAt(lm, kEnumUsb[set], id);
   }
-  // 8. The modem's settings.
+  // 7. The modem's settings.
   DeleteTreeAt(lm, IDS_REG_UNIMODEM_DEVICE_SPECIFIC, IDS_MODEM_DESCRIPTION_MAKER);
 }
 

@@ -67,8 +67,10 @@ void PlacePackage(sim::Machine& machine) {
 }
 
 // Lines of `after` that `before` lacks, without the keys the plan leaves to
-// others: Windows' own containers, and the ControlSet001 services that the
-// device and service removal deletes through the service manager.
+// others: Windows' own containers, the ControlSet001 services that the
+// device and service removal deletes through the service manager, and the XP
+// LastGood entries, which the driver file cleanup deletes with the INF files
+// they name.
 std::vector<std::string> Left(const std::vector<std::string>& before,
                               const std::vector<std::string>& after, WindowsVersion version) {
   std::vector<std::string> containers;
@@ -80,6 +82,7 @@ std::vector<std::string> Left(const std::vector<std::string>& before,
     if (std::find(before.begin(), before.end(), line) != before.end()) continue;
     std::string upper = sim::UpperName(line);
     if (upper.rfind("HKLM\\SYSTEM\\CONTROLSET001\\SERVICES\\KV6", 0) == 0) continue;
+    if (upper.rfind("HKLM\\SYSTEM\\LASTKNOWNGOODRECOVERY\\LASTGOOD  ", 0) == 0) continue;
     if (std::find(containers.begin(), containers.end(), upper) != containers.end()) continue;
     left.push_back(line);
   }

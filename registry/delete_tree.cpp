@@ -86,8 +86,15 @@ int RegistryCleaner::DeleteTreeWalk(HKEY parent, const char* parentPath, const c
       currentParent = current;
       current = next;
     }
-    if (parentPath != nullptr && !walker.GrantKeyAccess(parentPath, relative)) return 0;
-    if (!DeleteKey(currentParent, leaf)) return 0;
+    DaclBackup formerDacl;
+    if (parentPath != nullptr && !walker.GrantKeyAccess(parentPath, relative, &formerDacl)) {
+      return 0;
+    }
+    if (!DeleteKey(currentParent, leaf)) {
+      // The key stays: with the access it had, not with the grant.
+      if (parentPath != nullptr) walker.RestoreKeyAccess(parentPath, relative, formerDacl);
+      return 0;
+    }
     if (current == top.Get()) return 1;
   }
 }

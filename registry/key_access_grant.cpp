@@ -1,6 +1,7 @@
 // The key access grant: right before the cleanup deletes a key of Windows
 // 2000/XP, BUILTIN\Administrators gets full control of that key, so that
 // keys the system keeps writable by SYSTEM only (the device tree) can go.
+// When the deletion then fails, the key gets its former DACL back.
 #include <cstring>
 
 #include "app/message_boxes.h"
@@ -40,7 +41,29 @@ DWORD BuildDacl(PACL old, DWORD aceCount, PACL dacl, DWORD daclSize, PSID admini
 
 }  // namespace
 
-DWORD AddAdministratorsFullControl(HKEY root, const char* path) {
+DaclBackup::~DaclBackup() {
+  if (block_ != nullptr) plat::HeapFree(plat::GetProcessHeap(), 0, block_);
+}
+
+bool DaclBackup::Keep(const void* descriptor, DWORD size) {
+  if (block_ != nullptr) plat::HeapFree(plat::GetProcessHeap(), 0, block_);
+  block_ = plat::HeapAlloc(plat::GetProcessHeap(), 0, size);
+  if (block_ == nullptr) return false;
+  std::memcpy(block_, descriptor, size);
+  return true;
+}
+
+DWORD DaclBackup::Restore(HKEY root, const char* path) const {
+  if (block_ == nullptr) return ERROR_SUCCESS;
+  ScopedKey key;
+  LSTATUS status = plat::RegOpenKeyExA(root, path, 0, WRITE_DAC, key.Receive());
+  if (status == ERROR_SUCCESS) {
+    status = plat::RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, block_);
+  }
+  return static_cast<DWORD>(status);
+}
+
+DWORD AddAdministratorsFullControl(HKEY root, const char* path, DaclBackup* formerDacl) {
   SID_IDENTIFIER_AUTHORITY ntAuthority = {SECURITY_NT_AUTHORITY};
   ScopedSid administrators;
   if (!plat::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
@@ -83,18 +106,40 @@ DWORD AddAdministratorsFullControl(HKEY root, const char* path) {
       !plat::SetSecurityDescriptorDacl(&replacement, TRUE, dacl, FALSE)) {
     return LastErrorOr(ERROR_INVALID_SECURITY_DESCR);
   }
+  if (formerDacl != nullptr && !formerDacl->Keep(descriptor, descriptorSize)) {
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
   return static_cast<DWORD>(
       plat::RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, &replacement));
 }
 
-int RegistryWalker::GrantKeyAccess(const char* basePath, const char* relativePath) {
+namespace {
+
+// basePath\relativePath in a 261-byte buffer; false when it does not fit.
+bool JoinKeyPath(char* path, const char* basePath, const char* relativePath) {
+  return CopyBounded(path, basePath, kRegTextLimit, nullptr) &&
+         AppendBackslash(path, kRegTextCapacity) &&
+         AppendBounded(path, relativePath, kRegTextLimit, nullptr);
+}
+
+}  // namespace
+
+int RegistryWalker::GrantKeyAccess(const char* basePath, const char* relativePath,
+                                   DaclBackup* formerDacl) {
   char path[kRegTextCapacity] = {};
-  if (!CopyBounded(path, basePath, kRegTextLimit, nullptr) ||
-      !AppendBackslash(path, kRegTextCapacity) ||
-      !AppendBounded(path, relativePath, kRegTextLimit, nullptr)) {
-    return 0;
-  }
-  DWORD error = AddAdministratorsFullControl(HKEY_LOCAL_MACHINE, path);
+  if (!JoinKeyPath(path, basePath, relativePath)) return 0;
+  DWORD error = AddAdministratorsFullControl(HKEY_LOCAL_MACHINE, path, formerDacl);
+  if (error == ERROR_SUCCESS) return 1;
+  ShowSystemError(error);
+  return 0;
+}
+
+int RegistryWalker::RestoreKeyAccess(const char* basePath, const char* relativePath,
+                                     const DaclBackup& formerDacl) {
+  if (formerDacl.Empty()) return 1;
+  char path[kRegTextCapacity] = {};
+  if (!JoinKeyPath(path, basePath, relativePath)) return 0;
+  DWORD error = formerDacl.Restore(HKEY_LOCAL_MACHINE, path);
   if (error == ERROR_SUCCESS) return 1;
   ShowSystemError(error);
   return 0;

@@ -113,6 +113,30 @@ TEST_F(Grant, PathsAreJoinedWithOneBackslashWithin260Characters) {
   EXPECT_EQ(MessageBoxTexts(), "");
 }
 
+// The grant gives Administrators full control right before the deletion; a
+// key whose deletion then fails stays, and must stay with the DACL it had.
+TEST_F(Grant, AKeyWhoseDeletionFailsGetsItsFormerDaclBack) {
+  std::vector<Ace> protection = {Allow(KEY_ALL_ACCESS, sim::LocalSystemSid(), CONTAINER_INHERIT_ACE),
+                                 Allow(0x60019, sim::AdministratorsSid(), CONTAINER_INHERIT_ACE)};
+  for (DWORD error : {DWORD(ERROR_ACCESS_DENIED), DWORD(ERROR_KEY_DELETED)}) {
+    machine_ = &FreshMachine();
+    reg().CreateKey(kLm, kDevice);
+    SetDacl(kDevice, true, protection);
+    machine_->faults.FailOn("RegDeleteKeyA", 1, error);
+    {
+      RegistryCleaner cleaner(12);
+      ScopedKey parent;
+      ASSERT_EQ(walker_.OpenKeyPath(kLm, kBase, KEY_READ, parent.Receive()), 1);
+      EXPECT_EQ(cleaner.DeleteTreeGranted(parent.Get(), kBase, "VID_1F3C&PID_6B07&Mi_03"), 0);
+    }
+    ASSERT_TRUE(reg().KeyExists(kLm, kDevice));
+    EXPECT_EQ(SecurityOf(kDevice).dacl, protection) << sim::DescribeDacl(SecurityOf(kDevice));
+    EXPECT_EQ(machine_->windows.messageBoxes.size(), 1u);  // the deletion's failure
+    EXPECT_EQ(machine_->system.OpenBlocks(sim::HandleKind::HeapMemory), 0u);
+    EXPECT_EQ(OpenHandles(), "");
+  }
+}
+
 TEST_F(Grant, AFailedStepIsShownReleasesEverythingAndChangesNothing) {
   for (const char* call : {"AllocateAndInitializeSid", "RegGetKeySecurity", "GetAclInformation",
                            "HeapAlloc", "AddAce", "AddAccessAllowedAce", "RegSetKeySecurity"}) {

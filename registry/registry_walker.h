@@ -15,6 +15,8 @@
 constexpr int kRegTextCapacity = 261;
 constexpr int kRegTextLimit = kRegTextCapacity - 1;
 
+class DaclBackup;
+
 class RegistryWalker {
  public:
   explicit RegistryWalker(int osKind) : osKind_(osKind) {}
@@ -62,16 +64,45 @@ class RegistryWalker {
 
   // Gives the local Administrators group full control of the key
   // basePath\relativePath below HKEY_LOCAL_MACHINE. 0 without a message when
-  // the joined path does not fit in 260 characters.
-  int GrantKeyAccess(const char* basePath, const char* relativePath);
+  // the joined path does not fit in 260 characters. With `formerDacl`, the
+  // DACL the key had is kept there for RestoreKeyAccess.
+  int GrantKeyAccess(const char* basePath, const char* relativePath,
+                     DaclBackup* formerDacl = nullptr);
+  // Gives the key back the DACL it had before GrantKeyAccess: a key whose
+  // deletion failed must not stay open to more than it was. 1 when there was
+  // nothing to give back; a failure is shown.
+  int RestoreKeyAccess(const char* basePath, const char* relativePath,
+                       const DaclBackup& formerDacl);
 
  private:
   int osKind_;
+};
+
+// A key's DACL as it was before the grant changed it (the self-relative
+// descriptor RegGetKeySecurity gave, on the process heap). Empty when the
+// grant changed nothing.
+class DaclBackup {
+ public:
+  DaclBackup() = default;
+  ~DaclBackup();
+  DaclBackup(const DaclBackup&) = delete;
+  DaclBackup& operator=(const DaclBackup&) = delete;
+
+  // Keeps a copy of the descriptor; false when no memory is left.
+  bool Keep(const void* descriptor, DWORD size);
+  bool Empty() const { return block_ == nullptr; }
+  // Writes the kept DACL back to the key; 0 or the Win32 error code.
+  DWORD Restore(HKEY root, const char* path) const;
+
+ private:
+  void* block_ = nullptr;
 };
 
 // Adds an access-allowed ACE for BUILTIN\Administrators with KEY_ALL_ACCESS
 // to the end of the key's DACL. Returns 0 or the Win32 error code of the
 // step that failed. A key that cannot be opened to change its DACL, and a
 // key without a DACL (which already grants everyone full access), are left
-// as they are and count as success.
-DWORD AddAdministratorsFullControl(HKEY root, const char* path);
+// as they are and count as success. With `formerDacl`, the descriptor the
+// key had is kept there before it is changed (and nothing is changed when
+// it cannot be kept).
+DWORD AddAdministratorsFullControl(HKEY root, const char* path, DaclBackup* formerDacl = nullptr);

@@ -105,6 +105,32 @@ std::string Survivors::Losses(const sim::Machine& machine) const {
   return losses;
 }
 
+KeySecurityMap KeySecurity(const sim::Machine& machine) {
+  static const std::string kSecurity = "  (security) ";
+  KeySecurityMap keys;
+  for (const std::string& line : machine.registry.Snapshot()) {
+    size_t at = line.find(kSecurity);
+    if (at != std::string::npos) {
+      keys[line.substr(0, at)] = line.substr(at + kSecurity.size());
+    } else if (line.find("  \"") == std::string::npos && line.find("  -> ") == std::string::npos) {
+      keys.emplace(line, "");
+    }
+  }
+  return keys;
+}
+
+std::string SecurityChanges(const KeySecurityMap& before, const sim::Machine& machine) {
+  KeySecurityMap after = KeySecurity(machine);
+  std::string changes;
+  for (const auto& [key, security] : before) {
+    auto now = after.find(key);
+    if (now == after.end() || now->second == security) continue;
+    changes += "security of " + key + ": " + (security.empty() ? "default" : security) +
+               " became " + (now->second.empty() ? "default" : now->second) + "\n";
+  }
+  return changes;
+}
+
 std::set<int> ComDbPorts(const sim::Machine& machine) {
   std::set<int> ports;
   std::optional<sim::RegValue> comDb =

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -42,6 +43,17 @@ class Survivors {
   std::set<std::string> files_;
   std::set<int> comPorts_;
 };
+
+// Every registry key of the machine with the security descriptor line the
+// snapshot writes for it ("" for a key with the machine's default one).
+using KeySecurityMap = std::map<std::string, std::string>;
+KeySecurityMap KeySecurity(const sim::Machine& machine);
+
+// "" when every key of `before` that still exists has the descriptor it had;
+// otherwise one line per key whose security changed. A removal gives a key
+// full control for Administrators only right before deleting it, so a key
+// that stays must keep what it had, whatever failed.
+std::string SecurityChanges(const KeySecurityMap& before, const sim::Machine& machine);
 
 // The COM port numbers whose bit is set in "ComDB" of the current control
 // set (an empty set on versions without the COM Name Arbiter).

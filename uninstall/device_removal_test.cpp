@@ -167,9 +167,13 @@ TEST(RemoveModemDevices, FailuresEndThePassSilentlyAndReleaseTheSet) {
 TEST(RemoveUsbDevices, RemovesTheAttachedPhoneByAnyEqualHardwareId) {
   sim::Machine& machine = FreshMachine();
   auto& devices = machine.devices;
+  // The phone as the USB hub reports it, in Windows' mixed case only.
   devices.AddDevice(machine, UsbDevice("USB\\VID_1F3C&PID_6B07\\5&1&0&1",
-                                       {"USB\\Vid_1f3c&Pid_6b07&Rev_0100", "usb\\vid_1f3c&pid_6b07",
-                                        "USB\\VID_1F3C&PID_6B07"}));
+                                       {"USB\\Vid_1f3c&Pid_6b07&Rev_0100", "USB\\Vid_1f3c&Pid_6b07"}));
+  // On another port, with the target three times in three letter cases.
+  devices.AddDevice(machine, UsbDevice("USB\\VID_1F3C&PID_6B07\\5&2&0&2",
+                                       {"usb\\vid_1f3c&pid_6b07", "USB\\VID_1F3C&PID_6B07",
+                                        "USB\\Vid_1f3c&Pid_6b07"}));
   // An interface function (suffix), a product extending the number, an ID
   // only beginning with the target, and a device without hardware IDs.
   devices.AddDevice(machine, UsbDevice("USB\\VID_1F3C&PID_6B07&MI_05\\6&1&0&0005",
@@ -181,12 +185,13 @@ TEST(RemoveUsbDevices, RemovesTheAttachedPhoneByAnyEqualHardwareId) {
 
   EXPECT_EQ(RemovePhoneUsbDevice(), 1);
   EXPECT_FALSE(DeviceExists("USB\\VID_1F3C&PID_6B07\\5&1&0&1"));
+  EXPECT_FALSE(DeviceExists("USB\\VID_1F3C&PID_6B07\\5&2&0&2"));
   EXPECT_TRUE(DeviceExists("USB\\VID_1F3C&PID_6B07&MI_05\\6&1&0&0005"));
   EXPECT_TRUE(DeviceExists("USB\\VID_1F3C&PID_6B070\\1"));
   EXPECT_TRUE(DeviceExists("USB\\VID_1F3C&PID_6B07&REV_1\\1"));
   EXPECT_TRUE(DeviceExists("USB\\NOIDS\\1"));
-  // Removed once, although two more of its IDs are equal to the target.
-  EXPECT_EQ(machine.devices.removals, 1);
+  // Each removed once, although the second has two more IDs equal to the target.
+  EXPECT_EQ(machine.devices.removals, 2);
   EXPECT_EQ(MessageBoxTexts(), "");
   EXPECT_EQ(OpenHandles(), "");
 }

@@ -8,6 +8,7 @@
 #include "install/driver_installer.h"
 #include "install/path_building.h"
 #include "platform/platform.h"
+#include "registry/registry_cleaner.h"
 #include "registry/registry_walker.h"
 #include "resources/string_table.h"
 
@@ -40,6 +41,44 @@ bool IsOemStem(const char* stem) {
   return true;
 }
 
+// The device key of one of the phone's hardware IDs in ControlSet001.
+int BuildDeviceKeyPath(int hardwareId, char* path) {
+  return LoadText(IDS_REG_ENUM_USB_CS001, path, kPathCapacity) != 0 &&
+         AppendBackslash(path, kPathCapacity) && AppendTextWhole(hardwareId, path);
+}
+
+// folder\name with the name from the string table; 0 when it does not fit.
+int BuildListedPath(const char* folder, int nameId, char* path) {
+  path[0] = '\0';
+  if (!CopyBounded(path, folder, kPathLimit, nullptr)) return 0;
+  AppendBackslash(path, kPathCapacity);
+  return AppendTextWhole(nameId, path);
+}
+
+// What one copy of an INF named by a phone device key turned out to be.
+enum class InfCopy { kAbsent, kOthers, kPhones };
+
+// Looks at folder\stem.inf. It is the phone's when its maker section names
+// the phone, the test the stale INF scan applies: an "oem" name says nothing
+// of whose it is, since the INF store gives a freed number to the next
+// package, and a phone function may have been driven by another maker's INF
+// before the phone's CD was installed. Whatever cannot be looked at is
+// treated as someone else's.
+InfCopy ExamineInfCopy(DriverInstaller& installer, const char* folder, const char* stem) {
+  char path[kPathCapacity] = {};
+  if (!ComposeFileName(path, folder, stem, kNtInfExtension)) return InfCopy::kOthers;
+  DWORD attributes = plat::GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD attributesError = plat::GetLastError();
+    bool missing = attributesError == ERROR_FILE_NOT_FOUND || attributesError == ERROR_PATH_NOT_FOUND;
+    return missing ? InfCopy::kAbsent : InfCopy::kOthers;
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return InfCopy::kOthers;
+  return installer.IsStaleOemInf(path) ? InfCopy::kPhones : InfCopy::kOthers;
+}
+
+}  // namespace
+
 bool IsPackageInfStem(const char* stem) {
   for (int id : kPackageInfs) {
     char name[kPathCapacity] = {};
@@ -55,22 +94,6 @@ bool IsPackageInfStem(const char* stem) {
   }
   return false;
 }
-
-// The device key of one of the phone's hardware IDs in ControlSet001.
-int BuildDeviceKeyPath(int hardwareId, char* path) {
-  return LoadText(IDS_REG_ENUM_USB_CS001, path, kPathCapacity) != 0 &&
-         AppendBackslash(path, kPathCapacity) && AppendTextWhole(hardwareId, path);
-}
-
-// folder\name with the name from the string table; 0 when it does not fit.
-int BuildListedPath(const char* folder, int nameId, char* path) {
-  path[0] = '\0';
-  if (!CopyBounded(path, folder, kPathLimit, nullptr)) return 0;
-  AppendBackslash(path, kPathCapacity);
-  return AppendTextWhole(nameId, path);
-}
-
-}  // namespace
 
 int ComposeFileName(char* target, const char* folder, const char* stem, const char* extension) {
   if (target == nullptr) return 0;
@@ -117,9 +140,8 @@ int DriverFileCleaner::DeleteComposedFile(DriverInstaller& installer, const char
   return installer.DeleteFileIfPresent(name);
 }
 
-// Windows 2000/XP: the INF store copy that installed each function's driver,
-// as ".inf" and ".PNF"; on XP also its LastGood copies, each name in the INF
-// folder before the LastGood INF folder.
+// Windows 2000/XP: the INF that installed each function's driver, as named
+// by its device key; on XP also its LastGood copies and entries.
 int DriverFileCleaner::RemoveOemInfFiles(DriverInstaller& installer) {
   bool xp = osKind_ == kOsWindowsXP;
   char infFolder[kPathCapacity] = {};
@@ -133,12 +155,39 @@ int DriverFileCleaner::RemoveOemInfFiles(DriverInstaller& installer) {
     char stem[kPathCapacity] = {};
     walker.FindDriverInfStem(HKEY_LOCAL_MACHINE, keyPath, stem);
     if (!IsDeletableInfStem(stem)) continue;
-    for (const char* extension : {kNtInfExtension, kNtPnfExtension}) {
-      DeleteComposedFile(installer, infFolder, stem, extension);
-      if (xp) DeleteComposedFile(installer, lastGoodFolder, stem, extension);
-    }
+    RemoveNamedInf(installer, infFolder, xp ? lastGoodFolder : nullptr, stem);
   }
   return 1;
+}
+
+// One INF named by a device key: its ".inf" and ".PNF" go from a folder only
+// when that folder's copy is the phone's, each name in the INF folder before
+// the LastGood INF folder. The package's own names are the phone's by name.
+// The LastGood copy is looked at on its own: it is the file as it was before
+// the last driver change, which may be another package's. The LastGood
+// entries name the INF folder's file ("inf\oem12.inf"), so they follow that
+// copy, or the LastGood copy when the INF folder has none; with neither file
+// nothing shows that they are the phone's, and they stay.
+void DriverFileCleaner::RemoveNamedInf(DriverInstaller& installer, const char* infFolder,
+                                       const char* lastGoodFolder, const char* stem) {
+  bool byName = IsPackageInfStem(stem);
+  InfCopy live = byName ? InfCopy::kPhones : ExamineInfCopy(installer, infFolder, stem);
+  InfCopy lastGood = InfCopy::kAbsent;
+  if (lastGoodFolder != nullptr) {
+    lastGood = byName ? InfCopy::kPhones : ExamineInfCopy(installer, lastGoodFolder, stem);
+  }
+  for (const char* extension : {kNtInfExtension, kNtPnfExtension}) {
+    if (live == InfCopy::kPhones) DeleteComposedFile(installer, infFolder, stem, extension);
+    if (lastGood == InfCopy::kPhones) {
+      DeleteComposedFile(installer, lastGoodFolder, stem, extension);
+    }
+  }
+  bool entriesArePhones =
+      live == InfCopy::kPhones || (live == InfCopy::kAbsent && lastGood == InfCopy::kPhones);
+  if (lastGoodFolder != nullptr && entriesArePhones) {
+    RegistryCleaner(osKind_).DeleteValuesContaining(HKEY_LOCAL_MACHINE, IDS_REG_LASTGOOD, stem,
+                                                    MatchRule::kFileStem);
+  }
 }
 
 // Windows 95/98/Me and NT 4: the package's INF files under their own names,

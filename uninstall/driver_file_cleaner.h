@@ -2,7 +2,8 @@
 // Windows folders: the INF files with their PNF twins, the driver files and,
 // on Windows 98 and Me, the system's driver information database. On Windows
 // 2000 and XP the installed INF names are found through the phone's device
-// keys, so the cleaner runs before anything removes those keys.
+// keys, so the cleaner runs before anything removes those keys; on XP it also
+// takes the LastKnownGoodRecovery entries of the INF files it deletes.
 #pragma once
 
 class DriverInstaller;
@@ -28,6 +29,8 @@ class DriverFileCleaner {
 
  private:
   int RemoveOemInfFiles(DriverInstaller& installer);
+  void RemoveNamedInf(DriverInstaller& installer, const char* infFolder,
+                      const char* lastGoodFolder, const char* stem);
   int RemovePackageInfFiles(DriverInstaller& installer);
   int RemoveNtDriverFiles(DriverInstaller& installer);
   int RemoveLegacyDriverFiles(DriverInstaller& installer);
@@ -46,5 +49,9 @@ int ComposeFileName(char* target, const char* folder, const char* stem, const ch
 // stem of one of the package's own INF files (the INF store of some systems
 // keeps that name). Anything else, among them an empty stem, Windows' own
 // INF files (a phone function driven by usb.inf) and names with a path
-// separator, is never deleted.
+// separator, is never deleted. An "oem" name is only a candidate: the file
+// it names goes only when its contents are the phone's (see RemoveNamedInf).
 bool IsDeletableInfStem(const char* stem);
+
+// Whether the stem is one of the package's own INF names (KV6bus, any case).
+bool IsPackageInfStem(const char* stem);

@@ -5,7 +5,9 @@
 #include <cstring>
 #include <string>
 
+#include "tests/driver_cd.h"
 #include "tests/sim_test_support.h"
+#include "uninstall/driver_remover.h"
 
 namespace {
 
@@ -68,9 +70,10 @@ TEST(DriverFileCleaner, WindowsXpDeletesThePhonesInfsAndDriversWithTheirLastGood
   PlantInstalledFunction(machine, "VID_1F3C&PID_6B07&Mi_03", "0002", "oem13.inf");
   PlantInstalledFunction(machine, "VID_1F3C&PID_6B07&Mi_05", "0003", "oem12.inf");  // shared
   PlantInstalledFunction(machine, "VID_1F3C&PID_6B07&Mi_07", "0004", "usb.inf");  // Windows' own
+  std::string phone = FixtureText("infs/stale_phone.inf");
   for (const char* name : {"oem12.inf", "oem12.PNF", "oem13.inf", "oem13.PNF", "oem10.inf"}) {
-    files.WriteFile(std::string("C:\\WINDOWS\\INF\\") + name, "x");
-    files.WriteFile(std::string("C:\\WINDOWS\\LastGood\\INF\\") + name, "x");
+    files.WriteFile(std::string("C:\\WINDOWS\\INF\\") + name, phone);
+    files.WriteFile(std::string("C:\\WINDOWS\\LastGood\\INF\\") + name, phone);
   }
   for (const char* name : {"KV6bus.sys", "KV6mdfl.sys", "KV6whnt.sys", "KV6bus0.sys"}) {
     files.WriteFile(std::string("C:\\WINDOWS\\system32\\drivers\\") + name, "MZ");
@@ -100,6 +103,88 @@ TEST(DriverFileCleaner, WindowsXpDeletesThePhonesInfsAndDriversWithTheirLastGood
   EXPECT_EQ(OpenHandles(), "");
 }
 
+// A phone device key names an INF that is not always the phone's: a function
+// that Windows drove with another maker's INF before the phone's CD came, a
+// stale key whose oemN number the INF store has since given to another
+// package, Windows' own usb.inf. A removal run deletes each copy (INF folder,
+// LastGood folder) only when that copy is the phone's, and the LastGood
+// entries follow the INF folder's copy, or the LastGood copy when the INF
+// folder has none.
+TEST(DriverFileCleaner, AnInfNamedByADeviceKeyGoesOnlyWhereItIsThePhones) {
+  const std::string phone = FixtureText("infs/stale_phone.inf");
+  const std::string printer = FixtureText("infs/other_maker.inf");
+  const std::string genericModem = FixtureText("infs/other_maker_same_id.inf");
+  const std::string makersOther = FixtureText("infs/orvex_neighbour.inf");
+  struct Case {
+    const char* what;
+    int osKind;
+    const char* infPath;       // the value the phone's modem key names
+    const std::string* live;   // contents in the INF folder, null for none
+    const std::string* saved;  // contents in the LastGood INF folder
+    bool liveGoes, savedGoes, entriesGo;
+  };
+  const std::string anything = "x";
+  const Case cases[] = {
+      {"the phone's own copy", 12, "oem12.inf", &phone, &phone, true, true, true},
+      {"in upper case", 12, "OEM12.INF", &phone, &phone, true, true, true},
+      {"number given to a printer", 12, "oem12.inf", &printer, &printer, false, false, false},
+      {"generic modem INF naming the ID", 12, "oem12.inf", &genericModem, nullptr, false, false,
+       false},
+      {"the maker's other product", 12, "oem12.inf", &makersOther, &makersOther, false, false,
+       false},
+      {"printer now, phone's before", 12, "oem12.inf", &printer, &phone, false, true, false},
+      {"phone's now, printer's before", 12, "oem12.inf", &phone, &printer, true, false, true},
+      {"only the LastGood copy left", 12, "oem12.inf", nullptr, &phone, false, true, true},
+      {"no copy left", 12, "oem12.inf", nullptr, nullptr, false, false, false},
+      {"Windows' own usb.inf", 12, "usb.inf", &anything, &anything, false, false, false},
+      {"the package's own name", 12, "KV6mdm2.inf", &anything, &anything, true, true, true},
+      {"Windows 2000, a printer's", 11, "oem12.inf", &printer, nullptr, false, false, false},
+      {"Windows 2000, the phone's", 11, "oem12.inf", &phone, nullptr, true, false, false},
+  };
+  const char lastGood[] = "SYSTEM\\LastKnownGoodRecovery\\LastGood";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    bool xp = c.osKind == 12;
+    sim::Machine& machine = FreshMachine(
+        OptionsFor(xp ? sim::WindowsVersion::WindowsXPSP3 : sim::WindowsVersion::Windows2000));
+    std::string windows = machine.files.WindowsDirectory();
+    std::string stem = std::string(c.infPath).substr(0, std::string(c.infPath).find('.'));
+    std::string live = windows + "\\INF\\" + stem;
+    std::string saved = windows + "\\LastGood\\INF\\" + stem;
+    PlantInstalledFunction(machine, "VID_1F3C&PID_6B07&Mi_07", "0004", c.infPath);
+    if (c.live) {
+      machine.files.WriteFile(live + ".inf", *c.live);
+      machine.files.WriteFile(live + ".PNF", "PNF");
+    }
+    if (c.saved) {
+      machine.files.WriteFile(saved + ".inf", *c.saved);
+      machine.files.WriteFile(saved + ".PNF", "PNF");
+    }
+    if (xp) {
+      machine.registry.SetDword(kLm, lastGood, "inf\\" + stem + ".inf", 1);
+      machine.registry.SetDword(kLm, lastGood, "inf\\" + stem + ".PNF", 1);
+    }
+
+    DriverRemover(c.osKind);
+    for (const char* extension : {".inf", ".PNF"}) {
+      EXPECT_EQ(machine.files.FileExists(live + extension), c.live && !c.liveGoes) << extension;
+      EXPECT_EQ(machine.files.FileExists(saved + extension), c.saved && !c.savedGoes) << extension;
+      if (xp) {
+        EXPECT_EQ(machine.registry.ValueExists(kLm, lastGood, "inf\\" + stem + extension),
+                  !c.entriesGo)
+            << extension;
+      }
+    }
+    // The image's printer (oem3) and its LastGood entries are never touched.
+    EXPECT_TRUE(machine.files.FileExists(windows + "\\INF\\oem3.inf"));
+    if (xp) {
+      EXPECT_TRUE(machine.registry.ValueExists(kLm, lastGood, "inf\\oem3.inf"));
+    }
+    EXPECT_EQ(MessageBoxTexts(), "");
+    EXPECT_EQ(OpenHandles(), "");
+  }
+}
+
 TEST(DriverFileCleaner, WindowsXpDeletesEachNameInTheInfFolderBeforeTheLastGoodFolder) {
   const char* expectedOrder[] = {"C:\\WINDOWS\\INF\\oem12.inf",
                                  "C:\\WINDOWS\\LastGood\\INF\\oem12.inf",
@@ -111,7 +196,9 @@ TEST(DriverFileCleaner, WindowsXpDeletesEachNameInTheInfFolderBeforeTheLastGoodF
   for (int n = 1; n <= 6; ++n) {
     sim::Machine& machine = FreshMachine();
     PlantInstalledFunction(machine, "VID_1F3C&PID_6B07", "0001", "oem12.inf");
-    for (const char* path : expectedOrder) machine.files.WriteFile(path, "x");
+    for (const char* path : expectedOrder) {
+      machine.files.WriteFile(path, FixtureText("infs/stale_phone.inf"));
+    }
     machine.faults.FailOn("DeleteFileA", n, ERROR_ACCESS_DENIED);
     DriverFileCleaner(12).Clean();
     for (int i = 0; i < 6; ++i) {

@@ -270,8 +270,10 @@ TEST(DriverRemover, StepOrder) {
   EXPECT_LT(First(log, "SetupDiClassGuidsFromNameA"), Last(log, "SetupDiGetClassDevsA"));
   EXPECT_LT(Last(log, "SetupDiCallClassInstaller"), First(log, "OpenSCManagerA"));
   EXPECT_LT(Last(log, "CloseServiceHandle"), First(log, "RegDeleteKeyA"));
-  // The stale INF scan reads INF contents after the registry cleanup.
-  EXPECT_LT(Last(log, "RegDeleteKeyA"), First(log, "SetupOpenInfFileA"));
+  // The file cleanup read the named INF files before deleting them, and the
+  // stale INF scan reads INF contents after the registry cleanup.
+  EXPECT_LT(First(log, "SetupOpenInfFileA"), First(log, "DeleteFileA"));
+  EXPECT_LT(Last(log, "RegDeleteKeyA"), Last(log, "SetupOpenInfFileA"));
   EXPECT_LT(Last(log, "SetupOpenInfFileA"), First(log, "EnumWindows"));
   EXPECT_EQ(machine.devices.removals, 2);
   EXPECT_TRUE(cleanWhenNotified);

@@ -2,12 +2,14 @@
 // PNF files the removal deletes on Windows 2000/XP. The value is written by
 // whatever installed the driver: only a name the INF store gives a copy
 // ("oem" and digits) or one of the package's own INF names may go, whatever
-// else the value holds.
+// else the value holds. Every file here holds the phone's INF, so that the
+// name alone decides.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "tests/driver_cd.h"
 #include "tests/sim_test_support.h"
 #include "uninstall/driver_file_cleaner.h"
 
@@ -60,7 +62,9 @@ TEST(InfPathInput, OnlyInfStoreAndPackageNamesAreDeleted) {
     std::vector<std::string> names = {"oem1.inf",    "oem1.PNF",    "oem10.inf",   "oem10.PNF",
                                       "kv6MDM2.inf", "kv6MDM2.PNF", "usb.inf",     "usb.PNF",
                                       "oem.inf",     "oem1x.inf",   dbcs + ".inf", dbcs + ".PNF"};
-    for (const std::string& name : names) machine.files.WriteFile(kInf + name, "x");
+    for (const std::string& name : names) {
+      machine.files.WriteFile(kInf + name, FixtureText("infs/stale_phone.inf"));
+    }
     PlantInfPath(machine, c.type, c.data);
     DriverFileCleaner(12).RemoveInfFiles();
     std::string what = c.data.substr(0, 40);

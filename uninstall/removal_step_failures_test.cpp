@@ -7,6 +7,7 @@
 #include <string>
 
 #include "resources/string_table.h"
+#include "tests/driver_cd.h"
 #include "tests/fail_each_call.h"
 #include "tests/sim_test_support.h"
 #include "uninstall/device_removal.h"
@@ -65,25 +66,36 @@ void PlantService(sim::Machine& machine, const std::string& name) {
 }
 
 // Windows XP: the phone's INF-store copies and driver files with their
-// LastGood copies, beside another driver's.
+// LastGood copies and entries, beside another driver's; one of the phone's
+// device keys names the other driver's INF oem10.inf (a stale key whose
+// number the INF store has given to another package).
 void FileNeighbours(sim::Machine& machine) {
   for (const char* folder : {"C:\\WINDOWS\\INF\\", "C:\\WINDOWS\\LastGood\\INF\\"}) {
-    for (const char* name : {"oem10.inf", "oem10.PNF", "oem1x.inf"}) {
+    machine.files.WriteFile(std::string(folder) + "oem10.inf", FixtureText("infs/other_maker.inf"));
+    for (const char* name : {"oem10.PNF", "oem1x.inf"}) {
       machine.files.WriteFile(std::string(folder) + name, "other");
     }
   }
+  machine.registry.SetDword(kLm, "SYSTEM\\LastKnownGoodRecovery\\LastGood", "inf\\oem10.inf", 1);
   machine.files.WriteFile("C:\\WINDOWS\\system32\\drivers\\KV6bus0.sys", "other");
 }
-void FilePhone(sim::Machine& machine) {
-  std::string device = "SYSTEM\\ControlSet001\\Enum\\USB\\VID_1F3C&PID_6B07&Mi_07\\6&1&0&7";
-  machine.registry.SetString(kLm, device, "Driver", std::string(kModemClass) + "\\0004");
+void PlantInfPath(sim::Machine& machine, const char* id, const char* driver, const char* inf) {
+  std::string device = std::string("SYSTEM\\ControlSet001\\Enum\\USB\\") + id + "\\6&1&0&7";
+  machine.registry.SetString(kLm, device, "Driver", std::string(kModemClass) + "\\" + driver);
   machine.registry.SetString(
-      kLm, "SYSTEM\\ControlSet001\\Control\\Class\\" + std::string(kModemClass) + "\\0004",
-      "InfPath", "oem1.inf");
+      kLm, "SYSTEM\\ControlSet001\\Control\\Class\\" + std::string(kModemClass) + "\\" + driver,
+      "InfPath", inf);
+}
+void FilePhone(sim::Machine& machine) {
+  PlantInfPath(machine, "VID_1F3C&PID_6B07&Mi_07", "0004", "oem1.inf");
+  PlantInfPath(machine, "VID_1F3C&PID_6B07&Mi_05", "0005", "oem10.inf");
   for (const char* folder : {"C:\\WINDOWS\\INF\\", "C:\\WINDOWS\\LastGood\\INF\\"}) {
-    for (const char* name : {"oem1.inf", "oem1.PNF"}) {
-      machine.files.WriteFile(std::string(folder) + name, "phone", FILE_ATTRIBUTE_READONLY);
-    }
+    machine.files.WriteFile(std::string(folder) + "oem1.inf", FixtureText("infs/stale_phone.inf"),
+                            FILE_ATTRIBUTE_READONLY);
+    machine.files.WriteFile(std::string(folder) + "oem1.PNF", "phone", FILE_ATTRIBUTE_READONLY);
+  }
+  for (const char* name : {"inf\\oem1.inf", "inf\\oem1.PNF"}) {
+    machine.registry.SetDword(kLm, "SYSTEM\\LastKnownGoodRecovery\\LastGood", name, 1);
   }
   for (const char* folder :
        {"C:\\WINDOWS\\system32\\drivers\\", "C:\\WINDOWS\\LastGood\\system32\\DRIVERS\\"}) {

@@ -1,5 +1,6 @@
 #include "platform/sim/inf_store.h"
 
+#include "platform/sim/code_pages.h"
 #include "platform/sim/file_system.h"
 #include "platform/sim/registry_model.h"
 
@@ -24,6 +25,21 @@ uint32_t ReadWhole(const FileSystem& files, const std::string& path, std::string
   return ERROR_SUCCESS;
 }
 
+// The text of an INF as the ANSI functions see it: UTF-16 LE after its
+// byte-order mark converted to the code page, as WideCharToMultiByte does
+// with its defaults (best fit, '?' for the rest); anything else as it is.
+std::string AnsiText(const std::string& raw, uint32_t codePage) {
+  if (raw.size() < 2 || uint8_t(raw[0]) != 0xFF || uint8_t(raw[1]) != 0xFE) return raw;
+  std::u16string wide;
+  for (size_t i = 2; i + 1 < raw.size(); i += 2) {
+    wide += static_cast<char16_t>(uint8_t(raw[i]) | (uint8_t(raw[i + 1]) << 8));
+  }
+  std::string narrow;
+  bool usedDefault = false;
+  EncodeNarrow(codePage, wide.data(), wide.size(), true, nullptr, &usedDefault, &narrow);
+  return narrow;
+}
+
 // "OEM12.INF" and the like: the names the store gives.
 bool IsOemInfName(const std::string& name) {
   std::string upper = UpperName(name);
@@ -42,13 +58,13 @@ std::string InfStore::InfFolder(const FileSystem& files) {
 }
 
 uint32_t InfStore::Load(const FileSystem& files, const std::string& path, uint32_t style,
-                        InfFile* inf, unsigned* errorLine) const {
+                        uint32_t codePage, InfFile* inf, unsigned* errorLine) const {
   *errorLine = 0;
   std::string full = HasFolder(path) ? path : InfFolder(files) + "\\" + path;
   std::string text;
   uint32_t error = ReadWhole(files, full, &text);
   if (error != ERROR_SUCCESS) return error;
-  error = inf->Parse(text, errorLine);
+  error = inf->Parse(AnsiText(text, codePage), errorLine);
   if (error != ERROR_SUCCESS) return error;
   bool win4 = inf->IsWin4();
   bool wanted = win4 ? (style & INF_STYLE_WIN4) != 0 : (style & INF_STYLE_OLDNT) != 0;
@@ -61,13 +77,13 @@ const InfFile* InfStore::Find(uintptr_t handle) const {
 }
 
 uint32_t InfStore::CopyOemInf(FileSystem& files, const std::string& source, uint32_t copyStyle,
-                              bool mayWrite, std::string* stored) const {
+                              bool mayWrite, uint32_t codePage, std::string* stored) const {
   std::string text;
   uint32_t error = ReadWhole(files, source, &text);
   if (error != ERROR_SUCCESS) return error;
   InfFile inf;
   unsigned errorLine = 0;
-  error = inf.Parse(text, &errorLine);
+  error = inf.Parse(AnsiText(text, codePage), &errorLine);
   if (error != ERROR_SUCCESS) return error;
   if (!inf.IsWin4()) return kErrorWrongInfStyle;
 

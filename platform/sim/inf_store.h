@@ -26,9 +26,15 @@ class InfStore {
  public:
   // Reads and parses an INF from the file system for SetupOpenInfFileA.
   // Returns ERROR_SUCCESS or the Windows error, with *errorLine for syntax
-  // errors. A name without a folder is looked for in the INF folder.
+  // errors. A name without a folder is looked for in the INF folder. A file
+  // that starts with the byte-order mark FF FE is UTF-16 (little-endian)
+  // text, which the ANSI functions hand out in the machine's code page
+  // `codePage`; any other file is read as ANSI text ("Unicode text files
+  // should contain the standard 0xFEFF byte-order mark", Microsoft, Setup API
+  // overview; an INF is UTF-16 LE or ANSI, "General Unicode requirement in
+  // INF files").
   uint32_t Load(const FileSystem& files, const std::string& path, uint32_t style,
-                InfFile* inf, unsigned* errorLine) const;
+                uint32_t codePage, InfFile* inf, unsigned* errorLine) const;
 
   void Bind(uintptr_t handle, InfFile inf) { open_[handle] = std::move(inf); }
   const InfFile* Find(uintptr_t handle) const;
@@ -38,7 +44,7 @@ class InfStore {
   // in the INF folder. `mayWrite` is false for a user who cannot write to
   // the INF folder.
   uint32_t CopyOemInf(FileSystem& files, const std::string& source, uint32_t copyStyle,
-                      bool mayWrite, std::string* stored) const;
+                      bool mayWrite, uint32_t codePage, std::string* stored) const;
 
   static std::string InfFolder(const FileSystem& files);
 

@@ -269,23 +269,33 @@ void ProtectAsSoftwareTree(RegKey& key) {
   InheritDown(key);
 }
 
+namespace {
+
+std::string SidText(const std::vector<uint8_t>& sid) {
+  std::string text = "S-1-";
+  if (sid.size() < 8 || SidLength(sid.data()) != sid.size()) return text + "?";
+  text += std::to_string(sid[7]);
+  for (size_t i = 8; i + 4 <= sid.size(); i += 4) text += "-" + std::to_string(Dword(&sid[i]));
+  return text;
+}
+
+}  // namespace
+
 std::string DescribeDacl(const KeySecurity& security) {
   if (!security.daclPresent) return "NO DACL";
   std::string text;
   for (const Ace& ace : security.dacl) {
     char head[48];
-    std::snprintf(head, sizeof head, "(%s;0x%02X;0x%08X;S-1-", ace.type == 0 ? "A" : "D",
-                  ace.flags, ace.mask);
-    text += head;
-    if (SidLength(ace.sid.data()) == ace.sid.size()) {
-      text += std::to_string(ace.sid[7]);
-      for (size_t i = 8; i + 4 <= ace.sid.size(); i += 4) {
-        text += "-" + std::to_string(Dword(&ace.sid[i]));
-      }
-    }
-    text += ")";
+    std::snprintf(head, sizeof head, "(%s;0x%02X;0x%08X;", ace.type == 0 ? "A" : "D", ace.flags,
+                  ace.mask);
+    text += head + SidText(ace.sid) + ")";
   }
   return text.empty() ? "EMPTY DACL" : text;
+}
+
+std::string DescribeSecurity(const KeySecurity& security) {
+  std::string owner = security.owner.empty() ? "none" : SidText(security.owner);
+  return "owner " + owner + " dacl " + DescribeDacl(security);
 }
 
 }  // namespace sim

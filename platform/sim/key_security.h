@@ -95,5 +95,8 @@ KeySecurity SoftwareTreeSecurity();
 
 // "(A;CI;0x000F003F;S-1-5-18)" for each ACE, for test messages; "NO DACL" when absent.
 std::string DescribeDacl(const KeySecurity& security);
+// "owner S-1-5-18 dacl (A;...)...": the whole descriptor, as the registry
+// snapshot writes it beside a key that has a descriptor of its own.
+std::string DescribeSecurity(const KeySecurity& security);
 
 }  // namespace sim

@@ -29,6 +29,10 @@ struct Function {
   const char* defaultSection;  // when the INF's model line cannot be read
   const char* interfaceGuid;
   const char* driverFiles[5];  // 2000/XP, copied into system32\drivers; null-terminated
+  // 2000/XP: the hardware IDs as the USB hub reports them, in Windows' own
+  // letter case ("USB\Vid_1f3c&Pid_6b07&Rev_0100"; Microsoft, "Plug and Play
+  // support" of the HID documentation), which differs from the key names.
+  const char* hardwareIds[2];
 };
 
 // The functions in the order the wizard counts them. The interface numbers and
@@ -45,7 +49,8 @@ inline constexpr Function kFunctions[kFunctionCount] = {
      nullptr,
      "KV6Bus",
      kUsbDeviceInterface,
-     {"KV6bus.sys", "KV6cm.sys", "KV6cmnt.sys", nullptr}},
+     {"KV6bus.sys", "KV6cm.sys", "KV6cmnt.sys", nullptr},
+     {"USB\\Vid_1f3c&Pid_6b07&Rev_0100", "USB\\Vid_1f3c&Pid_6b07"}},
     {"VID_1F3C&PID_6B07&MI_03",
      3,
      "Ports",
@@ -56,7 +61,8 @@ inline constexpr Function kFunctions[kFunctionCount] = {
      nullptr,
      "KV6Obex",
      kComPortInterface,
-     {"KV6obex.sys", nullptr}},
+     {"KV6obex.sys", nullptr},
+     {"USB\\Vid_1f3c&Pid_6b07&Rev_0100&MI_03", "USB\\Vid_1f3c&Pid_6b07&MI_03"}},
     {"VID_1F3C&PID_6B07&MI_05",
      5,
      "Ports",
@@ -67,7 +73,8 @@ inline constexpr Function kFunctions[kFunctionCount] = {
      nullptr,
      "KV6Diag",
      kComPortInterface,
-     {"KV6mgmt.sys", nullptr}},
+     {"KV6mgmt.sys", nullptr},
+     {"USB\\Vid_1f3c&Pid_6b07&Rev_0100&MI_05", "USB\\Vid_1f3c&Pid_6b07&MI_05"}},
     {"VID_1F3C&PID_6B07&MI_07",
      7,
      "Modem",
@@ -78,7 +85,8 @@ inline constexpr Function kFunctions[kFunctionCount] = {
      "KV6mdfl",
      "KV6Modem",
      kModemInterface,
-     {"KV6mdm.sys", "KV6mdfl.sys", "KV6wh.sys", "KV6whnt.sys", nullptr}},
+     {"KV6mdm.sys", "KV6mdfl.sys", "KV6wh.sys", "KV6whnt.sys", nullptr},
+     {"USB\\Vid_1f3c&Pid_6b07&Rev_0100&MI_07", "USB\\Vid_1f3c&Pid_6b07&MI_07"}},
 };
 
 // The modem among them.

@@ -91,11 +91,7 @@ std::string DeviceKey(int function, int usbPort) {
 
 std::vector<std::string> HardwareIds(int function) {
   const FunctionSpec& traits = Function(function);
-  std::string id = std::string("USB\\") + traits.deviceId;
-  std::string revision =
-      std::string("USB\\VID_1F3C&PID_6B07&REV_0100") +
-      (function == 0 ? "" : id.substr(std::string("USB\\VID_1F3C&PID_6B07").size()));
-  return {revision, id};
+  return {traits.hardwareIds[0], traits.hardwareIds[1]};
 }
 
 std::vector<std::string> CompatibleIds(int function) {

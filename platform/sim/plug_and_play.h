@@ -40,7 +40,7 @@
 //   CCS\Control\Class\{guid}\NNNN: DriverDesc, ProviderName, InfPath "oemN.inf",
 //     InfSection, MatchingDeviceId, DriverDate, DriverVersion; the modem also
 //     AttachedTo and the Init, Responses and Settings sub-keys ... plan, driver keys;
-//     InfPath is also what the file cleanup and the LastGood step look up
+//     InfPath is also what the file cleanup looks up
 //   CCS\Control\COM Name Arbiter "ComDB": the port's bit, the lowest number free
 //     in ComDB and not named in HARDWARE\DEVICEMAP\SERIALCOMM ... plan, COM ports
 //   SOFTWARE\Microsoft\Windows NT\CurrentVersion\Ports "COMn:"  .. plan, COM ports
@@ -57,7 +57,7 @@
 //   XP only: <windows>\LastGood\INF\oemN.inf and .PNF, <windows>\LastGood
 //     \system32\DRIVERS\KV6*.sys ................................................... files
 //   XP only: SYSTEM\LastKnownGoodRecovery\LastGood "inf\oemN.inf", "inf\oemN.PNF"
-//     = 1 ........................................................ plan, LastGood
+//     = 1 ........................................................... files
 //   2000 only: CCS\Enum\Root\LEGACY_KV6BUS (and the other four)\0000, the
 //     services' legacy device records .................................. plan
 //   Volatile, present only while the phone is plugged in (Windows keeps them in

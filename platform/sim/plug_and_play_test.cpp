@@ -103,9 +103,10 @@ TEST(PlugAndPlay, XpInstallLeavesDeviceDriverServiceAndPortEntries) {
   std::optional<RegValue> ids = reg.GetValue(kLm, InstanceKey(2), "HardwareID");
   ASSERT_TRUE(ids);
   EXPECT_EQ(ids->type, static_cast<uint32_t>(REG_MULTI_SZ));
-  std::string second = "USB\\VID_1F3C&PID_6B07&MI_05";
-  EXPECT_NE(std::search(ids->data.begin(), ids->data.end(), second.begin(), second.end()),
-            ids->data.end());
+  // Windows' letter case, as the USB hub reports the IDs, not the key's.
+  std::string expected = std::string("USB\\Vid_1f3c&Pid_6b07&Rev_0100&MI_05") + '\0' +
+                         "USB\\Vid_1f3c&Pid_6b07&MI_05" + '\0' + '\0';
+  EXPECT_EQ(std::string(ids->data.begin(), ids->data.end()), expected);
 
   // Driver keys name the INF-store copies the package placement made, in order.
   for (int function = 0; function < 4; ++function) {
@@ -472,9 +473,11 @@ TEST(PlugAndPlay, EverythingWrittenLiesWhereTheRemovalLooks) {
       bool inReach = std::any_of(reach.begin(), reach.end(), [&](const std::string& prefix) {
         return probe.compare(0, prefix.size(), UpperName(prefix)) == 0;
       });
+      // A container key's line, or the line of its own security descriptor.
+      std::string keyPath = line.substr(5, line.find("  (security) ") - 5);
       bool container = std::any_of(
           containers.begin(), containers.end(),
-          [&](const std::string& key) { return UpperName(key) == UpperName(line.substr(5)); });
+          [&](const std::string& key) { return UpperName(key) == UpperName(keyPath); });
       EXPECT_TRUE(inReach || container) << static_cast<int>(version) << ": " << line;
     }
     // Files: the driver files of the removal's lists and the phone's INF-store copies.

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <iterator>
 
+#include "platform/sim/key_security.h"
+
 namespace sim {
 
 namespace {
@@ -447,6 +449,10 @@ void RegistryModel::DumpKey(const RegKey& key, const std::string& path,
                             std::vector<std::string>* out) const {
   out->push_back(key.currentControlSetLink ? path + "  -> (CurrentControlSet link)" : path);
   if (key.currentControlSetLink) return;
+  // A key with a descriptor of its own shows it, so that a changed DACL shows.
+  if (!key.security.empty()) {
+    out->push_back(path + "  (security) " + DescribeSecurity(SecurityOfKey(key)));
+  }
   for (const RegValue& value : key.values) {
     out->push_back(path + "  \"" + value.name + "\" = " + TypeName(value.type) + " " +
                    RenderData(value));

@@ -48,7 +48,8 @@ HINF SetupOpenInfFileA(LPCSTR fileName, LPCSTR infClass, DWORD infStyle, PUINT e
   }
   sim::InfFile inf;
   unsigned line = 0;
-  error = Machine().infs.Load(Machine().files, fileName, infStyle, &inf, &line);
+  error = Machine().infs.Load(Machine().files, fileName, infStyle, Machine().options().codePage,
+                              &inf, &line);
   bool otherClass = infClass && !sim::SameInfName(inf.VersionValue("Class"), infClass);
   if (error == ERROR_SUCCESS && otherClass) error = ERROR_CLASS_MISMATCH;
   if (errorLine) *errorLine = line;
@@ -119,7 +120,8 @@ BOOL SetupCopyOEMInfA(LPCSTR sourceInf, LPCSTR mediaRoot, DWORD mediaType, DWORD
   if (!sourceInf || mediaType > SPOST_URL) return FailWith(ERROR_INVALID_PARAMETER);
   bool mayWrite = !Machine().IsNt() || Machine().options().administrator;
   std::string stored;
-  error = Machine().infs.CopyOemInf(Machine().files, sourceInf, copyStyle, mayWrite, &stored);
+  error = Machine().infs.CopyOemInf(Machine().files, sourceInf, copyStyle, mayWrite,
+                                    Machine().options().codePage, &stored);
   if (stored.empty()) return FailWith(error);
   // The name is reported even when the INF was already there.
   BOOL copied = CopyOut(stored, destination, destinationSize, requiredSize);

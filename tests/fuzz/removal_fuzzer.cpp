@@ -20,8 +20,12 @@
 //     Enum\USB\VID_1F3C&PID_6B07<one more character>, VID_1F3C&PID_6B0 and
 //     VID_1F3C&PID_6B08, with their driver keys \0100 to \0199 and ports COM10
 //     to COM19 (a "PortName", the ComDB bit, "Ports" "COM1x:", a SERIALCOMM
-//     entry); INF files oem10.inf to oem19.inf (with a PNF) that name other
-//     devices, and their LastGood entries; services and driver files
+//     entry); INF files oem10.inf to oem19.inf and Windows' own usb.inf,
+//     mdmgen.inf, machine.inf and msports.inf (with a PNF) that are not the
+//     phone's: another maker's, the phone maker's for another product,
+//     another maker's generic modem naming the phone's modem function, and
+//     Windows'; in the INF folder, in the LastGood INF folder (XP) or both,
+//     with their LastGood entries; services and driver files
 //     KV6bus0 and the like; interface keys of the neighbour devices; phantom,
 //     problem-list and OEM-name entries that name the neighbours.
 //
@@ -30,15 +34,19 @@
 // or the phone's VID and PID followed by '&' and anything: the same device's
 // functions), and a neighbour that one of the phone's values refers to. The
 // phone's values hold any data the input gives, so "InfPath", "Driver" or
-// "PortName" may well name oem13.inf, \0142 or COM13: such a neighbour is
-// then the phone's by reference (the removal follows those values, as Windows
-// does when it removes a device). To keep the property true without copying
-// the program's matching rules, a neighbour is exempt from the check as soon
-// as any text of any of the phone's values contains its distinguishing token
-// ("OEM13", "0142", its device ID) in any letter case, and a neighbour's port
-// as soon as such a text holds "COM" followed by its number ("COM013" too). Every other
-// neighbour must come through the removal unchanged: its keys, its values
-// (type and data), its files (size and attributes) and its ComDB bit.
+// "PortName" may well name oem13.inf, \0142 or COM13: a driver key or a port
+// is then the phone's by reference (the removal follows those values, as
+// Windows does when it removes a device). To keep the property true without
+// copying the program's matching rules, such a neighbour is exempt from the
+// check as soon as any text of any of the phone's values contains its
+// distinguishing token ("0142", its device ID) in any letter case, and a
+// neighbour's port as soon as such a text holds "COM" followed by its number
+// ("COM013" too). An INF file is never the phone's by reference: whose it is
+// shows in its contents, so the INF files above, their PNF twins and their
+// LastGood entries must stay even when an "InfPath" of the phone's names
+// them. Every neighbour not exempt must come through the removal unchanged:
+// its keys, its values (type and data), its files (size and attributes) and
+// its ComDB bit.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -72,6 +80,7 @@ const char* const kPhoneFiles[] = {"KV6bus.sys", "KV6mdm.sys", "KV6obex.sys", "K
 // Where things live on the image's version.
 struct Layout {
   bool nt5 = false;
+  int osKind = 0;
   std::vector<std::string> enumUsb;  // one per control set
   std::vector<std::string> classTree;
   std::vector<std::string> deviceClasses;
@@ -84,12 +93,15 @@ struct Layout {
   std::string problems;
   std::string oemNames;
   std::string infFolder;
+  std::string lastGoodInfFolder;
   std::string driversFolder;
 };
 
-Layout LayoutFor(bool nt5, const sim::Machine& machine) {
+Layout LayoutFor(int osKind, const sim::Machine& machine) {
+  bool nt5 = osKind == 11 || osKind == 12;
   Layout layout;
   layout.nt5 = nt5;
+  layout.osKind = osKind;
   if (nt5) {
     for (const char* set : {"SYSTEM\\ControlSet001", "SYSTEM\\ControlSet002"}) {
       layout.enumUsb.push_back(std::string(set) + "\\Enum\\USB");
@@ -112,6 +124,7 @@ Layout LayoutFor(bool nt5, const sim::Machine& machine) {
     layout.oemNames = "Software\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\OEM Name";
   }
   layout.infFolder = machine.files.WindowsDirectory() + "\\INF";
+  layout.lastGoodInfFolder = machine.files.WindowsDirectory() + "\\LastGood\\INF";
   layout.driversFolder = machine.files.WindowsDirectory() + (nt5 ? "\\system32\\drivers" : "\\SYSTEM");
   return layout;
 }
@@ -130,6 +143,8 @@ struct Neighbour {
   std::string name;  // the value's name
   int port = 0;
   std::string token;
+  // False for what stays even when a value of the phone's names it.
+  bool referable = true;
 };
 
 class ImageBuilder {
@@ -302,6 +317,41 @@ class ImageBuilder {
     neighbours_.push_back(Neighbour{kind, path, name, port, Upper(token)});
   }
 
+  // Kept even when one of the phone's values names it: whose an INF is shows
+  // in its contents, and the removal must read them rather than trust the
+  // name a device key gives (an oemN number goes to the next package once it
+  // is free; a phone function may have run on another maker's INF).
+  void KeepWhateverNamesIt(Neighbour::Kind kind, const std::string& path, const std::string& name,
+                           const std::string& token) {
+    neighbours_.push_back(Neighbour{kind, path, name, 0, Upper(token), false});
+  }
+
+  void PlantOthersInf(const std::string& folder, const std::string& stem,
+                      const std::string& contents) {
+    machine_.files.WriteFile(folder + "\\" + stem + ".inf", contents);
+    machine_.files.WriteFile(folder + "\\" + stem + ".PNF", "pnf");
+    KeepWhateverNamesIt(Neighbour::Kind::kFile, folder + "\\" + stem + ".inf", "", stem);
+    KeepWhateverNamesIt(Neighbour::Kind::kFile, folder + "\\" + stem + ".PNF", "", stem);
+  }
+
+  // Another maker's INF for the device `id`; the phone's maker's INF for
+  // another of its products; another maker's generic modem INF whose model
+  // line names the phone's modem function (a driver Windows may have matched
+  // before the phone's CD came); Windows' own INF.
+  static std::string OthersInf(int kind, const std::string& id) {
+    std::string head = "[Version]\r\nSignature=\"$Windows NT$\"\r\n[Manufacturer]\r\n";
+    switch (kind) {
+      case 0:
+        return head + "Acme=Models\r\n[Models]\r\nSerial=Install,USB\\" + id + "\r\n";
+      case 1:
+        return head + "%ORVEX%=ORVEX\r\n[ORVEX]\r\n%Other%=Install,USB\\" + id + "\r\n";
+      case 2:
+        return head + "%Contoso%=Contoso\r\n[Contoso]\r\n%Generic%=Modem,USB\\VID_1F3C&PID_6B07&MI_07\r\n";
+      default:
+        return head + "%Msft%=Microsoft\r\n[Microsoft]\r\n%Composite%=Composite.Dev,USB\\COMPOSITE\r\n";
+    }
+  }
+
   void PlantNeighbour() {
     int number = 10 + in_.ConsumeIntegralInRange<int>(0, 9);
     std::string suffix(1, "0123456789ABXZ_"[in_.ConsumeIntegralInRange<int>(0, 14)]);
@@ -344,17 +394,23 @@ class ImageBuilder {
         Keep(Neighbour::Kind::kValue, layout_.serialComm, device, port, number);
         break;
       }
-      case 2: {  // an INF of another maker, with its PNF and LastGood entries
-        std::string stem = "oem" + std::to_string(number);
-        machine_.files.WriteFile(layout_.infFolder + "\\" + stem + ".inf",
-                                 "[Version]\r\nSignature=\"$Windows NT$\"\r\n[Manufacturer]\r\n"
-                                 "Acme=Models\r\n[Models]\r\nSerial=Install,USB\\" + id + "\r\n");
-        machine_.files.WriteFile(layout_.infFolder + "\\" + stem + ".PNF", "pnf");
-        Keep(Neighbour::Kind::kFile, layout_.infFolder + "\\" + stem + ".inf", "", stem);
-        Keep(Neighbour::Kind::kFile, layout_.infFolder + "\\" + stem + ".PNF", "", stem);
-        if (layout_.nt5) {
-          machine_.registry.SetDword(kLm, layout_.lastGood, "inf\\" + stem + ".inf", 1);
-          Keep(Neighbour::Kind::kValue, layout_.lastGood, "inf\\" + stem + ".inf", stem);
+      case 2: {  // an INF that is not the phone's, with its PNF, LastGood copy and entries
+        static const char* const kWindowsOwn[] = {"usb", "mdmgen", "machine", "msports"};
+        int kind = in_.ConsumeIntegralInRange<int>(0, 3);
+        std::string stem = kind == 3 ? kWindowsOwn[in_.ConsumeIntegralInRange<int>(0, 3)]
+                                     : "oem" + std::to_string(number);
+        std::string contents = OthersInf(kind, id);
+        // The INF folder's copy may be gone, its LastGood copy left (2000 has none).
+        bool live = !layout_.nt5 || in_.ConsumeIntegralInRange<int>(0, 3) != 0;
+        bool saved = layout_.nt5 && layout_.osKind == 12 && in_.ConsumeBool();
+        if (live) PlantOthersInf(layout_.infFolder, stem, contents);
+        if (saved) PlantOthersInf(layout_.lastGoodInfFolder, stem, contents);
+        if (layout_.nt5 && (live || saved)) {
+          for (const char* extension : {".inf", ".PNF"}) {
+            std::string name = "inf\\" + stem + extension;
+            machine_.registry.SetDword(kLm, layout_.lastGood, name, 1);
+            KeepWhateverNamesIt(Neighbour::Kind::kValue, layout_.lastGood, name, stem);
+          }
         }
         break;
       }
@@ -421,7 +477,7 @@ std::vector<std::string> Lines(const std::vector<std::string>& lines, const std:
     if (Upper(line.substr(0, upper.size())) != upper) continue;
     std::string rest = line.substr(upper.size());
     if (match == Match::kKeyTree && !rest.empty() && rest.rfind("  \"", 0) != 0 &&
-        rest.rfind("\\", 0) != 0) {
+        rest.rfind("  (security) ", 0) != 0 && rest.rfind("\\", 0) != 0) {
       continue;
     }
     found.push_back(line);
@@ -457,7 +513,7 @@ runcheck::Survivors Protected(const sim::Machine& machine, const ImageBuilder& i
   };
   std::set<int> comDb = runcheck::ComDbPorts(machine);
   for (const Neighbour& n : image.neighbours()) {
-    if (referenced(n.token) || (n.port != 0 && portReferenced(n.port))) continue;
+    if (n.referable && (referenced(n.token) || (n.port != 0 && portReferenced(n.port)))) continue;
     switch (n.kind) {
       case Neighbour::Kind::kKey:
         for (const auto& line : Lines(registry, "HKLM\\" + n.path, Match::kKeyTree)) {
@@ -494,8 +550,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int versionIndex = input.ConsumeIntegralInRange<int>(0, 5);
   WindowsVersion version = kVersions[versionIndex];
   sim::Machine& machine = FreshMachine(OptionsFor(version));
-  bool nt5 = versionIndex >= 4;
-  Layout layout = LayoutFor(nt5, machine);
+  const int kOsKinds[] = {0, 1, 2, 10, 11, 12};
+  Layout layout = LayoutFor(kOsKinds[versionIndex], machine);
   ImageBuilder image(input, machine, layout);
   for (int planted = 0; planted < 48 && input.remaining_bytes() > 0; ++planted) image.PlantOne();
   runcheck::Survivors survivors = Protected(machine, image);
@@ -510,6 +566,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   HWND launcher = machine.windows.CreateTopLevel({"CD", "LauncherClass", "launcher"});
   machine.windows.AddProperty(launcher, "CDROMLauncher", nullptr);
   size_t firstBox = machine.windows.messageBoxes.size();
+  runcheck::KeySecurityMap security = runcheck::KeySecurity(machine);
   machine.faults.ResetCounts();
 
   RunInstaller(nullptr, "/r");
@@ -520,6 +577,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   problems += runcheck::UnexpectedMessageBoxes(machine, firstBox);
   if (!runcheck::HeardDeviceChange(machine, launcher)) problems += "the launcher was not notified\n";
   problems += survivors.Losses(machine);
+  problems += runcheck::SecurityChanges(security, machine);
   if (!problems.empty()) {
     std::fprintf(stderr, "removal on version %d:\n%s", versionIndex, problems.c_str());
     std::abort();

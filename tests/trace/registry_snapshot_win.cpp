@@ -1,6 +1,7 @@
 #include "tests/trace/registry_snapshot_win.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <string_view>
@@ -94,6 +95,31 @@ LSTATUS OpenKeyNoFollow(HKEY parent, const char* name, HKEY* key) {
   return status;
 }
 
+// The key's owner, group and DACL as SDDL ("sddl O:SYG:SYD:(A;CI;KA;;;SY)"),
+// so that a DACL changed on a key that stays shows as a changed key; "sddl
+// unreadable N" when the descriptor cannot be read, "" where keys have no
+// security at all (Windows 95/98/Me).
+std::string SecurityDetail(HKEY key) {
+  const SECURITY_INFORMATION parts =
+      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  DWORD size = 0;
+  LSTATUS status = ::RegGetKeySecurity(key, parts, nullptr, &size);
+  if (status == ERROR_CALL_NOT_IMPLEMENTED) return "";
+  std::vector<BYTE> descriptor(size > 0 ? size : 1);
+  if (status == ERROR_INSUFFICIENT_BUFFER) {
+    status = ::RegGetKeySecurity(key, parts, descriptor.data(), &size);
+  }
+  if (status != ERROR_SUCCESS) return "sddl " + FormatUnreadable(static_cast<uint32_t>(status));
+  char* sddl = nullptr;
+  if (!::ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor.data(), SDDL_REVISION_1,
+                                                              parts, &sddl, nullptr)) {
+    return "sddl " + FormatUnreadable(::GetLastError());
+  }
+  std::string text = "sddl " + EscapeData(sddl);
+  ::LocalFree(sddl);
+  return text;
+}
+
 class TreeWalker {
  public:
   explicit TreeWalker(std::vector<Entry>* entries)
@@ -112,15 +138,18 @@ class TreeWalker {
       return;
     }
     size_t keyEntry = entries_->size();
-    Add('K', path, "");
+    std::string security = SecurityDetail(key);
+    Add('K', path, security);
     if (maxData > data_.size() && maxData <= kMaxDataCapacity) data_.resize(maxData);
     // A key whose values could not all be read is still walked below.
     LSTATUS valuesStatus = RecordValues(key, path);
     std::vector<std::string> names;
     LSTATUS keysStatus = ListSubKeys(key, &names);
     status = valuesStatus != ERROR_SUCCESS ? valuesStatus : keysStatus;
-    if (status != ERROR_SUCCESS)
-      (*entries_)[keyEntry].detail = "incomplete " + std::to_string(status);
+    if (status != ERROR_SUCCESS) {
+      std::string incomplete = "incomplete " + std::to_string(status);
+      (*entries_)[keyEntry].detail = security.empty() ? incomplete : incomplete + " " + security;
+    }
     for (const std::string& name : names) WalkChild(key, path, name);
   }
 

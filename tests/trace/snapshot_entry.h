@@ -13,9 +13,13 @@
 //   F  a file                      C:\windows\inf\mdmgen.inf
 //
 // PATH is the key path with each name escaped (EscapeName) and the value name
-// after a '|'; DETAIL is escaped data (EscapeData): empty for a readable key,
-// "unreadable N" for a key or value that could not be read (N: the Windows
-// error), the type and data of a value, size, hash and attributes of a file.
+// after a '|'; DETAIL is escaped data (EscapeData): for a readable key its
+// security descriptor as SDDL, "sddl O:BAG:SYD:(A;CI;KA;;;BA)" ("sddl
+// unreadable N" when the descriptor cannot be read, empty where keys have no
+// security), after "incomplete N " when its values or sub-keys could not all
+// be listed; "unreadable N" for a key or value that could not be read (N: the
+// Windows error); the type and data of a value; size, hash and attributes of
+// a file.
 // Entries are sorted with PathLess, so that a key is followed by its values
 // and then by its sub-keys.
 #pragma once

@@ -7,9 +7,13 @@
 //   trace_fixture.exe lock SUBKEY          a key under HKLM with a value, then an
 //       empty DACL, so nobody can read it (Wine keeps the DACL only while the
 //       wineserver runs)
+//   trace_fixture.exe dacl SUBKEY SDDL     a key under HKLM (made when missing)
+//       given the DACL of the SDDL text, as the removal's grant changes the
+//       DACL of a key it is about to delete
 //
 // Exit code 0, 1 when a key cannot be made, 2 for a wrong command line.
 #include <windows.h>
+#include <sddl.h>
 
 #include <cstdio>
 #include <string>
@@ -66,12 +70,38 @@ int MakeLocked(const char* subKey) {
   return 0;
 }
 
+int SetDacl(const char* subKey, const char* sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor,
+                                                              nullptr)) {
+    return Fail("read the SDDL for", subKey, static_cast<LSTATUS>(::GetLastError()));
+  }
+  // An existing key is opened for WRITE_DAC alone, which its DACL may grant
+  // where it grants nothing else.
+  HKEY key = nullptr;
+  LSTATUS status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, WRITE_DAC, &key);
+  if (status == ERROR_FILE_NOT_FOUND) {
+    status = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                               &key, nullptr);
+  }
+  if (status == ERROR_SUCCESS) {
+    status = ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+    ::RegCloseKey(key);
+  }
+  ::LocalFree(descriptor);
+  if (status != ERROR_SUCCESS) return Fail("set the DACL of", subKey, status);
+  std::printf("trace_fixture: HKLM\\%s has the DACL %s\n", subKey, sddl);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string command = argc > 1 ? argv[1] : "";
   if (command == "link" && argc == 4) return MakeLink(argv[2], argv[3]);
   if (command == "lock" && argc == 3) return MakeLocked(argv[2]);
-  std::fprintf(stderr, "usage: trace_fixture.exe link SUBKEY TARGET | lock SUBKEY\n");
+  if (command == "dacl" && argc == 4) return SetDacl(argv[2], argv[3]);
+  std::fprintf(stderr,
+               "usage: trace_fixture.exe link SUBKEY TARGET | lock SUBKEY | dacl SUBKEY SDDL\n");
   return 2;
 }

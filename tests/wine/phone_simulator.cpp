@@ -401,7 +401,7 @@ bool PlugNt(int function) {
   EnsureNtSetupKeys();
   std::string device = std::string(kCurrentSet) + "Enum\\" + InstancePath(function);
   std::string id = std::string("USB\\") + traits.deviceId;
-  WriteMulti(device, "HardwareID", {Upper(id), id});
+  WriteMulti(device, "HardwareID", {traits.hardwareIds[0], traits.hardwareIds[1]});
   WriteText(device, "DeviceDesc", traits.description);
   std::string infName = FindInf(id);
   if (infName.empty()) {

@@ -191,8 +191,8 @@ void PlantFiles() {
   ok = WriteFileText(drivers + "KV6bus0.sys", "MZ neighbour") && ok;
   ok = WriteFileText(windows + "\\inf\\oem5.inf",
                      "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Modem\r\n"
-                     "[Manufacturer]\r\n%Orvex%=Orvex,NTamd64\r\n[Orvex.NTamd64]\r\n"
-                     "%Modem%=Modem,USB\\VID_1F3C&PID_6B07&MI_03\r\n"
+                     "[Manufacturer]\r\n%Orvex%=ORVEX\r\n[ORVEX]\r\n"
+                     "%Modem%=Modem,USB\\VID_1F3C&PID_6B07&MI_07\r\n"
                      "[Strings]\r\nOrvex=\"ORVEX\"\r\nModem=\"ORVEX 3G GSM USB Modem\"\r\n") &&
        ok;
   ok = WriteFileText(windows + "\\inf\\oem5.PNF", "PNF") && ok;
