@@ -71,7 +71,7 @@ prepare_cd() {
 
 "$USBINST_WINESERVER" -p 2>/dev/null
 prepare_cd
-"$wine" reg add "$settings_key" /f >/dev/null || fail "cannot create the settings key"
+harness_reg add "$settings_key" /f || fail "cannot create the settings key"
 
 for scenario in "$@"; do
   case $scenario in

@@ -22,6 +22,17 @@ screenshot_into() {
   fi
 }
 
+# The harness's own registry changes with Wine's reg, tried up to three times:
+# under load a reg process now and then fails before it reaches the registry.
+harness_reg() {
+  local attempt
+  for attempt in 1 2 3; do
+    "$wine" reg "$@" >/dev/null 2>&1 && return 0
+    sleep 1
+  done
+  return 1
+}
+
 # The "InstallFlag" value as reg prints it (0x1), or nothing when it is absent.
 flag() {
   "$wine" reg query "$settings_key" /v InstallFlag 2>/dev/null | tr -d '\r' |
