@@ -40,7 +40,7 @@ for preset in native native-asan fuzz windows-x64 windows-x86; do
   step "configure $preset" configure "$preset" || continue
   step "build $preset" cmake --build --preset "$preset" || continue
   # A Wine test that fails gets one more run: Wine now and then keeps a device
-  # that DIF_REMOVE was asked to remove (seen about once in ten removal round
+  # that DIF_REMOVE was asked to remove (seen in a few of the removal round
   # trips), which is Wine's, not the program's; a fault of ours fails twice.
   repeat=()
   [[ $preset == windows-* ]] && repeat=(--repeat until-pass:2)
