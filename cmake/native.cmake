@@ -37,3 +37,6 @@ target_link_libraries(removal_bench PRIVATE usbinst_logic platform_sim)
 
 # The snapshot comparison of the trace tools and its tests.
 include(${CMAKE_SOURCE_DIR}/tests/trace/trace.cmake)
+
+# The removal preview tool and its tests.
+include(${CMAKE_SOURCE_DIR}/preview/preview.cmake)

@@ -1,0 +1,21 @@
+# The removal preview (native build): what a removal would take from a machine
+# described by a snapshot, a registry export or a folder listing, found by
+# running the removal on a simulated image of that machine.
+collect_sources(PREVIEW_SOURCES PREVIEW_TESTS preview)
+list(FILTER PREVIEW_SOURCES EXCLUDE REGEX "/preview/preview_main\\.cpp$")
+if(PREVIEW_SOURCES)
+  add_library(preview_core STATIC ${PREVIEW_SOURCES})
+  target_include_directories(preview_core PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(preview_core PUBLIC usbinst_logic platform_sim trace_common)
+  if(EXISTS ${CMAKE_SOURCE_DIR}/preview/preview_main.cpp)
+    add_executable(usbinst_preview ${CMAKE_SOURCE_DIR}/preview/preview_main.cpp)
+    target_link_libraries(usbinst_preview PRIVATE preview_core)
+  endif()
+  if(PREVIEW_TESTS)
+    add_executable(preview_tests ${PREVIEW_TESTS} ${CMAKE_SOURCE_DIR}/tests/sim_test_support.cpp
+                                 ${CMAKE_SOURCE_DIR}/tests/run_checks.cpp)
+    target_link_libraries(preview_tests PRIVATE preview_core GTest::gtest GTest::gtest_main)
+    target_compile_definitions(preview_tests PRIVATE USBINST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+    add_test(NAME preview_tests COMMAND preview_tests)
+  endif()
+endif()
