@@ -1,8 +1,5 @@
 # Native build: the logic on the simulated Windows machine, and every unit test.
-collect_sources(SIM_SOURCES SIM_TESTS platform/sim)
-add_library(platform_sim STATIC ${SIM_SOURCES} ${CMAKE_SOURCE_DIR}/resources/string_table.cpp)
-target_include_directories(platform_sim PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(usbinst_logic PUBLIC platform_sim)
+include(${CMAKE_SOURCE_DIR}/cmake/platform_sim.cmake)
 
 # The fuzz preset builds the fuzzers only.
 if(USBINST_FUZZ)

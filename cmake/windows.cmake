@@ -6,6 +6,13 @@ enable_language(RC)
 # (for the test programs) winpthread are linked in.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
+# The removal preview's own build: the logic on the simulated machine
+# (cmake/preview_windows.cmake), without the platform layer below.
+if(USBINST_PREVIEW_ONLY)
+  include(${CMAKE_SOURCE_DIR}/cmake/preview_windows.cmake)
+  return()
+endif()
+
 # The platform layer: straight calls into Windows. Setup API functions are
 # looked up at run time (setupapi.dll is missing on Windows 95 and lacks the
 # device functions on NT 4), so setupapi is not linked.

@@ -36,6 +36,9 @@
 #include "platform/sim/dialog_templates.h"
 #include "platform/sim/window_manager.h"
 #include "platform/win_types.h"
+#ifdef _WIN32
+#include <dbt.h>  // DBT_DEVNODES_CHANGED; the simulated machine's own types define it
+#endif
 
 namespace sim {
 

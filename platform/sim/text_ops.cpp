@@ -67,6 +67,12 @@ bool CheckWideCharFlags(uint32_t codePage, DWORD flags) {
   return true;
 }
 
+// The simulated machine keeps UTF-16 text as char16_t; Windows' WCHAR is
+// wchar_t there, of the same width, when the machine runs in a Windows program.
+static_assert(sizeof(WCHAR) == sizeof(char16_t));
+const char16_t* Utf16(LPCWSTR wide) { return reinterpret_cast<const char16_t*>(wide); }
+char16_t* Utf16(LPWSTR wide) { return reinterpret_cast<char16_t*>(wide); }
+
 bool HasLoneSurrogate(const char16_t* wide, size_t length) {
   for (size_t i = 0; i < length; ++i) {
     char16_t unit = wide[i];
@@ -117,7 +123,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPW
     SetError(ERROR_NO_UNICODE_TRANSLATION);
     return 0;
   }
-  return DeliverConverted(converted, wide, wideLength);
+  return DeliverConverted(converted, Utf16(wide), wideLength);
 }
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR text,
@@ -142,13 +148,13 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength
   } else {
     units = size_t(wideLength);
   }
-  if (page == CP_UTF8 && (flags & WC_ERR_INVALID_CHARS) && HasLoneSurrogate(wide, units)) {
+  if (page == CP_UTF8 && (flags & WC_ERR_INVALID_CHARS) && HasLoneSurrogate(Utf16(wide), units)) {
     SetError(ERROR_NO_UNICODE_TRANSLATION);
     return 0;
   }
   bool used = false;
   std::string converted;
-  sim::EncodeNarrow(page, wide, units, (flags & WC_NO_BEST_FIT_CHARS) == 0, defaultChar, &used,
+  sim::EncodeNarrow(page, Utf16(wide), units, (flags & WC_NO_BEST_FIT_CHARS) == 0, defaultChar, &used,
                     &converted);
   if (usedDefaultChar) *usedDefaultChar = used ? TRUE : FALSE;
   return DeliverConverted(converted, text, length);

@@ -122,8 +122,8 @@ std::string SecurityDetail(HKEY key) {
 
 class TreeWalker {
  public:
-  explicit TreeWalker(std::vector<Entry>* entries)
-      : entries_(entries), name_(kValueNameCapacity), data_(4096) {}
+  TreeWalker(std::vector<Entry>* entries, bool subKeys)
+      : entries_(entries), subKeys_(subKeys), name_(kValueNameCapacity), data_(4096) {}
 
   // Records the key open in `key` (opened without following a final link) and
   // everything below it.
@@ -144,7 +144,7 @@ class TreeWalker {
     // A key whose values could not all be read is still walked below.
     LSTATUS valuesStatus = RecordValues(key, path);
     std::vector<std::string> names;
-    LSTATUS keysStatus = ListSubKeys(key, &names);
+    LSTATUS keysStatus = subKeys_ ? ListSubKeys(key, &names) : ERROR_SUCCESS;
     status = valuesStatus != ERROR_SUCCESS ? valuesStatus : keysStatus;
     if (status != ERROR_SUCCESS) {
       std::string incomplete = "incomplete " + std::to_string(status);
@@ -251,18 +251,18 @@ class TreeWalker {
   }
 
   std::vector<Entry>* entries_;
+  bool subKeys_;
   std::vector<char> name_;
   std::vector<BYTE> data_;
 };
 
-}  // namespace
-
-bool TakeRegistryTree(const std::string& rootPath, std::vector<Entry>* entries,
+// Records the key at rootPath, and below it all sub-keys when subKeys is set.
+bool TakeRegistryPath(const std::string& rootPath, bool subKeys, std::vector<Entry>* entries,
                       std::vector<std::string>* notes) {
   HKEY root = nullptr;
   std::string path, subKey;
   if (!SplitRootPath(rootPath, &root, &path, &subKey)) return false;
-  TreeWalker walker(entries);
+  TreeWalker walker(entries, subKeys);
   if (subKey.empty()) {
     walker.Walk(root, path);
     return true;
@@ -277,6 +277,39 @@ bool TakeRegistryTree(const std::string& rootPath, std::vector<Entry>* entries,
     walker.Walk(key.get(), path);
   }
   return true;
+}
+
+}  // namespace
+
+bool TakeRegistryTree(const std::string& rootPath, std::vector<Entry>* entries,
+                      std::vector<std::string>* notes) {
+  return TakeRegistryPath(rootPath, true, entries, notes);
+}
+
+bool TakeRegistryKey(const std::string& keyPath, std::vector<Entry>* entries,
+                     std::vector<std::string>* notes) {
+  return TakeRegistryPath(keyPath, false, entries, notes);
+}
+
+// The trees the installer reads or writes, and a canary set it must never
+// touch (CLSID, the user's software settings, Wine's own settings). On 64-bit
+// Windows a 32-bit installer's SOFTWARE keys land below Wow6432Node; a tree
+// that does not exist only adds a note. CLSID is taken whole: under Wine it is
+// a few thousand keys, read in well under a second.
+std::vector<std::string> DefaultTrees() {
+  return {
+      "HKLM\\SYSTEM",
+      "HKLM\\Enum",
+      "HKLM\\Hardware\\DeviceMap\\SerialComm",
+      "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+      "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports",
+      "HKLM\\SOFTWARE\\ORVEX",
+      "HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion",
+      "HKLM\\SOFTWARE\\Wow6432Node\\ORVEX",
+      "HKLM\\SOFTWARE\\Classes\\CLSID",
+      "HKCU\\Software",
+      "HKLM\\SOFTWARE\\Wine",
+  };
 }
 
 }  // namespace trace

@@ -17,4 +17,12 @@ namespace trace {
 bool TakeRegistryTree(const std::string& rootPath, std::vector<Entry>* entries,
                       std::vector<std::string>* notes);
 
+// As TakeRegistryTree, but the key and its values only, none of its sub-keys.
+bool TakeRegistryKey(const std::string& keyPath, std::vector<Entry>* entries,
+                     std::vector<std::string>* notes);
+
+// The trees an installation or a removal could change, and a canary set it
+// must never touch: what trace_snapshot.exe takes by default.
+std::vector<std::string> DefaultTrees();
+
 }  // namespace trace

@@ -9,6 +9,20 @@ set(TRACE_COMPARE_SOURCES ${TRACE_FORMAT_SOURCES} ${TRACE_DIR}/snapshot_diff.cpp
                           ${TRACE_DIR}/trace_rules.cpp ${TRACE_DIR}/trace_findings.cpp
                           ${TRACE_DIR}/report_writer.cpp ${TRACE_DIR}/trace_report_run.cpp)
 
+# The comparison code, for trace_report and the removal preview; the preview's
+# Windows build (cmake/preview_windows.cmake) also takes the live machine's
+# registry and folders as trace_snapshot.exe does.
+if(NOT WIN32 OR USBINST_PREVIEW_ONLY)
+  add_library(trace_common STATIC ${TRACE_COMPARE_SOURCES})
+  target_include_directories(trace_common PUBLIC ${CMAKE_SOURCE_DIR})
+endif()
+if(USBINST_PREVIEW_ONLY)
+  add_library(trace_snapshot_win STATIC ${TRACE_DIR}/registry_snapshot_win.cpp
+                                        ${TRACE_DIR}/folder_snapshot_win.cpp)
+  target_link_libraries(trace_snapshot_win PUBLIC trace_common advapi32 kernel32)
+  return()
+endif()
+
 if(WIN32)
   add_executable(trace_snapshot ${TRACE_DIR}/trace_snapshot.cpp
                                 ${TRACE_DIR}/registry_snapshot_win.cpp
@@ -33,8 +47,6 @@ if(WIN32)
                      COMMENT "Building trace_report for the build machine")
   add_custom_target(trace_report_host ALL DEPENDS ${TRACE_REPORT_HOST})
 else()
-  add_library(trace_common STATIC ${TRACE_COMPARE_SOURCES})
-  target_include_directories(trace_common PUBLIC ${CMAKE_SOURCE_DIR})
   add_executable(trace_report ${TRACE_DIR}/trace_report.cpp)
   target_link_libraries(trace_report PRIVATE trace_common)
 

@@ -3,8 +3,8 @@
 //
 //   trace_snapshot.exe OUTFILE [--tree ROOT\PATH]... [--folder C:\PATH]...
 //
-// Without --tree and --folder it takes the default set (kDefaultTrees and
-// the folders of DefaultFolders). The format is described in
+// Without --tree and --folder it takes the default set (DefaultTrees and
+// DefaultFolders). The format is described in
 // snapshot_entry.h. Exit code 0, 1 when OUTFILE cannot be written, 2 for a
 // wrong command line.
 #include <windows.h>
@@ -22,25 +22,6 @@
 #include "tests/wine/native_view.h"
 
 namespace {
-
-// The trees the installer reads or writes, and a canary set it must never
-// touch (CLSID, the user's software settings, Wine's own settings). On 64-bit
-// Windows a 32-bit installer's SOFTWARE keys land below Wow6432Node; a tree
-// that does not exist only adds a note. CLSID is taken whole: under Wine it is
-// a few thousand keys, read in well under a second.
-const char* const kDefaultTrees[] = {
-    "HKLM\\SYSTEM",
-    "HKLM\\Enum",
-    "HKLM\\Hardware\\DeviceMap\\SerialComm",
-    "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
-    "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports",
-    "HKLM\\SOFTWARE\\ORVEX",
-    "HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion",
-    "HKLM\\SOFTWARE\\Wow6432Node\\ORVEX",
-    "HKLM\\SOFTWARE\\Classes\\CLSID",
-    "HKCU\\Software",
-    "HKLM\\SOFTWARE\\Wine",
-};
 
 int Usage() {
   std::fprintf(stderr,
@@ -77,7 +58,7 @@ int main(int argc, char** argv) {
     }
   }
   if (trees.empty() && folders.empty()) {
-    trees.assign(std::begin(kDefaultTrees), std::end(kDefaultTrees));
+    trees = trace::DefaultTrees();
     folders = trace::DefaultFolders();
   }
 

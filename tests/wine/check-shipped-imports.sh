@@ -5,18 +5,36 @@
 # version exports is tests/data/windows-imports.tsv; a function missing from it
 # fails too, so that a new import is looked up before it ships.
 #
-#   check-shipped-imports.sh objdump table x86|x64 program.exe...
+#   check-shipped-imports.sh objdump table x86|x64 [--oldest V] [--console] program.exe...
 #
-# x86: the 32-bit program, for Windows 95 and NT 4 (PE versions at most 4.0).
-# x64: the 64-bit program, for XP x64 / Server 2003 x64 (at most 5.2).
+# x86: a 32-bit program, by default for Windows 95 and NT 4 (PE versions at
+#      most 4.0).
+# x64: a 64-bit program, for XP x64 / Server 2003 x64 (at most 5.2).
+# --oldest V: the oldest NT version the program claims instead (5.1: XP);
+#      from 5.0 on, the Windows 95 family is not claimed.
+# --console: a console program (subsystem 3) instead of a GUI one (2).
 set -u
 objdump=$1 table=$2 target=$3
 shift 3
 case $target in
-  x86) oldest_nt=4.0 needs_9x=1 ;;
-  x64) oldest_nt=5.2 needs_9x=0 ;;
+  x86) oldest_nt=4.0 needs_9x=1 is_64=0 ;;
+  x64) oldest_nt=5.2 needs_9x=0 is_64=1 ;;
   *) echo "check-shipped-imports: target must be x86 or x64, not '$target'" >&2; exit 2 ;;
 esac
+subsystem_wanted=2 subsystem_name="Windows GUI"
+while [ $# -gt 0 ]; do
+  case $1 in
+    --oldest)
+      [[ ${2:-} =~ ^[0-9]+\.[0-9]$ ]] ||
+        { echo "check-shipped-imports: --oldest needs a version such as 5.1" >&2; exit 2; }
+      oldest_nt=$2
+      awk -v v="$oldest_nt" 'BEGIN { exit !(v + 0 >= 5.0) }' && needs_9x=0
+      shift 2 ;;
+    --console) subsystem_wanted=3 subsystem_name="Windows console"; shift ;;
+    *) break ;;
+  esac
+done
+[ $# -gt 0 ] || { echo "check-shipped-imports: no program to check" >&2; exit 2; }
 [ -r "$table" ] || { echo "check-shipped-imports: no table at $table" >&2; exit 2; }
 
 status=0
@@ -28,7 +46,8 @@ for program in "$@"; do
     continue
   fi
   # The header: operating-system and subsystem versions, and the GUI subsystem.
-  echo "$dump" | awk -v name="$name" -v oldest="$oldest_nt" '
+  echo "$dump" | awk -v name="$name" -v oldest="$oldest_nt" -v wanted="$subsystem_wanted" \
+    -v wanted_name="$subsystem_name" '
     /^MajorOSystemVersion/ { os_major = $2 } /^MinorOSystemVersion/ { os_minor = $2 }
     /^MajorSubsystemVersion/ { sub_major = $2 } /^MinorSubsystemVersion/ { sub_minor = $2 }
     /^Subsystem/ { subsystem = $2 + 0 }
@@ -38,12 +57,12 @@ for program in "$@"; do
       os = os_major + os_minor / 10; subsystem_version = sub_major + sub_minor / 10
       if (os > oldest + 0) { print "FAIL " name ": operating-system version " os_major "." os_minor " is above " oldest; bad = 1 }
       if (subsystem_version > oldest + 0) { print "FAIL " name ": subsystem version " sub_major "." sub_minor " is above " oldest; bad = 1 }
-      if (subsystem != 2) { print "FAIL " name ": subsystem " subsystem " is not the Windows GUI (2)"; bad = 1 }
+      if (subsystem != wanted) { print "FAIL " name ": subsystem " subsystem " is not the " wanted_name " (" wanted ")"; bad = 1 }
       if (!bad) print "ok   " name ": PE versions " os_major "." os_minor " / " sub_major "." sub_minor
       exit bad
     }' || status=1
   # Every imported function against the table.
-  echo "$dump" | awk -v name="$name" -v oldest="$oldest_nt" -v needs9x="$needs_9x" -F'\t' '
+  echo "$dump" | awk -v name="$name" -v oldest="$oldest_nt" -v needs9x="$needs_9x" -v is64="$is_64" -F'\t' '
     FNR == NR {
       if ($0 ~ /^#/ || NF < 5) next
       win9x[toupper($1) "!" $2] = $3; nt[toupper($1) "!" $2] = $4
@@ -56,7 +75,7 @@ for program in "$@"; do
       function_name = part[2]; key = dll "!" function_name; count++
       if (!(key in nt)) { print "FAIL " name ": " dll " " function_name " is not in the table: look up which Windows first exports it"; bad = 1; next }
       if (nt[key] == "-" || nt[key] + 0 > oldest + 0) { print "FAIL " name ": " dll " " function_name " first in NT " nt[key] ", the program claims " oldest; bad = 1 }
-      if (!needs9x && (key in only32)) { print "FAIL " name ": " dll " " function_name " is exported by the 32-bit DLL only"; bad = 1 }
+      if (is64 && (key in only32)) { print "FAIL " name ": " dll " " function_name " is exported by the 32-bit DLL only"; bad = 1 }
       if (needs9x && win9x[key] != "95") { print "FAIL " name ": " dll " " function_name " is not exported by Windows 95 (first 9x: " win9x[key] ")"; bad = 1 }
       next
     }

@@ -36,4 +36,31 @@ inline void UseNativeFileSystem() {
   if (disable) disable(&old);
 }
 
+// The same for as long as it lives, then the redirection is back: for a
+// program that reads the native folders and afterwards writes files its user
+// names.
+class NativeFileSystemScope {
+ public:
+  NativeFileSystemScope() {
+    if (!RunsUnderWow64()) return;
+    using DisableProc = BOOL(WINAPI*)(PVOID*);
+    auto disable = reinterpret_cast<DisableProc>(reinterpret_cast<void (*)()>(::GetProcAddress(
+        ::GetModuleHandleA("kernel32.dll"), "Wow64DisableWow64FsRedirection")));
+    disabled_ = disable && disable(&old_);
+  }
+  NativeFileSystemScope(const NativeFileSystemScope&) = delete;
+  NativeFileSystemScope& operator=(const NativeFileSystemScope&) = delete;
+  ~NativeFileSystemScope() {
+    if (!disabled_) return;
+    using RevertProc = BOOL(WINAPI*)(PVOID);
+    auto revert = reinterpret_cast<RevertProc>(reinterpret_cast<void (*)()>(::GetProcAddress(
+        ::GetModuleHandleA("kernel32.dll"), "Wow64RevertWow64FsRedirection")));
+    if (revert) revert(old_);
+  }
+
+ private:
+  PVOID old_ = nullptr;
+  bool disabled_ = false;
+};
+
 }  // namespace native_view
