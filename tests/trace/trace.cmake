@@ -46,6 +46,18 @@ if(WIN32)
                      DEPENDS ${TRACE_REPORT_SOURCES} ${TRACE_HEADERS}
                      COMMENT "Building trace_report for the build machine")
   add_custom_target(trace_report_host ALL DEPENDS ${TRACE_REPORT_HOST})
+  # changes_check, for the build machine too: compares the removal preview's
+  # predicted changes with the real difference of two snapshots.
+  set(CHANGES_CHECK_SOURCES ${TRACE_FORMAT_SOURCES} ${TRACE_DIR}/snapshot_diff.cpp
+                            ${TRACE_DIR}/trace_rules.cpp ${TRACE_DIR}/changes_check.cpp)
+  set(CHANGES_CHECK_HOST ${CMAKE_BINARY_DIR}/host/changes_check)
+  add_custom_command(OUTPUT ${CHANGES_CHECK_HOST}
+                     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host
+                     COMMAND ${USBINST_HOST_CXX} -std=c++20 -O1 -Wall -Wextra -Wshadow -Werror
+                             -I${CMAKE_SOURCE_DIR} ${CHANGES_CHECK_SOURCES} -o ${CHANGES_CHECK_HOST}
+                     DEPENDS ${CHANGES_CHECK_SOURCES} ${TRACE_HEADERS}
+                     COMMENT "Building changes_check for the build machine")
+  add_custom_target(changes_check_host ALL DEPENDS ${CHANGES_CHECK_HOST})
 else()
   add_executable(trace_report ${TRACE_DIR}/trace_report.cpp)
   target_link_libraries(trace_report PRIVATE trace_common)

@@ -35,6 +35,13 @@
 #   handover-missing  (win7-x64, x86 build) the CD lacks usbinst64.exe: the
 #                  32-bit program says so, sets InstallFlag to 0 and does
 #                  nothing else
+#   preview        the full installation, then the removal preview of the live
+#                  machine (usbinst_preview.exe --live, beside usbinst.exe in
+#                  BUILD_DIR) between two snapshots that must be equal (the
+#                  live machine is only read), then the removal run and a
+#                  snapshot: the real difference must equal the predicted one
+#                  entry by entry (changes_check, named by USBINST_CHANGES_CHECK),
+#                  except what tests/trace/rules/preview.txt names as Wine's
 #   non-admin      Wine cannot run a program without administrator rights (every
 #                  token holds an enabled Administrators group): covered by the
 #                  simulated machine's tests, not shown here
@@ -208,6 +215,41 @@ check_com_bits() {
     done
   done
   echo "   ComDB: every bit taken before is kept; left by Wine's DIF_REMOVE:${changed:- none}"
+}
+
+# --- The removal preview ---------------------------------------------------------------
+
+# The preview of the live machine, with its predicted changes and its page.
+preview_live() {
+  step "preview of the live machine: usbinst_preview.exe --live"
+  "$wine" "$build/usbinst_preview.exe" --live --changes 'C:\trace\predicted.txt' \
+    --html 'C:\trace\preview.html' >"$dir/preview.txt" 2>"$dir/preview.err.txt" ||
+    fail "the preview ended with exit code $?: $(cat "$dir/preview.err.txt")"
+  cp "$trace_folder/predicted.txt" "$trace_folder/preview.html" "$dir/" ||
+    fail "the preview wrote no --changes or --html file"
+  echo "   predicted: $(grep -c . "$dir/predicted.txt") changes; report in $dir/preview.txt"
+}
+
+# Two snapshots must be equal: no rule explains any difference.
+expect_unchanged() {
+  local before=$1 after=$2 what=$3
+  : >"$dir/no-rules.txt"
+  "$report_tool" --before "$dir/$before.txt" --after "$dir/$after.txt" --rules "$dir/no-rules.txt" \
+    --title "$what" --text "$dir/$after-unchanged.txt" 2>"$dir/$after-unchanged.traces.txt" ||
+    fail "$what: the machine changed ($(cat "$dir/$after-unchanged.traces.txt"))"
+  echo "   $what: the snapshots are equal"
+}
+
+# The real difference of two snapshots against the predicted one.
+expect_predicted() {
+  local before=$1 after=$2
+  [ -x "${USBINST_CHANGES_CHECK:-}" ] || fail "no changes_check at '${USBINST_CHANGES_CHECK:-}'"
+  step "the removal's real changes against the predicted ones"
+  "$USBINST_CHANGES_CHECK" "$dir/$before.txt" "$dir/$after.txt" "$dir/predicted.txt" \
+    "$rules_dir/preview.txt" >"$dir/prediction.txt"
+  local status=$?
+  cat "$dir/prediction.txt"
+  [ "$status" = 0 ] || fail "the removal did not do what the preview predicted (exit code $status)"
 }
 
 # --- The installer and its windows --------------------------------------------------------
@@ -466,6 +508,16 @@ run_scenario() {
       report installed-first installed-second reinstall-between \
         "$version: the second installation over the first" reinstall-between
       removal_run reinstall
+      ;;
+    preview)
+      install_full preview
+      snapshot installed
+      preview_live
+      snapshot previewed
+      expect_unchanged installed previewed "the live preview"
+      removal_run preview
+      snapshot removed
+      expect_predicted previewed removed
       ;;
     *) fail "unknown scenario $scenario" ;;
   esac

@@ -56,6 +56,11 @@ else()
   add_test(NAME shipped_imports COMMAND ${USBINST_IMPORT_CHECK} x86 ${CMAKE_BINARY_DIR}/usbinst.exe)
   add_test(NAME shipped_imports_64 COMMAND ${USBINST_IMPORT_CHECK} x64
                                            ${CMAKE_BINARY_DIR}/usbinst64.exe)
+  # The removal preview, a console program, claims Windows XP.
+  if(TARGET usbinst_preview)
+    add_test(NAME preview_imports COMMAND ${USBINST_IMPORT_CHECK} x86 --oldest 5.1 --console
+                                          ${CMAKE_BINARY_DIR}/usbinst_preview.exe)
+  endif()
 endif()
 # The check itself: a program that calls GetTickCount64 (Vista) must fail it,
 # naming the function.
@@ -65,6 +70,10 @@ add_test(NAME shipped_imports_refuse_a_vista_function
          COMMAND ${USBINST_IMPORT_CHECK} x86 $<TARGET_FILE:import_probe>)
 set_tests_properties(shipped_imports_refuse_a_vista_function PROPERTIES
                      PASS_REGULAR_EXPRESSION "FAIL import_probe.exe: KERNEL32.DLL GetTickCount64 first in NT 6.0")
+add_test(NAME shipped_imports_refuse_a_vista_function_on_xp
+         COMMAND ${USBINST_IMPORT_CHECK} x86 --oldest 5.1 $<TARGET_FILE:import_probe>)
+set_tests_properties(shipped_imports_refuse_a_vista_function_on_xp PROPERTIES
+                     PASS_REGULAR_EXPRESSION "GetTickCount64 first in NT 6.0, the program claims 5.1")
 
 # The Wine tests of each preset run its own programs: the windows-x86 preset
 # the 32-bit programs in 32-bit prefixes (a Windows 95 to XP PC), and the
@@ -186,6 +195,15 @@ if(USBINST_RUN_UNDER_WINE)
   foreach(version win98 nt40 win2k win7)
     add_trace_test(${version} reinstall)
   endforeach()
+
+  # The removal preview of the live machine (Windows 7, as Wine presents it by
+  # default): it changes nothing, and the real removal that follows changes
+  # exactly what it predicted.
+  if(TARGET usbinst_preview)
+    add_trace_test(win7 preview)
+    set_property(TEST trace_win7_preview APPEND PROPERTY ENVIRONMENT
+                 USBINST_CHANGES_CHECK=${CHANGES_CHECK_HOST})
+  endif()
 
   # 64-bit Windows (a 64-bit prefix, Windows 7): the 32-bit program from the CD
   # hands the run to usbinst64.exe beside it, and the round trip is as clean as
