@@ -47,8 +47,9 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && EndsWithNoCase(a, b);
 }
 
-// Reads a whole file of at most kLiveInfLimit bytes. On failure *note says
-// why, with the file's path.
+// Reads a whole file of at most kLiveInfLimit bytes: reads go on until the
+// end of the file or one byte past the limit. On failure *note says why,
+// with the file's path.
 bool ReadBoundedFile(const std::string& path, const std::string& shownPath, std::string* bytes,
                      std::string* note) {
   FileOwner file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -58,31 +59,26 @@ bool ReadBoundedFile(const std::string& path, const std::string& shownPath, std:
     *note = "unread " + shownPath + ": error " + std::to_string(openError);
     return false;
   }
-  DWORD high = 0;
-  DWORD low = ::GetFileSize(file.get(), &high);
-  if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) {
-    DWORD sizeError = ::GetLastError();
-    *note = "unread " + shownPath + ": error " + std::to_string(sizeError);
-    return false;
-  }
-  if (high != 0 || low > kLiveInfLimit) {
-    *note = "unread " + shownPath + ": larger than " + std::to_string(kLiveInfLimit) + " bytes";
-    return false;
-  }
-  bytes->resize(low);
-  DWORD total = 0;
-  while (total < low) {
-    DWORD read = 0;
-    if (!::ReadFile(file.get(), bytes->data() + total, low - total, &read, nullptr)) {
-      DWORD readError = ::GetLastError();
-      *note = "unread " + shownPath + ": error " + std::to_string(readError);
+  constexpr DWORD kChunk = 1u << 16;
+  bytes->clear();
+  for (;;) {
+    size_t used = bytes->size();
+    if (used > kLiveInfLimit) {
+      *note = "unread " + shownPath + ": larger than " + std::to_string(kLiveInfLimit) + " bytes";
+      bytes->clear();
       return false;
     }
-    if (read == 0) break;
-    total += read;
+    bytes->resize(used + kChunk);
+    DWORD read = 0;
+    if (!::ReadFile(file.get(), bytes->data() + used, kChunk, &read, nullptr)) {
+      DWORD readError = ::GetLastError();
+      *note = "unread " + shownPath + ": error " + std::to_string(readError);
+      bytes->clear();
+      return false;
+    }
+    bytes->resize(used + read);
+    if (read == 0) return true;
   }
-  bytes->resize(total);
-  return true;
 }
 
 // The contents of each *.inf file directly in one of the INF folders (the

@@ -5,7 +5,9 @@
 //
 // PREDICTED holds one line per entry, CHANGE <tab> KIND <tab> PATH (CHANGE
 // "removed", "changed" or "added", KIND the snapshot kind letter), as
-// `usbinst_preview --changes` writes it. A line on one side only is a
+// `usbinst_preview --changes` writes it. Paths are compared without regard to
+// the case of ASCII letters, as Windows compares key, value and file names
+// (two snapshots may name one folder "SYSTEM32" and "system32"). A line on one side only is a
 // mismatch unless a rule of RULES (trace_rules.h) names its path: each is
 // printed with its side, and with the rule's reason when one explains it.
 // Exit code 0 when every mismatch is explained, 1 when one is not, 2 for bad
@@ -23,12 +25,20 @@
 
 namespace {
 
+std::string FoldCase(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  }
+  return text;
+}
+
 struct Change {
   std::string change;
   char kind = 0;
   std::string path;
   bool operator<(const Change& other) const {
-    if (path != other.path) return trace::PathLess()(path, other.path);
+    std::string folded = FoldCase(path), otherFolded = FoldCase(other.path);
+    if (folded != otherFolded) return trace::PathLess()(folded, otherFolded);
     if (change != other.change) return change < other.change;
     return kind < other.kind;
   }
