@@ -13,3 +13,23 @@ set(CMAKE_CXX_FLAGS_RELEASE "-O1 -DNDEBUG")
 include(${CMAKE_SOURCE_DIR}/cmake/platform_sim.cmake)
 include(${CMAKE_SOURCE_DIR}/tests/trace/trace.cmake)
 include(${CMAKE_SOURCE_DIR}/preview/preview.cmake)
+
+# A console program that loads on Windows XP and later (the live machine is
+# read with XP's calls): the PE header asks for 5.1, and 5.2 for a 64-bit
+# build, the first 64-bit Windows.
+if(TARGET usbinst_preview)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(PREVIEW_PE_MINOR 2)
+  else()
+    set(PREVIEW_PE_MINOR 1)
+  endif()
+  target_link_libraries(usbinst_preview PRIVATE trace_snapshot_win)
+  target_link_options(usbinst_preview PRIVATE
+    -Wl,--subsystem,console:5.${PREVIEW_PE_MINOR}
+    -Wl,--major-os-version,5 -Wl,--minor-os-version,${PREVIEW_PE_MINOR}
+    -Wl,--major-subsystem-version,5 -Wl,--minor-subsystem-version,${PREVIEW_PE_MINOR})
+endif()
+# Only the program is built here; the benchmark is the native build's.
+if(TARGET preview_bench)
+  set_target_properties(preview_bench PROPERTIES EXCLUDE_FROM_ALL ON)
+endif()

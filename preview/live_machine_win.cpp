@@ -93,7 +93,8 @@ void ReadInfContents(const std::vector<std::string>& folders, MachineInput* inpu
     std::string_view folder(raw.data(), slash);
     bool inInfFolder = false;
     for (const std::string& wanted : folders) {
-      inInfFolder = inInfFolder || (EndsWithNoCase(wanted, "\\inf") && EqualsNoCase(folder, wanted));
+      inInfFolder =
+          inInfFolder || (EndsWithNoCase(wanted, "\\inf") && EqualsNoCase(folder, wanted));
     }
     if (!inInfFolder) continue;
     std::string bytes, note;
@@ -117,26 +118,26 @@ bool ReadLiveMachine(MachineInput* input, std::string* error) {
   std::vector<trace::Entry> entries;
   std::vector<std::string> notes;
   for (const std::string& tree : trace::DefaultTrees()) {
-    notes.push_back("tree " + trace::EscapeData(tree));
     trace::TakeRegistryTree(tree, &entries, &notes);
   }
-  notes.push_back("key " + trace::EscapeData(kNtVersionKey));
   trace::TakeRegistryKey(kNtVersionKey, &entries, &notes);
   if (entries.empty()) {
     *error = "no registry tree of the removal could be read";
     return false;
   }
-  for (const std::string& folder : folders) {
-    notes.push_back("folder " + trace::EscapeData(folder));
-    trace::TakeFolder(folder, &entries, &notes);
-  }
+  for (const std::string& folder : folders) trace::TakeFolder(folder, &entries, &notes);
   // The first of two entries with one path wins, as in trace_snapshot.exe:
   // overlapping trees, or names the ANSI code page makes equal.
   for (trace::Entry& entry : entries) {
     std::string path = entry.path;
     input->entries.emplace(std::move(path), std::move(entry));
   }
-  for (std::string& note : notes) input->notes.push_back(std::move(note));
+  // The snapshot code notes each tree or folder that does not exist as
+  // "missing PATH".
+  for (std::string& note : notes) {
+    if (note.rfind("missing ", 0) == 0) note.replace(0, 8, "this PC has no ");
+    input->notes.push_back(std::move(note));
+  }
   ReadInfContents(folders, input);
   return true;
 }

@@ -154,8 +154,8 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength
   }
   bool used = false;
   std::string converted;
-  sim::EncodeNarrow(page, Utf16(wide), units, (flags & WC_NO_BEST_FIT_CHARS) == 0, defaultChar, &used,
-                    &converted);
+  sim::EncodeNarrow(page, Utf16(wide), units, (flags & WC_NO_BEST_FIT_CHARS) == 0, defaultChar,
+                    &used, &converted);
   if (usedDefaultChar) *usedDefaultChar = used ? TRUE : FALSE;
   return DeliverConverted(converted, text, length);
 }

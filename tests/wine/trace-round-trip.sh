@@ -41,7 +41,8 @@
 #                  live machine is only read), then the removal run and a
 #                  snapshot: the real difference must equal the predicted one
 #                  entry by entry (changes_check, named by USBINST_CHANGES_CHECK),
-#                  except what tests/trace/rules/preview.txt names as Wine's
+#                  except what tests/trace/rules/preview.txt names as Wine's;
+#                  an INF file over the preview's size limit is noted
 #   non-admin      Wine cannot run a program without administrator rights (every
 #                  token holds an enabled Administrators group): covered by the
 #                  simulated machine's tests, not shown here
@@ -511,13 +512,20 @@ run_scenario() {
       ;;
     preview)
       install_full preview
+      # An INF file over the live reader's size limit: known by name only,
+      # noted in the report, and left alone by the removal.
+      local oversized=$WINEPREFIX/drive_c/windows/inf/oversized.inf
+      head -c 5000000 /dev/zero | tr '\0' ';' >"$oversized" || fail "cannot write $oversized"
       snapshot installed
       preview_live
+      grep -qF 'unread C:\windows\inf\oversized.inf: larger than' "$dir/preview.txt" ||
+        fail "the report does not note the INF file over the size limit"
       snapshot previewed
       expect_unchanged installed previewed "the live preview"
       removal_run preview
       snapshot removed
       expect_predicted previewed removed
+      rm -f "$oversized"
       ;;
     *) fail "unknown scenario $scenario" ;;
   esac
