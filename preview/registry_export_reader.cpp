@@ -84,11 +84,13 @@ bool DecodeExport(std::string_view bytes, ExportText* out, std::string* error) {
   }
   auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
   if (starts("\xFF\xFE")) {
+    out->text = FromUtf16Le(bytes.substr(2));
     if (bytes.size() % 2 != 0) {
-      *error = "line 1: the file ends in half a UTF-16 character (it is cut short)";
+      size_t lines = size_t(std::count(out->text.begin(), out->text.end(), u'\n')) + 1;
+      *error = "line " + std::to_string(lines) +
+               ": the file ends in half a UTF-16 character (it is cut short)";
       return false;
     }
-    out->text = FromUtf16Le(bytes.substr(2));
     return true;
   }
   if (starts("\xFE\xFF")) {

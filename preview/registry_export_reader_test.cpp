@@ -226,7 +226,7 @@ TEST(RegistryExportReader, RefusesHostileInputNamingTheLineAndLeavesTheInputAlon
       {"UTF-16 without a byte-order mark", Utf16(v5).substr(2), "UTF-16 without a byte-order mark"},
       {"UTF-16 big-endian", std::string("\xFE\xFF\0W\0i", 6), "big-endian"},
       {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + v5, "UTF-8 with a byte-order mark"},
-      {"UTF-16 cut in half a character", Utf16(v5) + "\x22", "half a UTF-16 character"},
+      {"UTF-16 cut in half a character", Utf16(v5) + "\x22", "line 4: the file ends in half a UTF-16 character"},
       {"binary garbage", std::string("\x7F" "ELF\x02\x01\x01\xFF\xFE", 9), "not a registry export"},
       {"NUL inside a line", Utf16(v5 + "\"a\"=\"x") + std::string("\0\0", 2) + Utf16("y\"").substr(2),
        "line 4: a NUL character"},
