@@ -59,10 +59,9 @@ bool IsStringType(uint32_t type) {
   return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
 }
 
-// The file's text, and whether it is a REGEDIT4 (ANSI) export.
+// The file's text, and whether 8-bit text that is not UTF-8 was read as ANSI.
 struct ExportText {
   std::u16string text;
-  bool regedit4 = false;
   bool ansiFallback = false;
 };
 
@@ -107,9 +106,11 @@ bool DecodeExport(std::string_view bytes, ExportText* out, std::string* error) {
                               : "line 1: UTF-16 big-endian without a byte-order mark";
     return false;
   }
-  out->regedit4 = FirstLineIs(bytes, "REGEDIT4");
-  if (out->regedit4 || !FromUtf8(bytes, &out->text)) {
-    out->ansiFallback = !out->regedit4;
+  // A REGEDIT4 export is ANSI; a version 5 one in 8 bits is UTF-8 as
+  // hivexregedit writes it, or else ANSI.
+  bool regedit4 = FirstLineIs(bytes, "REGEDIT4");
+  if (regedit4 || !FromUtf8(bytes, &out->text)) {
+    out->ansiFallback = !regedit4;
     out->text = FromAnsi(bytes);
   }
   return true;
@@ -146,6 +147,7 @@ class ExportParser {
   EntryAdder adder_;
   LineReader lines_;
   const ExportText& text_;
+  bool ansiData_ = false;  // a REGEDIT4 export: string data in ANSI bytes
   std::string key_;  // the key values go to ("" before the first key line)
   std::unordered_set<std::string> keyLines_;
   std::vector<std::string> notes_;
@@ -179,11 +181,17 @@ bool ExportParser::Run(std::string* error) {
     *error = error_;
     return false;
   }
-  Note("an export holds no key security: keys have an empty detail");
-  if (text_.ansiFallback) Note("the file is not UTF-8: read as code page 1250");
-  if (notesLeftOut_ > 0) Note(std::to_string(notesLeftOut_) + " more notes left out");
   adder_.MergeInto(input_);
+  input_->notes.push_back("registry export: an export holds no key security: keys have an "
+                          "empty detail");
+  if (text_.ansiFallback) {
+    input_->notes.push_back("registry export: the file is not UTF-8: read as code page 1250");
+  }
   input_->notes.insert(input_->notes.end(), notes_.begin(), notes_.end());
+  if (notesLeftOut_ > 0) {
+    input_->notes.push_back("registry export: " + std::to_string(notesLeftOut_) +
+                            " more notes like these left out");
+  }
   return true;
 }
 
@@ -194,7 +202,8 @@ bool ExportParser::Header() {
     return false;
   }
   line = TrimSpaces(line);
-  if (line != kVersion5Header && line != kRegedit4Header) {
+  ansiData_ = line == kRegedit4Header;
+  if (!ansiData_ && line != kVersion5Header) {
     return Fail("not a registry export: the first line is neither \"" + Narrow(kVersion5Header) +
                 "\" nor \"" + Narrow(kRegedit4Header) + "\"");
   }
@@ -426,7 +435,7 @@ bool ExportParser::HexBytes(std::u16string_view first, std::string* bytes) {
 // functions give it in the ANSI code page. A REGEDIT4 export's bytes are
 // ANSI already.
 bool ExportParser::StringData(uint32_t type, std::string* bytes) {
-  if (text_.regedit4 || !IsStringType(type)) return true;
+  if (ansiData_ || !IsStringType(type)) return true;
   if (bytes->size() % 2 != 0) {
     return Fail("hex(" + std::to_string(type) + ") data of odd length is not UTF-16 text");
   }
