@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "preview/input_text.h"
 #include "preview/registry_export_reader.h"
 #include "tests/trace/snapshot_entry.h"
@@ -63,6 +66,21 @@ TEST(FolderListingReader, ReadsEachEncodingIntoFilesAndTheirFolders) {
     ASSERT_EQ(input.notes.size(), 1u);
     EXPECT_NE(input.notes[0].find("4 files, known by name only"), std::string::npos);
   }
+}
+
+TEST(FolderListingReader, ReadsWinesCmdUListing) {
+  std::ifstream file(USBINST_SOURCE_DIR "/tests/data/exports/wine-cmd-u-listing.txt",
+                     std::ios::binary);
+  std::stringstream bytes;
+  bytes << file.rdbuf();
+  ASSERT_TRUE(LooksLikeFolderListing(bytes.str()));
+  MachineInput input;
+  std::string error;
+  ASSERT_TRUE(ReadFolderListing(bytes.str(), &input, &error)) << error;
+  ASSERT_EQ(input.entries.size(), 11u);
+  EXPECT_EQ(input.entries.begin()->second.path, "C:\\windows");
+  EXPECT_EQ(input.entries.count("C:\\windows\\inf\\winebus.inf"), 1u);
+  EXPECT_EQ(input.entries.at("C:\\windows\\inf\\winebus.inf").kind, 'F');
 }
 
 TEST(FolderListingReader, KeepsWhatAnEarlierSnapshotSaidOfAFile) {

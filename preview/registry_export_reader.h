@@ -55,7 +55,9 @@ namespace preview {
 
 // Windows' own limits ("Registry element size limits"): a key name has at
 // most 255 characters, a value name at most 16,383, and a tree is at most
-// 512 levels deep.
+// 512 levels deep. The key name limit is taken per name: the page says the
+// name includes the path, but Windows refuses only a single name longer
+// than 255, and real registries hold longer paths (deep Enum and Class keys).
 constexpr size_t kMaxKeyNameLength = 255;
 constexpr size_t kMaxValueNameLength = 16383;
 constexpr size_t kMaxKeyDepth = 512;
