@@ -32,7 +32,7 @@ int HexDigit(char c) {
 
 }  // namespace
 
-std::string FoldedPath(const std::string& escapedPath) {
+std::string SpellingKey(const std::string& escapedPath) {
   static const std::array<unsigned char, 256> kFold = MakeFoldTable();
   static const char kDigits[] = "0123456789ABCDEF";
   std::string folded;
@@ -57,11 +57,11 @@ std::string FoldedPath(const std::string& escapedPath) {
 }
 
 EntryAdder::EntryAdder(const MachineInput& input) : input_(input) {
-  for (const auto& [path, entry] : input.entries) spellings_.emplace(FoldedPath(path), path);
+  for (const auto& [path, entry] : input.entries) spellings_.emplace(SpellingKey(path), path);
 }
 
 const trace::Entry* EntryAdder::Find(const std::string& path, std::string* kept) {
-  auto [spelling, added] = spellings_.emplace(FoldedPath(path), path);
+  auto [spelling, added] = spellings_.emplace(SpellingKey(path), path);
   *kept = spelling->second;
   if (added) return nullptr;
   auto staged = added_.find(*kept);

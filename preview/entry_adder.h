@@ -34,6 +34,6 @@ class EntryAdder {
 
 // An escaped path with its letters folded to one case (ASCII and the letters
 // of the input code page), as the key under which spellings are compared.
-std::string FoldedPath(const std::string& escapedPath);
+std::string SpellingKey(const std::string& escapedPath);
 
 }  // namespace preview

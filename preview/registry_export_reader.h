@@ -65,8 +65,9 @@ constexpr size_t kMaxKeyDepth = 512;
 // format (the removal reads no value near that size).
 constexpr size_t kMaxValueDataBytes = 1u << 20;
 // The whole file: 256 MiB. A Windows 7 SYSTEM export with its 30,000 keys
-// is about 30 MB in UTF-16; the entries read from a file take memory of
-// about the same size again, so this bounds the memory the reader takes.
+// is some tens of MB in UTF-16. The decoded text, the entries and their
+// index take a few times the file's size, so this bounds the memory the
+// reader takes to about a gigabyte.
 constexpr size_t kMaxExportBytes = 256u << 20;
 
 // True when the bytes start as a registry export (either header, in any of

@@ -64,7 +64,7 @@ void CheckWellFormed(const preview::MachineInput& input) {
     if (!parent.empty() && (found == input.entries.end() || found->second.kind != parentKind)) {
       Fail("an entry whose parent is missing", path);
     }
-    if (!folded.insert(preview::FoldedPath(path)).second) Fail("two spellings of one path", path);
+    if (!folded.insert(preview::SpellingKey(path)).second) Fail("two spellings of one path", path);
   }
 }
 
