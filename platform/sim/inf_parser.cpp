@@ -110,6 +110,24 @@ InfLine ReadLine(const std::vector<std::string_view>& lines, size_t* index, size
   return result;
 }
 
+// "Strings.040E" (any case, one to four hex digits) -> 0x040E.
+bool StringsLanguage(std::string_view name, unsigned* language) {
+  constexpr std::string_view kPrefix = "Strings.";
+  if (name.size() <= kPrefix.size() || name.size() > kPrefix.size() + 4) return false;
+  if (!SameInfName(name.substr(0, kPrefix.size()), kPrefix)) return false;
+  unsigned value = 0;
+  for (char c : name.substr(kPrefix.size())) {
+    int digit = c >= '0' && c <= '9'   ? c - '0'
+                : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                       : -1;
+    if (digit < 0) return false;
+    value = value * 16 + unsigned(digit);
+  }
+  *language = value;
+  return true;
+}
+
 }  // namespace
 
 bool SameInfName(std::string_view a, std::string_view b) {
@@ -120,7 +138,7 @@ bool SameInfName(std::string_view a, std::string_view b) {
   return true;
 }
 
-uint32_t InfFile::Parse(std::string_view text, unsigned* errorLine) {
+uint32_t InfFile::Parse(std::string_view text, unsigned* errorLine, uint16_t languageId) {
   sections_.clear();
   *errorLine = 0;
   if (text.empty()) return kErrorGeneralSyntax;
@@ -169,7 +187,7 @@ uint32_t InfFile::Parse(std::string_view text, unsigned* errorLine) {
     }
     sections_[current].lines.push_back(ReadLine(lines, &index, p));
   }
-  Substitute();
+  Substitute(languageId);
   return 0;
 }
 
@@ -187,14 +205,29 @@ int InfFile::FindSection(std::string_view name) const {
   return -1;
 }
 
-void InfFile::Substitute() {
-  int strings = FindSection("Strings");
+void InfFile::Substitute(uint16_t languageId) {
+  // The strings sections in the order a name is looked up in them.
+  std::vector<int> order;
+  if (languageId != 0) {
+    for (unsigned wanted : {unsigned(languageId), unsigned(languageId & 0x3FF)}) {
+      for (size_t s = 0; s < sections_.size(); ++s) {
+        unsigned language = 0;
+        if (StringsLanguage(sections_[s].name, &language) && language == wanted) {
+          order.push_back(static_cast<int>(s));
+          break;
+        }
+      }
+    }
+  }
+  int plain = FindSection("Strings");
+  if (plain >= 0) order.push_back(plain);
   auto lookup = [&](std::string_view name, std::string* value) {
-    if (strings < 0) return false;
-    for (const InfLine& line : sections_[strings].lines) {
-      if (!line.hasKey || !SameInfName(line.key, name)) continue;
-      *value = line.fields.empty() ? "" : line.fields[0];
-      return true;
+    for (int strings : order) {
+      for (const InfLine& line : sections_[strings].lines) {
+        if (!line.hasKey || !SameInfName(line.key, name)) continue;
+        *value = line.fields.empty() ? "" : line.fields[0];
+        return true;
+      }
     }
     return false;
   };
@@ -224,7 +257,8 @@ void InfFile::Substitute() {
     text = out;
   };
   for (int s = 0; s < static_cast<int>(sections_.size()); ++s) {
-    if (s == strings) continue;
+    unsigned language = 0;
+    if (s == plain || StringsLanguage(sections_[s].name, &language)) continue;
     for (InfLine& line : sections_[s].lines) {
       substitute(line.key);
       for (std::string& field : line.fields) substitute(field);

@@ -7,9 +7,17 @@
 // outside quotes. Inside double quotes commas, '=' and ';' are plain text
 // and "" is one quote. Spaces around a field are dropped unless quoted. A
 // backslash followed only by spaces or a comment joins the next line.
-// %name% is replaced by the value of name in [Strings] (a missing name
-// stays as written, %% is one '%'); the [Strings] values themselves are
-// kept as written. A Ctrl-Z ends the file. Directory ids such as %10% are
+// %name% is replaced by the value of name in the strings sections (a missing
+// name stays as written, %% is one '%'); the strings sections' values
+// themselves are kept as written. The setup functions choose among
+// [Strings.LanguageID] sections by the thread locale's language: a name is
+// looked up in the section whose four hex digits are that language exactly
+// (Strings.040E for Hungarian), then in the one that names only its primary
+// language (Strings.000E, the default for every Hungarian locale), then in
+// [Strings]. The digits are compared as a number, so Strings.0e is
+// Strings.000E. A name missing from the language's section falls back to the
+// next section in that order, as Wine's reader does (Windows' documentation
+// says only which section matches best). A Ctrl-Z ends the file. Directory ids such as %10% are
 // not expanded.
 #pragma once
 #include <cstdint>
@@ -39,9 +47,10 @@ struct InfSection {
 
 class InfFile {
  public:
-  // Parses the text. Returns ERROR_SUCCESS, or a syntax error code with the
-  // 1-based number of the offending line in *errorLine.
-  uint32_t Parse(std::string_view text, unsigned* errorLine);
+  // Parses the text, substituting strings for the language `languageId`
+  // (a LANGID; 0 for [Strings] alone). Returns ERROR_SUCCESS, or a syntax
+  // error code with the 1-based number of the offending line in *errorLine.
+  uint32_t Parse(std::string_view text, unsigned* errorLine, uint16_t languageId = 0);
 
   // The section of that name (any case), or -1.
   int FindSection(std::string_view name) const;
@@ -55,7 +64,7 @@ class InfFile {
 
  private:
   InfSection& SectionNamed(const std::string& name);
-  void Substitute();
+  void Substitute(uint16_t languageId);
 
   std::vector<InfSection> sections_;
 };

@@ -143,3 +143,44 @@ TEST(InfParser, OnlyTheThreeSignaturesMakeAWin4Inf) {
 }
 
 }  // namespace
+
+// Another maker's INF with a [Strings] section and translations, among them
+// one named by its primary language only (Strings.0a: every Spanish locale)
+// and a section given twice (Strings.041B). The thread locale's language
+// picks the section; a name the section lacks comes from [Strings].
+TEST(InfParser, TheLanguageSectionOfTheThreadLocaleWins) {
+  struct RealInf {
+    const char* name;
+    const char* bytes;
+    size_t size;
+  };
+  const RealInf files[] = {
+#include "real_infs.inc"
+  };
+  std::string text;
+  for (const RealInf& file : files) {
+    if (std::string(file.name) == "usbport.inf") text.assign(file.bytes, file.size);
+  }
+  ASSERT_FALSE(text.empty());
+  struct Case {
+    uint16_t language;
+    const char* genericMaker;
+    const char* intelMaker;
+  } cases[] = {
+      {0, "(Generic USB devices)", "Intel"},
+      {0x040E, "(Generic USB devices)", "Intel"},  // Hungarian: no section of its own
+      {0x0407, "(Generische USB-Ger\xC3\xA4te)", "Intel"},  // German lacks IntelMfg
+      {0x0C0A, "(Dispositivo USB est\xC3\xA1ndar)", "Intel"},  // Spanish, by Strings.0a
+      {0x041B, "(Generick\xC3\xA9 USB zariadenia)", "Intel"},  // the first of two joined
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.language);
+    sim::InfFile inf;
+    unsigned line = 0;
+    ASSERT_EQ(inf.Parse(text, &line, c.language), 0u);
+    const sim::InfSection& makers = inf.Section(inf.FindSection("Manufacturer"));
+    ASSERT_EQ(makers.lines.size(), 2u);
+    EXPECT_EQ(makers.lines[0].key, c.genericMaker);
+    EXPECT_EQ(makers.lines[1].key, c.intelMaker);
+  }
+}

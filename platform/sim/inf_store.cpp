@@ -58,13 +58,14 @@ std::string InfStore::InfFolder(const FileSystem& files) {
 }
 
 uint32_t InfStore::Load(const FileSystem& files, const std::string& path, uint32_t style,
-                        uint32_t codePage, InfFile* inf, unsigned* errorLine) const {
+                        uint32_t codePage, uint16_t languageId, InfFile* inf,
+                        unsigned* errorLine) const {
   *errorLine = 0;
   std::string full = HasFolder(path) ? path : InfFolder(files) + "\\" + path;
   std::string text;
   uint32_t error = ReadWhole(files, full, &text);
   if (error != ERROR_SUCCESS) return error;
-  error = inf->Parse(AnsiText(text, codePage), errorLine);
+  error = inf->Parse(AnsiText(text, codePage), errorLine, languageId);
   if (error != ERROR_SUCCESS) return error;
   bool win4 = inf->IsWin4();
   bool wanted = win4 ? (style & INF_STYLE_WIN4) != 0 : (style & INF_STYLE_OLDNT) != 0;

@@ -33,9 +33,10 @@ class InfStore {
   // `codePage`; any other file is read as ANSI text ("Unicode text files
   // should contain the standard 0xFEFF byte-order mark", Microsoft, Setup API
   // overview; an INF is UTF-16 LE or ANSI, "General Unicode requirement in
-  // INF files").
+  // INF files"). Strings are substituted for the language `languageId`.
   uint32_t Load(const FileSystem& files, const std::string& path, uint32_t style,
-                uint32_t codePage, InfFile* inf, unsigned* errorLine) const;
+                uint32_t codePage, uint16_t languageId, InfFile* inf,
+                unsigned* errorLine) const;
 
   void Bind(uintptr_t handle, InfFile inf) { open_[handle] = std::move(inf); }
   const InfFile* Find(uintptr_t handle) const;

@@ -26,6 +26,9 @@ struct MachineOptions {
   WindowsVersion version = WindowsVersion::WindowsXPSP3;
   bool administrator = true;
   uint32_t codePage = 1250;
+  // The language of the thread locale (a LANGID), which picks an INF's
+  // [Strings.LanguageID] section: Hungarian, as the program's users run it.
+  uint16_t languageId = 0x040E;
   // Full path of the running program; its folder holds the branding INI and
   // its parent the "Drivers" folder.
   std::string programPath = "D:\\USBINST\\USBINST.EXE";

@@ -50,7 +50,7 @@ HINF SetupOpenInfFileA(LPCSTR fileName, LPCSTR infClass, DWORD infStyle, PUINT e
   sim::InfFile inf;
   unsigned line = 0;
   error = Machine().infs.Load(Machine().files, fileName, infStyle, Machine().options().codePage,
-                              &inf, &line);
+                              Machine().options().languageId, &inf, &line);
   bool otherClass = infClass && !sim::SameInfName(inf.VersionValue("Class"), infClass);
   if (error == ERROR_SUCCESS && otherClass) error = ERROR_CLASS_MISMATCH;
   if (errorLine) *errorLine = line;

@@ -82,7 +82,8 @@ TEST_F(InfCorpus, EveryFileReadsTheSameOnBothMachines) {
   };
   // The first model lines name a modem of another maker's fake modem
   // driver, a root-enumerated network adapter, a USB function with "&mi_00",
-  // and the serial ports' PnP ID.
+  // the serial ports' PnP ID, and a USB host controller whose names come
+  // from [Strings]: the file has translations, none of them Hungarian.
   const Expected expected[] = {
       {"mdmfake-utf16.inf",
        "Signature|$WINDOWS NT$\nClass|Modem\nTODO-Set-Manufacturer|Standard|NT$ARCH$\n"
@@ -102,6 +103,9 @@ TEST_F(InfCorpus, EveryFileReadsTheSameOnBothMachines) {
       {"serial.inf",
        "signature|$CHICAGO$\nClass|Ports\nTODO-Set-Manufacturer|MSFT|NT$ARCH$.10.0...16299\n"
        "Communications Port|Serial_Inst|*PNP0500"},
+      {"usbport.inf",
+       "Signature|$Windows NT$\nClass|USB\n(Generic USB devices)|GenericMfg|\n"
+       "UHCI USB controller|UHCI_Inst|PCI\\CC_0C0300"},
   };
   ASSERT_EQ(std::size(kRealInfs), std::size(expected));
   for (size_t i = 0; i < std::size(kRealInfs); ++i) {

@@ -207,6 +207,32 @@ void PlantFiles() {
   Report(SetValue(kSettings, "InstallFlag", REG_DWORD, &flag, sizeof flag), "InstallFlag = 1");
 }
 
+// Prints the values and sub-keys of a key below HKLM, for a failure's log.
+void DescribeKey(const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  char name[256];
+  BYTE data[512];
+  for (DWORD i = 0;; ++i) {
+    DWORD nameSize = sizeof name, dataSize = sizeof data - 1, type = 0;
+    if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS) {
+      break;
+    }
+    data[dataSize] = 0;
+    std::printf("      value %s type %lu: %s\n", name, static_cast<unsigned long>(type),
+                type == REG_SZ ? reinterpret_cast<char*>(data) : "(not text)");
+  }
+  for (DWORD i = 0;; ++i) {
+    DWORD nameSize = sizeof name;
+    if (RegEnumKeyExA(key, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    std::printf("      sub-key %s\n", name);
+  }
+  RegCloseKey(key);
+}
+
 bool ServiceExists(SC_HANDLE manager, const char* name) {
   SC_HANDLE service = OpenServiceA(manager, name, SERVICE_QUERY_STATUS);
   if (service) CloseServiceHandle(service);
@@ -226,8 +252,12 @@ int Check() {
     CloseHandle(file);
   }
   if (created[0] != '\0') {
-    Report(!KeyExists(std::string(kCcs) + "Enum\\" + created),
-           std::string("the Setup API modem ") + created + " is gone");
+    std::string key = std::string(kCcs) + "Enum\\" + created;
+    bool gone = !KeyExists(key);
+    Report(gone, std::string("the Setup API modem ") + created + " is gone");
+    // Wine now and then keeps this device; what the key holds then tells
+    // whether it was never removed or written again afterwards.
+    if (!gone) DescribeKey(key);
   }
   SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
   for (const char* name : kPhoneServices) {
