@@ -14,7 +14,7 @@ log=$(cmake --preset fuzz 2>&1) || { echo "$log"; exit 1; }
 cmake --build --preset fuzz || exit 1
 
 status=0
-for fuzzer in removal_fuzzer text_fuzzer; do
+for fuzzer in removal_fuzzer text_fuzzer registry_export_fuzzer; do
   corpus=build/fuzz/corpus/$fuzzer
   mkdir -p "$corpus" build/fuzz/artifacts
   output=build/fuzz/$fuzzer.log
@@ -26,7 +26,7 @@ for fuzzer in removal_fuzzer text_fuzzer; do
   grep -E "^stat::number_of_executed_units|^stat::peak_rss_mb|^#[0-9]+ +DONE" "$output"
   if [ $result != 0 ]; then
     echo "$fuzzer found a fault (exit code $result):"
-    grep -E -A30 "^==[0-9]+==ERROR|runtime error|^removal on|wrote past|left no|answered|lost text|split|exceeded|changed" "$output" | head -60
+    grep -E -A30 "^==[0-9]+==ERROR|runtime error|^removal on|wrote past|left no|answered|lost text|split|exceeded|changed|an entry|an error|a refusal|a registry path|a key without|two spellings" "$output" | head -60
     status=1
   fi
 done

@@ -10,10 +10,24 @@ foreach(fuzzer removal_fuzzer text_fuzzer)
   target_link_options(${fuzzer} PRIVATE -fsanitize=fuzzer,address,undefined)
 endforeach()
 
+# The removal preview's input readers. The fuzz preset builds neither the
+# trace tools nor the preview, so the sources they need are compiled here.
+add_executable(registry_export_fuzzer
+               ${CMAKE_SOURCE_DIR}/tests/fuzz/registry_export_fuzzer.cpp
+               ${CMAKE_SOURCE_DIR}/preview/registry_export_reader.cpp
+               ${CMAKE_SOURCE_DIR}/preview/folder_listing_reader.cpp
+               ${CMAKE_SOURCE_DIR}/preview/entry_adder.cpp
+               ${CMAKE_SOURCE_DIR}/preview/input_text.cpp
+               ${CMAKE_SOURCE_DIR}/tests/trace/snapshot_escape.cpp
+               ${CMAKE_SOURCE_DIR}/tests/trace/snapshot_entry.cpp
+               ${CMAKE_SOURCE_DIR}/tests/trace/entry_detail.cpp)
+target_link_libraries(registry_export_fuzzer PRIVATE platform_sim)
+target_link_options(registry_export_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
+
 # The test command's short run: 25 seconds of each fuzzer from its seed
 # corpus, with a scratch corpus emptied first, so the run takes the same time
 # however long scripts/fuzz.sh has grown build/fuzz/corpus.
-foreach(fuzzer removal_fuzzer text_fuzzer)
+foreach(fuzzer removal_fuzzer text_fuzzer registry_export_fuzzer)
   set(scratch ${CMAKE_BINARY_DIR}/test-corpus/${fuzzer})
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/artifacts)
   add_test(NAME ${fuzzer}

@@ -1,0 +1,39 @@
+// Adds a reader's entries to a machine description as Windows names things:
+// registry keys and values, folders and files are found without regard to
+// case, so an entry given again in another case ("SYSTEM" and "System") is
+// the same entry, kept under the spelling it was first given (in this input
+// or in an earlier one). The entries are staged and reach the description
+// only through MergeInto, so a reader that fails leaves it as it was.
+#pragma once
+
+#include <string>
+#include <unordered_map>
+
+#include "preview/machine_input.h"
+
+namespace preview {
+
+class EntryAdder {
+ public:
+  explicit EntryAdder(const MachineInput& input);
+  EntryAdder(const EntryAdder&) = delete;
+  EntryAdder& operator=(const EntryAdder&) = delete;
+
+  // The path `path` is kept under (its first spelling), and the entry there
+  // or null when there is none yet.
+  const trace::Entry* Find(const std::string& path, std::string* kept);
+  // Adds or replaces the entry at a path that Find gave.
+  void Set(trace::Entry entry);
+  void MergeInto(MachineInput* input);
+
+ private:
+  const MachineInput& input_;
+  std::unordered_map<std::string, std::string> spellings_;  // folded path -> kept path
+  trace::Snapshot added_;
+};
+
+// An escaped path with its letters folded to one case (ASCII and the letters
+// of the input code page), as the key under which spellings are compared.
+std::string SpellingKey(const std::string& escapedPath);
+
+}  // namespace preview
