@@ -92,15 +92,37 @@ bool IsInfName(const std::string& path) {
 InputIndex::InputIndex(const MachineInput& input) {
   spellings_.reserve(input.entries.size());
   for (const auto& [path, entry] : input.entries) spellings_.emplace(FoldedPath(path), path);
-  std::set<std::string> foldersWithEntries;
+  std::set<std::string> foldersWithFiles;
   for (const auto& [path, entry] : input.entries) {
-    if (entry.kind == 'D' || entry.kind == 'F')
-      foldersWithEntries.insert(FoldedPath(ParentPath(path)));
+    if (entry.kind == 'F') foldersWithFiles.insert(FoldedPath(ParentPath(path)));
+  }
+  // Keys by their sub-key count, and the keys with values.
+  std::unordered_map<std::string, size_t> subKeys;
+  std::set<std::string> withValues;
+  for (const auto& [path, entry] : input.entries) {
+    if (entry.kind == 'K' || entry.kind == 'L') ++subKeys[FoldedPath(ParentPath(path))];
+    if (entry.kind == 'V') withValues.insert(FoldedPath(ParentPath(path)));
+  }
+  // A key that is only on the way to a tree (a root, or a key with no detail,
+  // no values and one sub-key: an export names its keys' parents so) holds
+  // no tree of its own; the tree starts below it. Parents come first.
+  std::set<std::string> onTheWay;
+  for (const auto& [path, entry] : input.entries) {
+    if (entry.kind != 'K' && entry.kind != 'L') continue;
+    std::string folded = FoldedPath(path);
+    std::string parent = ParentPath(folded);
+    bool parentOnTheWay = !Has(parent) || onTheWay.count(parent);
+    if (!parentOnTheWay) continue;
+    bool bare = entry.kind == 'K' && entry.detail.empty() && !withValues.count(folded) &&
+                subKeys[folded] == 1;
+    if (parent.empty() || bare) {
+      onTheWay.insert(folded);
+    } else {
+      trees_.push_back(path);
+    }
   }
   for (const auto& [path, entry] : input.entries) {
-    bool parentHeld = Has(ParentPath(path));
-    if ((entry.kind == 'K' || entry.kind == 'L') && !parentHeld) trees_.push_back(path);
-    if (entry.kind == 'D' && (!parentHeld || foldersWithEntries.count(FoldedPath(path)))) {
+    if (entry.kind == 'D' && foldersWithFiles.count(FoldedPath(path))) {
       folders_.push_back(path);
     }
   }

@@ -43,10 +43,13 @@ class InputIndex {
   bool Has(const std::string& path) const { return Find(path) != nullptr; }
 
   // The registry trees the input holds: its keys and link keys whose parent
-  // it does not hold.
+  // it does not hold, or holds only on the way to them (a root such as HKLM,
+  // or a key without detail and values with this one sub-key, as a registry
+  // export names the parents of its first key).
   const std::vector<std::string>& Trees() const { return trees_; }
-  // The folders whose listing the input holds: every folder it lists that
-  // has entries in the input, and every folder whose parent it does not list.
+  // The folders whose listing the input holds: every folder it lists with
+  // files in it. (A folder listed only as the parent of another folder, as a
+  // listing of C:\Windows\inf lists C:\Windows, keeps the image's files.)
   const std::vector<std::string>& Folders() const { return folders_; }
   // Whether a path lies in a tree or listed folder of the input (or is one).
   bool InScope(const std::string& path) const;

@@ -14,6 +14,7 @@
 #include "app/path_routines.h"
 #include "platform/sim/plug_and_play.h"
 #include "preview/image_builder.h"
+#include "preview/input_paths.h"
 #include "preview/phone_names.h"
 #include "preview/preview_command.h"
 #include "preview/preview_report.h"
@@ -191,6 +192,33 @@ TEST(Preview, PhoneNamesMatchNarrowly) {
   }
 }
 
+// The trees an input holds (which replace the image's) are the keys it was
+// taken from, not the parents a registry export names on the way to them: two
+// exports must not take the place of the whole of HKLM.
+TEST(Preview, InputTreesAreTheTakenKeysNotTheirParents) {
+  struct Case {
+    std::vector<trace::Entry> entries;
+    std::vector<std::string> trees;
+  };
+  const trace::Entry hklm{'K', "HKLM", ""}, system{'K', "HKLM\\SYSTEM", ""},
+      setA{'K', "HKLM\\SYSTEM\\A", ""}, setB{'K', "HKLM\\SYSTEM\\B", ""},
+      software{'K', "HKLM\\SOFTWARE", ""}, microsoft{'K', "HKLM\\SOFTWARE\\Microsoft", ""},
+      current{'K', "HKLM\\SOFTWARE\\Microsoft\\CurrentVersion", ""},
+      version{'V', "HKLM\\SOFTWARE\\Microsoft\\CurrentVersion|CurrentVersion", "REG_SZ \"5.1\""};
+  const Case kCases[] = {
+      {{hklm, system, setA, setB}, {"HKLM\\SYSTEM"}},
+      {{hklm, system, setA, setB, software, microsoft, current, version},
+       {"HKLM\\SOFTWARE\\Microsoft\\CurrentVersion", "HKLM\\SYSTEM"}},
+      {{hklm, system, setA}, {"HKLM\\SYSTEM\\A"}},
+      {{trace::Entry{'K', "HKLM\\SYSTEM", "sddl O:SYD:(A;;KA;;;SY)"}, setA}, {"HKLM\\SYSTEM"}},
+      {{trace::Entry{'K', "HKLM\\Enum", ""}}, {"HKLM\\Enum"}}};
+  for (const Case& c : kCases) {
+    MachineInput input;
+    for (const trace::Entry& entry : c.entries) input.entries[entry.path] = entry;
+    EXPECT_EQ(InputIndex(input).Trees(), c.trees) << c.entries.size();
+  }
+}
+
 // Bad command lines and inputs answer 2 with one message naming the problem.
 TEST(Preview, BadInputsAnswerTwoWithAMessage) {
   std::filesystem::path folder =
@@ -202,7 +230,9 @@ TEST(Preview, BadInputsAnswerTwoWithAMessage) {
   };
   std::string empty = write("empty.txt", "");
   std::string noVersion = write("system.snap", "# trace snapshot 1\nK\tHKLM\\SYSTEM\t\n");
-  std::string export5 = write("system.reg", "Windows Registry Editor Version 5.00\r\n");
+  std::string export5 = write(
+      "system.reg", "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\r\n");
+  std::string other = write("notes.txt", "hello\n");
   std::string broken = write("broken.snap", "# trace snapshot 1\nK HKLM\n");
   std::string missing = (folder / "missing.snap").string();
   struct Case {
@@ -218,7 +248,8 @@ TEST(Preview, BadInputsAnswerTwoWithAMessage) {
                          {{"--verbose", noVersion}, "unknown option \"--verbose\""},
                          {{"--html"}, "--html needs a value"},
                          {{}, "no INPUT given"},
-                         {{export5}, "registry exports are not read yet"}};
+                         {{export5}, "system.reg: line 3"},
+                         {{other}, "notes.txt: not a snapshot"}};
   for (const Case& c : kCases) {
     std::ostringstream out, err;
     EXPECT_EQ(PreviewCommand(c.arguments, out, err), 2) << c.message;

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "preview/folder_listing_reader.h"
+#include "preview/registry_export_reader.h"
 #include "tests/trace/snapshot_entry.h"
 
 namespace preview {
@@ -10,11 +12,6 @@ namespace {
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
-}
-
-bool IsRegistryExport(std::string_view bytes) {
-  return StartsWith(bytes, "\xFF\xFE") ||
-         StartsWith(bytes, "Windows Registry Editor Version 5.00") || StartsWith(bytes, "REGEDIT4");
 }
 
 // A snapshot's entries join the description; a path it gives again (in any
@@ -42,13 +39,11 @@ bool ReadInputBytes(std::string_view bytes, MachineInput* input, std::string* er
     return false;
   }
   if (StartsWith(bytes, trace::kSnapshotHeader)) return ReadSnapshotBytes(bytes, input, error);
-  if (IsRegistryExport(bytes)) {
-    *error = "registry exports are not read yet";
-    return false;
-  }
+  if (LooksLikeRegistryExport(bytes)) return ReadRegistryExport(bytes, input, error);
+  if (LooksLikeFolderListing(bytes)) return ReadFolderListing(bytes, input, error);
   *error =
-      "not a snapshot (\"# trace snapshot 1\") or a registry export; folder listings are "
-      "not read yet";
+      "not a snapshot (\"# trace snapshot 1\"), a registry export or a folder listing (full "
+      "paths)";
   return false;
 }
 

@@ -3,7 +3,7 @@
 //  - a snapshot as trace_snapshot.exe writes it (first line "# trace snapshot 1");
 //  - a registry export (a UTF-16 LE byte-order mark, or a first line
 //    "Windows Registry Editor Version 5.00" or "REGEDIT4");
-//  - anything else is taken for a folder listing.
+//  - a folder listing (a full path "X:\..." a line): folder_listing_reader.h.
 #pragma once
 
 #include <string>
