@@ -56,28 +56,43 @@ std::string SpellingKey(const std::string& escapedPath) {
   return folded;
 }
 
-EntryAdder::EntryAdder(const MachineInput& input) : input_(input) {
-  for (const auto& [path, entry] : input.entries) spellings_.emplace(SpellingKey(path), path);
+EntryAdder::EntryAdder(const MachineInput& input) {
+  for (const auto& [path, entry] : input.entries) {
+    known_.emplace(SpellingKey(path), Known{path, &entry, kNotStaged});
+  }
 }
 
 const trace::Entry* EntryAdder::Find(const std::string& path, std::string* kept) {
-  auto [spelling, added] = spellings_.emplace(SpellingKey(path), path);
-  *kept = spelling->second;
-  if (added) return nullptr;
-  auto staged = added_.find(*kept);
-  if (staged != added_.end()) return &staged->second;
-  auto existing = input_.entries.find(*kept);
-  return existing != input_.entries.end() ? &existing->second : nullptr;
+  auto [place, added] = known_.try_emplace(SpellingKey(path));
+  last_ = &place->second;
+  if (added) last_->kept = path;
+  *kept = last_->kept;
+  if (last_->staged != kNotStaged) return &staged_[last_->staged];
+  return last_->existing;
 }
 
 void EntryAdder::Set(trace::Entry entry) {
-  std::string path = entry.path;
-  added_.insert_or_assign(std::move(path), std::move(entry));
+  Known* known = last_ && last_->kept == entry.path ? last_ : &known_[SpellingKey(entry.path)];
+  if (known->kept.empty()) known->kept = entry.path;
+  entry.path = known->kept;
+  if (known->staged == kNotStaged) {
+    known->staged = staged_.size();
+    staged_.push_back(std::move(entry));
+  } else {
+    staged_[known->staged] = std::move(entry);
+  }
 }
 
 void EntryAdder::MergeInto(MachineInput* input) {
-  for (auto& [path, entry] : added_) input->entries.insert_or_assign(path, std::move(entry));
-  added_.clear();
+  auto hint = input->entries.begin();
+  for (trace::Entry& entry : staged_) {
+    std::string path = entry.path;
+    hint = input->entries.insert_or_assign(hint, std::move(path), std::move(entry));
+    ++hint;
+  }
+  staged_.clear();
+  known_.clear();
+  last_ = nullptr;
 }
 
 }  // namespace preview

@@ -8,6 +8,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "preview/machine_input.h"
 
@@ -24,12 +25,22 @@ class EntryAdder {
   const trace::Entry* Find(const std::string& path, std::string* kept);
   // Adds or replaces the entry at a path that Find gave.
   void Set(trace::Entry entry);
+  // Adds the staged entries, in the order they were first staged: a reader
+  // stages a key before its values and its sub-keys, which is the order of
+  // the description, so each one goes in right after the one before.
   void MergeInto(MachineInput* input);
 
  private:
-  const MachineInput& input_;
-  std::unordered_map<std::string, std::string> spellings_;  // folded path -> kept path
-  trace::Snapshot added_;
+  static constexpr size_t kNotStaged = size_t(-1);
+  struct Known {
+    std::string kept;
+    const trace::Entry* existing = nullptr;  // in the description already
+    size_t staged = kNotStaged;              // index in staged_
+  };
+
+  std::unordered_map<std::string, Known> known_;  // by SpellingKey
+  std::vector<trace::Entry> staged_;
+  Known* last_ = nullptr;  // what Find gave last, which Set fills
 };
 
 // An escaped path with its letters folded to one case (ASCII and the letters

@@ -134,6 +134,7 @@ class ExportParser {
   bool KeyLine(std::u16string_view line);
   bool KeyName(std::u16string_view name, std::string* escaped);
   std::string AddKey(const std::string& path);
+  std::string AddedKey(size_t level, std::u16string_view name, const std::string& path);
   bool ValueLine(std::u16string_view line);
   bool Quoted(std::u16string_view line, size_t* position, size_t most, std::u16string* text);
   bool Data(std::u16string_view data, uint32_t* type, std::string* bytes);
@@ -150,6 +151,8 @@ class ExportParser {
   bool ansiData_ = false;  // a REGEDIT4 export: string data in ANSI bytes
   std::string key_;  // the key values go to ("" before the first key line)
   std::unordered_set<std::string> keyLines_;
+  std::vector<std::u16string> lastNames_;  // the names of the last key line
+  std::vector<std::string> lastKept_;      // the paths they are kept under
   std::vector<std::string> notes_;
   size_t notesLeftOut_ = 0;
   std::string error_;
@@ -249,14 +252,24 @@ bool ExportParser::KeyLine(std::u16string_view line) {
                 "--prefix 'HKEY_LOCAL_MACHINE\\SYSTEM')");
   }
   if (!root) return Fail("unknown root \"" + Printable(rootName) + "\"");
-  std::string kept = AddKey(Narrow(root->shortName));
+  // An export names each key in full; the names a key shares with the key
+  // line before it (its parents, as a rule) were added then.
+  size_t level = 0;
+  std::string kept = AddedKey(level, root->shortName, Narrow(root->shortName));
   while (slash != std::u16string_view::npos) {
     inner.remove_prefix(slash + 1);
     slash = inner.find(u'\\');
+    std::u16string_view name = inner.substr(0, slash);
+    if (++level < lastNames_.size() && lastNames_[level] == name) {
+      kept = lastKept_[level];
+      continue;
+    }
     std::string escaped;
-    if (!KeyName(inner.substr(0, slash), &escaped)) return false;
-    kept = AddKey(kept + '\\' + escaped);
+    if (!KeyName(name, &escaped)) return false;
+    kept = AddedKey(level, name, kept + '\\' + escaped);
   }
+  lastNames_.resize(level + 1);
+  lastKept_.resize(level + 1);
   if (!keyLines_.insert(kept).second) {
     Note("line " + std::to_string(lines_.number()) + ": key " + kept +
          " given again; it holds the values of both, as regedit's import does");
@@ -273,6 +286,15 @@ bool ExportParser::KeyName(std::u16string_view name, std::string* escaped) {
   }
   *escaped = trace::EscapeName(Ansi(name, "a key name"));
   return true;
+}
+
+// Adds the key at `level` of a key line and remembers it for the next line.
+std::string ExportParser::AddedKey(size_t level, std::u16string_view name, const std::string& path) {
+  lastNames_.resize(level + 1);
+  lastKept_.resize(level + 1);
+  lastNames_[level] = name;
+  lastKept_[level] = AddKey(path);
+  return lastKept_[level];
 }
 
 // Adds a key (and nothing else: its parents come before it) unless the
