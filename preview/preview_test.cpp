@@ -115,6 +115,8 @@ TEST(Preview, EqualsTheRealRemovalOnEveryVersion) {
     for (const trace::Difference& change : result.changes) inWhole.insert(change.path);
     EXPECT_EQ(inSteps, inWhole);
     EXPECT_EQ(result.changesOutsideInput, 0u);
+    for (const std::string& note : result.notes)
+      EXPECT_EQ(note.find("two runs"), std::string::npos);
 
     std::string real = RealChangeLines(MachineWithThePhone(version));
     EXPECT_EQ(predicted, real);
