@@ -45,7 +45,8 @@ constexpr size_t kMaxListingPathLength = 32767;
 constexpr size_t kMaxListingNameLength = 255;
 // The whole file: 64 MiB. A listing of the INF and driver folders has a few
 // thousand lines (under 1 MB in UTF-16); even the whole system32 tree of a
-// Windows 7 PC is far below this.
+// Windows 7 PC is far below this. The reader takes a few times the file's
+// size (the decoded text, the entries and their index).
 constexpr size_t kMaxListingBytes = 64u << 20;
 
 // True when the bytes start as a folder listing: the first line is a full

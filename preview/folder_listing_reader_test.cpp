@@ -121,6 +121,7 @@ TEST(FolderListingReader, RefusesHostileInputNamingTheLineAndLeavesTheInputAlone
       {"UTF-16 big-endian", std::string("\0C\0:", 4), "UTF-16 big-endian"},
       {"UTF-16 cut in half a character", Utf16(good + good) + "C", "line 3: the file ends in half"},
       {"no file at all", "\r\n\r\n", "names no file"},
+      {"a file too big", good + std::string(kMaxListingBytes, ' '), "more than the 64 MiB"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
