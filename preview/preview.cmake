@@ -13,9 +13,14 @@ if(PREVIEW_SOURCES)
   endif()
   if(PREVIEW_TESTS)
     add_executable(preview_tests ${PREVIEW_TESTS} ${CMAKE_SOURCE_DIR}/tests/sim_test_support.cpp
-                                 ${CMAKE_SOURCE_DIR}/tests/run_checks.cpp)
+                                 ${CMAKE_SOURCE_DIR}/tests/run_checks.cpp
+                                 ${CMAKE_SOURCE_DIR}/tests/driver_cd.cpp)
     target_link_libraries(preview_tests PRIVATE preview_core GTest::gtest GTest::gtest_main)
     target_compile_definitions(preview_tests PRIVATE USBINST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
     add_test(NAME preview_tests COMMAND preview_tests)
   endif()
+  # The preview of a registry the size of a real SYSTEM hive (a benchmark, not a test).
+  add_executable(preview_bench ${CMAKE_SOURCE_DIR}/bench/preview_bench.cpp
+                               ${CMAKE_SOURCE_DIR}/tests/sim_test_support.cpp)
+  target_link_libraries(preview_bench PRIVATE preview_core)
 endif()

@@ -10,6 +10,7 @@
 #include "registry/registry_cleaner.h"
 #include "registry/registry_walker.h"
 #include "resources/string_table.h"
+#include "uninstall/removal_steps.h"
 
 namespace {
 
@@ -73,11 +74,14 @@ void RegistryCleaner::CleanNt5() {
   char other[kRegTextCapacity];
 
   // 1. COM numbers and "Ports" values, each control set from its own device records.
+  AnnounceRemovalStep("registry: COM ports");
   ReleasePhoneComPorts();
   // 2. The services of the backup control set.
+  AnnounceRemovalStep("registry: backup services");
   for (int service : kServices) DeleteTreeAt(lm, IDS_REG_SERVICES_CS002, service);
   // 3. Windows 2000: the legacy enumeration keys of the services.
   if (osKind_ == kOsWindows2000) {
+    AnnounceRemovalStep("registry: legacy service keys");
     for (int set = 0; set < kControlSets; ++set) {
       for (int service : kServices) {
         if (!LoadPath(IDS_LEGACY_SERVICE_PREFIX, other) ||
@@ -89,10 +93,12 @@ void RegistryCleaner::CleanNt5() {
     }
   }
   // 4. Device interfaces.
+  AnnounceRemovalStep("registry: device interfaces");
   for (int id : kPhoneIds) {
     for (int set = 0; set < kControlSets; ++set) DeleteInterfaceKeys(kDeviceClasses[set], id);
   }
   // 5. Driver keys in the class tree, through the devices' "Driver" values.
+  AnnounceRemovalStep("registry: driver keys");
   for (int id : kPhoneIds) {
     for (int set = 0; set < kControlSets; ++set) {
       if (!ComposePath(kEnumUsb[set], id, path) || !LoadPath(kClassTree[set], other)) continue;
@@ -100,10 +106,12 @@ void RegistryCleaner::CleanNt5() {
     }
   }
   // 6. The device keys with all their instances.
+  AnnounceRemovalStep("registry: device keys");
   for (int id : kPhoneIds) {
     for (int set = 0; set < kControlSets; ++set) DeleteTreeAt(lm, kEnumUsb[set], id);
   }
   // 7. The modem's settings.
+  AnnounceRemovalStep("registry: modem settings");
   DeleteTreeAt(lm, IDS_REG_UNIMODEM_DEVICE_SPECIFIC, IDS_MODEM_DESCRIPTION_MAKER);
 }
 
@@ -112,11 +120,17 @@ void RegistryCleaner::CleanLegacy() {
   char path[kRegTextCapacity];
   char classTree[kRegTextCapacity];
 
+  AnnounceRemovalStep("registry: serial port map");
   RemoveSerialCommEntries();
+  AnnounceRemovalStep("registry: problem lists");
   RemoveProblemEntries();
+  AnnounceRemovalStep("registry: OEM INF names");
   RemoveOemNameEntries();
+  AnnounceRemovalStep("registry: phantom devices");
   DeletePhantomKeys(IDS_REG9X_PHANTOM, IDS_HWID_FUNCTION0);
+  AnnounceRemovalStep("registry: device interfaces");
   DeleteInterfaceKeys(IDS_REG9X_DEVICE_CLASSES, IDS_HWID_FUNCTION0);
+  AnnounceRemovalStep("registry: driver and device keys");
   bool haveClassTree = LoadPath(IDS_REG9X_SERVICES_CLASS, classTree);
   for (int id : kPhoneIds) {
     if (haveClassTree && ComposePath(IDS_REG9X_ENUM_USB, id, path)) {

@@ -7,6 +7,7 @@
 #include "uninstall/device_removal.h"
 #include "uninstall/driver_file_cleaner.h"
 #include "uninstall/launcher_notification.h"
+#include "uninstall/removal_steps.h"
 #include "uninstall/reset_install_flag.h"
 
 namespace {
@@ -17,8 +18,11 @@ constexpr int kDriverServices[] = {IDS_SERVICE_BUS, IDS_SERVICE_MDFL, IDS_SERVIC
 // Windows 2000/XP: the modem devices before the phone's USB device, and the
 // devices before the services their drivers run as.
 void RemoveDevicesAndServices(int* restartNeeded) {
+  AnnounceRemovalStep("modem devices");
   RemoveModemDevices(IDS_MODEM_DESCRIPTION, IDS_HWID_FUNCTION0, restartNeeded);
+  AnnounceRemovalStep("USB devices");
   RemoveUsbDevices(IDS_HWID_FUNCTION0, restartNeeded);
+  AnnounceRemovalStep("driver services");
   for (int service : kDriverServices) DeleteDriverService(service);
 }
 
@@ -37,18 +41,25 @@ void RemoveStaleOemInfs(int osKind) {
 // launcher hears of the change when everything is done.
 int DriverRemover(int osKind, int* restartNeeded) {
   DriverFileCleaner files(osKind);
+  AnnounceRemovalStep("install flag");
   ResetInstallFlag();
+  AnnounceRemovalStep("driver files");
   files.Clean();
   RegistryCleaner registry(osKind);
   if (IsNt5Family(osKind)) {
     // The ports are released while the device keys that name them exist:
     // the device removal takes the keys of present devices, and the
     // cleanup's own release would then find no port to release.
+    AnnounceRemovalStep("COM ports");
     registry.ReleasePhoneComPorts();
     RemoveDevicesAndServices(restartNeeded);
   }
   int result = registry.Clean();
-  if (IsNt5Family(osKind)) RemoveStaleOemInfs(osKind);
+  if (IsNt5Family(osKind)) {
+    AnnounceRemovalStep("stale OEM INF files");
+    RemoveStaleOemInfs(osKind);
+  }
+  AnnounceRemovalStep("launcher notification");
   NotifyLauncherWindows();
   return result;
 }

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/sim/inf_parser.h"
 
@@ -48,6 +49,10 @@ class InfStore {
                       bool mayWrite, uint32_t codePage, std::string* stored) const;
 
   static std::string InfFolder(const FileSystem& files);
+
+  // Every file name SetupOpenInfFileA was given, in order, as given: for a
+  // tool that must know which INF files a run read.
+  std::vector<std::string> opened;
 
  private:
   std::map<uintptr_t, InfFile> open_;

@@ -146,6 +146,13 @@ void SeedNtRegistry(Image& image) {
   reg.SetString(lm, nt, "CurrentVersion", versionText);
   reg.SetString(lm, nt, "SystemRoot", image.windows);
   reg.SetString(lm, nt, "ProductName", "Microsoft Windows");
+  if (image.version >= WindowsVersion::WindowsXPSP1 &&
+      image.version <= WindowsVersion::WindowsXPSP3) {
+    int pack = image.version == WindowsVersion::WindowsXPSP1   ? 1
+               : image.version == WindowsVersion::WindowsXPSP2 ? 2
+                                                               : 3;
+    reg.SetString(lm, nt, "CSDVersion", "Service Pack " + std::to_string(pack));
+  }
   const char* ports = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
   // Windows' set-up lists COM1: to COM4: whatever ports the machine has.
   for (const char* port : {"COM1:", "COM2:", "COM3:", "COM4:"}) {
@@ -311,6 +318,11 @@ void SeedImage(Machine& machine) {
   } else {
     image.windows = "C:\\WINDOWS";
     image.system = "C:\\WINDOWS\\system32";
+  }
+  const std::string& folder = machine.options().windowsFolder;
+  if (!folder.empty()) {
+    image.windows = folder;
+    image.system = folder + (Is9x(version) ? "\\SYSTEM" : "\\system32");
   }
   machine.registry.SetDeletesWholeTrees(Is9x(version));
   machine.files.SetWindowsFolders(image.windows, image.system);

@@ -36,6 +36,9 @@ struct MachineOptions {
   // is the 32-bit build under WOW64 unless SystemModel::process64Bit says
   // otherwise, and HKLM\SOFTWARE has a separate 32-bit view.
   bool windows64 = false;
+  // The Windows folder ("C:\WINNT"); empty for the version's usual one. The
+  // system folder is its "system32" (NT family) or "SYSTEM" (95/98/Me).
+  std::string windowsFolder;
 };
 
 }  // namespace sim

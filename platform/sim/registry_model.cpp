@@ -197,6 +197,7 @@ bool RegistryModel::UnbindHandle(uintptr_t handle) { return handles_.erase(handl
 // --- Paths ------------------------------------------------------------------------
 
 KeyRef RegistryModel::FollowLink(const KeyRef& key) const {
+  if (key && !key->linkTarget.empty()) return FollowTarget(key->linkTarget);
   if (!key || !key->currentControlSetLink) return key;
   RegKey* system = key->parent;
   if (!system) return nullptr;
@@ -210,6 +211,23 @@ KeyRef RegistryModel::FollowLink(const KeyRef& key) const {
   std::snprintf(name, sizeof name, "CONTROLSET%03u", number);
   auto target = system->children.find(name);
   return target == system->children.end() ? nullptr : target->second;
+}
+
+// A link's target path, walked from HKEY_LOCAL_MACHINE; the control set link
+// is followed on the way, another link key is not (so links cannot loop).
+KeyRef RegistryModel::FollowTarget(const std::string& target) const {
+  const std::string_view kMachine = "\\REGISTRY\\MACHINE\\";
+  std::string upper = UpperName(target);
+  if (upper.compare(0, kMachine.size(), kMachine) != 0) return nullptr;
+  KeyRef current = localMachine_;
+  for (std::string_view part : SplitPath(std::string_view(target).substr(kMachine.size()))) {
+    auto it = current->children.find(UpperName(part));
+    if (it == current->children.end() || !it->second->linkTarget.empty()) return nullptr;
+    current = it->second;
+    if (current->currentControlSetLink) current = FollowLink(current);
+    if (!current) return nullptr;
+  }
+  return current;
 }
 
 LSTATUS RegistryModel::Find(const KeyRef& base, std::string_view path, KeyRef* result) const {
@@ -447,6 +465,10 @@ std::vector<uint8_t>* RegistryModel::SecurityOf(HKEY root, std::string_view path
 
 void RegistryModel::DumpKey(const RegKey& key, const std::string& path,
                             std::vector<std::string>* out) const {
+  if (!key.linkTarget.empty()) {
+    out->push_back(path + "  -> " + key.linkTarget);
+    return;
+  }
   out->push_back(key.currentControlSetLink ? path + "  -> (CurrentControlSet link)" : path);
   if (key.currentControlSetLink) return;
   // A key with a descriptor of its own shows it, so that a changed DACL shows.

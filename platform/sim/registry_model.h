@@ -89,6 +89,10 @@ struct RegKey {
   bool deleted = false;
   // A link to the control set that HKLM\SYSTEM\Select "Current" names.
   bool currentControlSetLink = false;
+  // Any other link key: its target as a REG_LINK value names it
+  // ("\Registry\Machine\System\CurrentControlSet"); empty for a plain key.
+  // Only targets below HKEY_LOCAL_MACHINE are followed.
+  std::string linkTarget;
   // The key's security descriptor as the security layer stores it (self-relative
   // bytes); empty when the key has the default descriptor.
   std::vector<uint8_t> security;
@@ -193,6 +197,7 @@ class RegistryModel {
 
  private:
   KeyRef Lookup(HKEY root, std::string_view path) const;
+  KeyRef FollowTarget(const std::string& target) const;
   void DetachSubtree(RegKey& key);
   void Touch(RegKey& key);
   void DumpKey(const RegKey& key, const std::string& path, std::vector<std::string>* out) const;

@@ -46,6 +46,7 @@ HINF SetupOpenInfFileA(LPCSTR fileName, LPCSTR infClass, DWORD infStyle, PUINT e
     sim::SetError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
+  Machine().infs.opened.push_back(fileName);
   sim::InfFile inf;
   unsigned line = 0;
   error = Machine().infs.Load(Machine().files, fileName, infStyle, Machine().options().codePage,

@@ -18,12 +18,20 @@ namespace trace {
 //   type 0x00001234 hex:...     a type without a name
 std::string FormatValueDetail(uint32_t type, std::string_view data);
 
+// The inverse of FormatValueDetail: the type and the data bytes (the final
+// NUL of a terminated string type given back). False for text that
+// FormatValueDetail cannot have written.
+bool ParseValueDetail(std::string_view detail, uint32_t* type, std::string* data);
+
 // A value that could not be read, or a key that could not be opened or listed.
 std::string FormatUnreadable(uint32_t error);
 
 // A file's size, 64-bit FNV-1a hash of its content and attributes:
 //   size=1234 fnv=cbf29ce484222325 attr=0x00000020
 std::string FormatFileDetail(uint64_t size, uint64_t hash, uint32_t attributes);
+// The inverse of FormatFileDetail; false for any other text.
+bool ParseFileDetail(std::string_view detail, uint64_t* size, uint64_t* hash,
+                     uint32_t* attributes);
 
 // 64-bit FNV-1a, fed in pieces: start with kFnvOffsetBasis.
 constexpr uint64_t kFnvOffsetBasis = 0xcbf29ce484222325ull;

@@ -7,15 +7,6 @@ namespace {
 
 const Category kCategories[] = {Category::kKept, Category::kHarness, Category::kWine};
 
-// "1 entry", "2 entries", "1 rule", "3 rules".
-std::string Plural(size_t count, std::string_view word) {
-  std::string text = std::to_string(count) + " ";
-  if (count == 1) return text.append(word);
-  if (word.size() > 1 && word.back() == 'y')
-    return text.append(word.substr(0, word.size() - 1)) + "ies";
-  return text.append(word) + "s";
-}
-
 size_t Count(const Findings& findings, Category category) {
   return findings.perCategory[static_cast<size_t>(category)];
 }
@@ -49,7 +40,39 @@ std::string RuleText(const Rule& rule) {
          rule.pattern + "\" " + rule.reason;
 }
 
-std::string Html(std::string_view text) {
+// A relative link with every byte that is not plainly safe in a URL
+// percent-encoded ('/' kept as the separator).
+std::string UrlPath(std::string_view path) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string url;
+  for (char c : path) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    bool safe = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                (byte >= '0' && byte <= '9') || byte == '-' || byte == '_' || byte == '.' ||
+                byte == '~' || byte == '/';
+    if (safe) {
+      url += c;
+    } else {
+      url += '%';
+      url += kDigits[byte >> 4];
+      url += kDigits[byte & 0x0F];
+    }
+  }
+  return url;
+}
+
+}  // namespace
+
+// "1 entry", "2 entries", "1 rule", "3 rules".
+std::string Plural(size_t count, std::string_view word) {
+  std::string text = std::to_string(count) + " ";
+  if (count == 1) return text.append(word);
+  if (word.size() > 1 && word.back() == 'y')
+    return text.append(word.substr(0, word.size() - 1)) + "ies";
+  return text.append(word) + "s";
+}
+
+std::string HtmlText(std::string_view text) {
   std::string escaped;
   escaped.reserve(text.size());
   for (char c : text) {
@@ -73,28 +96,7 @@ std::string Html(std::string_view text) {
   return escaped;
 }
 
-// A relative link with every byte that is not plainly safe in a URL
-// percent-encoded ('/' kept as the separator).
-std::string UrlPath(std::string_view path) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string url;
-  for (char c : path) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    bool safe = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                (byte >= '0' && byte <= '9') || byte == '-' || byte == '_' || byte == '.' ||
-                byte == '~' || byte == '/';
-    if (safe) {
-      url += c;
-    } else {
-      url += '%';
-      url += kDigits[byte >> 4];
-      url += kDigits[byte & 0x0F];
-    }
-  }
-  return url;
-}
-
-const char kStyle[] =
+const char kReportStyle[] =
     "body{font-family:sans-serif;margin:1.5em}"
     "table{border-collapse:collapse;font-size:90%}"
     "th,td{border:1px solid #bbb;padding:2px 6px;text-align:left;vertical-align:top}"
@@ -104,7 +106,7 @@ const char kStyle[] =
     ".pass{color:#060}.fail{color:#a00}"
     "figure{display:inline-block;margin:0 1em 1em 0}img{border:1px solid #888}";
 
-}  // namespace
+
 
 std::string SummaryLine(const Findings& findings) {
   return Plural(findings.items.size(), "difference") + ": " + Plural(findings.Traces(), "trace") +
@@ -155,13 +157,13 @@ void WriteHtmlReport(std::ostream& out, const ReportHeader& header, const Findin
                      const std::vector<std::string>& screenshotLinks) {
   bool pass = findings.Traces() == 0;
   out << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Trace report: "
-      << Html(header.title) << "</title>\n<style>" << kStyle << "</style></head><body>\n"
-      << "<h1>Trace report: " << Html(header.title) << "</h1>\n"
-      << "<p>Before: <code>" << Html(header.beforeFile) << "</code> ("
-      << Plural(header.beforeEntries, "entry") << ")<br>After: <code>" << Html(header.afterFile)
+      << HtmlText(header.title) << "</title>\n<style>" << kReportStyle << "</style></head><body>\n"
+      << "<h1>Trace report: " << HtmlText(header.title) << "</h1>\n"
+      << "<p>Before: <code>" << HtmlText(header.beforeFile) << "</code> ("
+      << Plural(header.beforeEntries, "entry") << ")<br>After: <code>" << HtmlText(header.afterFile)
       << "</code> (" << Plural(header.afterEntries, "entry") << ")<br>Rules: <code>"
-      << Html(header.rulesFile) << "</code></p>\n"
-      << "<p class=\"" << (pass ? "pass" : "fail") << "\"><b>" << Html(SummaryLine(findings))
+      << HtmlText(header.rulesFile) << "</code></p>\n"
+      << "<p class=\"" << (pass ? "pass" : "fail") << "\"><b>" << HtmlText(SummaryLine(findings))
       << (pass ? " &mdash; no trace" : " &mdash; TRACES LEFT") << "</b></p>\n";
 
   out << "<h2>Differences</h2>\n<table>\n<tr><th>Category</th><th>Change</th><th>Kind</th>"
@@ -179,16 +181,16 @@ void WriteHtmlReport(std::ostream& out, const ReportHeader& header, const Findin
                                : "";
       out << "<tr class=\"" << CategoryName(category) << "\"><td>" << CategoryName(category)
           << "</td><td>" << ChangeName(difference.change) << "</td><td>" << KindName(kind)
-          << "</td><td class=\"path\">" << Html(difference.path) << "</td><td class=\"data\">"
-          << Html(difference.detailBefore) << "</td><td class=\"data\">"
-          << Html(difference.detailAfter) << "</td><td>" << Html(reason) << "</td></tr>\n";
+          << "</td><td class=\"path\">" << HtmlText(difference.path) << "</td><td class=\"data\">"
+          << HtmlText(difference.detailBefore) << "</td><td class=\"data\">"
+          << HtmlText(difference.detailAfter) << "</td><td>" << HtmlText(reason) << "</td></tr>\n";
     }
   }
   out << "</table>\n<h2>Rules that explained nothing</h2>\n<ul>\n";
   bool anyIdle = false;
   for (size_t rule = 0; rule < findings.rules.size(); ++rule) {
     if (findings.ruleUses[rule] == 0) {
-      out << "<li><code>" << Html(RuleText(findings.rules[rule])) << "</code></li>\n";
+      out << "<li><code>" << HtmlText(RuleText(findings.rules[rule])) << "</code></li>\n";
       anyIdle = true;
     }
   }
@@ -196,8 +198,8 @@ void WriteHtmlReport(std::ostream& out, const ReportHeader& header, const Findin
   if (!screenshotLinks.empty()) {
     out << "<h2>Screenshots</h2>\n";
     for (const std::string& link : screenshotLinks) {
-      out << "<figure><img src=\"" << Html(UrlPath(link)) << "\" alt=\"" << Html(link)
-          << "\"><figcaption>" << Html(link) << "</figcaption></figure>\n";
+      out << "<figure><img src=\"" << HtmlText(UrlPath(link)) << "\" alt=\"" << HtmlText(link)
+          << "\"><figcaption>" << HtmlText(link) << "</figcaption></figure>\n";
     }
   }
   out << "</body></html>\n";

@@ -3,6 +3,7 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tests/trace/trace_findings.h"
@@ -32,6 +33,12 @@ void WriteHtmlReport(std::ostream& out, const ReportHeader& header, const Findin
 
 // One line per trace, for stderr: "trace: added value HKLM\...|Name".
 void WriteTraceLines(std::ostream& out, const Findings& findings);
+
+// The pieces the pages of other reports share: "1 entry", "2 entries";
+// text with &, <, > and " escaped for HTML; the style sheet of the page.
+std::string Plural(size_t count, std::string_view word);
+std::string HtmlText(std::string_view text);
+extern const char kReportStyle[];
 
 // "12 differences: 1 trace, 9 kept, 2 harness, 0 wine".
 std::string SummaryLine(const Findings& findings);

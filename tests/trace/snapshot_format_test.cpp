@@ -57,6 +57,34 @@ TEST(EntryDetail, ValueTypesAndData) {
   EXPECT_EQ(FormatUnreadable(5), "unreadable 5");
 }
 
+// Every type and data read back from its detail gives the same type and
+// bytes; text no formatting can have written is refused.
+TEST(EntryDetail, ValueDetailsReadBackToTheirTypeAndData) {
+  using namespace std::string_literals;
+  const std::pair<uint32_t, std::string> kValues[] = {
+      {1, "C:\\x\0"s}, {1, "ab"}, {1, ""}, {1, "\0"s}, {2, "%SystemRoot%\0"s},
+      {6, "\\Registry\\Machine"}, {7, "a\0b\0\0"s}, {7, "a\0"s}, {4, "\x01\x02\x00\x80"s},
+      {4, "\x01\x02"s}, {4, ""}, {11, "\x01\0\0\0\0\0\0\xff"s}, {11, "1234"},
+      {3, ""}, {3, AllBytes()}, {0, "\"quoted\""}, {0x1234, "\x7f"}, {0xFFFFFFFF, "x\0"s}};
+  for (const auto& [type, data] : kValues) {
+    std::string detail = FormatValueDetail(type, data);
+    uint32_t readType = 0;
+    std::string readData = "stale";
+    ASSERT_TRUE(ParseValueDetail(detail, &readType, &readData)) << detail;
+    EXPECT_EQ(readType, type) << detail;
+    EXPECT_EQ(readData, data) << detail;
+  }
+  uint32_t type = 0;
+  std::string data;
+  for (const char* bad :
+       {"", "REG_SZ", "REG_SZ ab", "REG_SZ \"a", "REG_SZ \"a\" extra", "REG_SZ \"a\tb\"",
+        "REG_DWORD 0x1", "REG_DWORD hex:01020304", "REG_QWORD 0x00000001", "REG_BINARY 0x01",
+        "REG_BINARY hex:0", "REG_BINARY hex:zz", "REG_SOMETHING hex:", "type 0x1 ", "type x hex:",
+        "REG_SZ  \"a\""}) {
+    EXPECT_FALSE(ParseValueDetail(bad, &type, &data)) << bad;
+  }
+}
+
 TEST(EntryDetail, FnvHashAndFileDetail) {
   EXPECT_EQ(Fnv1a64(kFnvOffsetBasis, "", 0), 0xcbf29ce484222325ull);
   EXPECT_EQ(Fnv1a64(kFnvOffsetBasis, "a", 1), 0xaf63dc4c8601ec8cull);
@@ -65,6 +93,17 @@ TEST(EntryDetail, FnvHashAndFileDetail) {
             Fnv1a64(kFnvOffsetBasis, "foobar", 6));
   EXPECT_EQ(FormatFileDetail(5000000000ull, 0xaf63dc4c8601ec8cull, 0x21),
             "size=5000000000 fnv=af63dc4c8601ec8c attr=0x00000021");
+  uint64_t size = 0, hash = 0;
+  uint32_t attributes = 0;
+  ASSERT_TRUE(ParseFileDetail("size=5000000000 fnv=af63dc4c8601ec8c attr=0x00000021", &size,
+                              &hash, &attributes));
+  EXPECT_EQ(size, 5000000000ull);
+  EXPECT_EQ(hash, 0xaf63dc4c8601ec8cull);
+  EXPECT_EQ(attributes, 0x21u);
+  for (const char* bad : {"size=1 fnv=0 attr=0x1", "size=1 fnv=af63dc4c8601ec8c attr=0x00000021 ",
+                          "size=-1 fnv=af63dc4c8601ec8c attr=0x00000021", ""}) {
+    EXPECT_FALSE(ParseFileDetail(bad, &size, &hash, &attributes)) << bad;
+  }
 }
 
 TEST(SnapshotFile, WrittenInTreeOrderAndReadBack) {
