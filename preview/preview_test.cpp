@@ -90,7 +90,7 @@ TEST(Preview, EqualsTheRealRemovalOnEveryVersion) {
     MachineInput input = MachineInputOfSim(MachineWithThePhone(version));
 
     BuiltImage image;
-    BuildImage(input, ImageOptions{version, true}, &image);
+    BuildImage(input, InputIndex(input), ImageOptions{version, true}, &image);
     trace::Snapshot built = SnapshotOfSim(sim::CurrentMachine());
     for (const auto& [path, entry] : input.entries) {
       auto found = built.find(path);
