@@ -23,7 +23,8 @@
 // character it lacks) and compared without regard to case, as Windows does.
 //
 // Refused with "line N: problem" (the description is then left unchanged):
-// a line that is not a full path, an empty name (two backslashes together, a
+// a line that is not a full path, a last line without a line end (dir ends
+// every line: the file is cut short), an empty name (two backslashes together, a
 // trailing one), a character no file name can hold (< > : " / | ? * and
 // control characters), a path that is a file on one line and a folder on
 // another (a listing taken without /a-d), wrong encodings (UTF-16

@@ -181,7 +181,11 @@ std::string ExportParser::Ansi(std::u16string_view text, const char* what) {
 bool ExportParser::Run(std::string* error) {
   bool read = Header();
   std::u16string_view line;
-  while (read && lines_.Next(&line)) read = Line(line);
+  while (read && lines_.Next(&line)) {
+    read = Line(line);
+    // A continued value has read on: the check is of the line read last.
+    if (read && CutShort(lines_, &error_)) read = false;
+  }
   if (!read) {
     *error = error_;
     return false;
@@ -446,7 +450,10 @@ bool ExportParser::HexBytes(std::u16string_view first, std::string* bytes) {
       segment = TrimSpaces(segment.substr(2));
       needComma = true;
     }
-    if (!continued) return true;
+    if (!continued) {
+      if (!needComma && !bytes->empty()) return Fail("hex data ends in ',' (the line is cut short)");
+      return true;
+    }
     std::u16string_view next;
     if (!lines_.Next(&next)) {
       return Fail("the file ends inside hex data continued with '\\' (it is cut short)");

@@ -44,8 +44,9 @@
 //
 // Refused with "line N: problem" (the description is then left unchanged):
 // a file that deletes ([-key], "name"=-), a line cut short (a string without
-// its closing quote, a key line without ']', a file ending inside a
-// continued value), wrong encodings (UTF-16 big-endian or without a
+// its closing quote, a key line without ']', hex data ending in ',' or
+// inside a continued value, a last line without a line end, which regedit,
+// reg and hivexregedit always write), wrong encodings (UTF-16 big-endian or without a
 // byte-order mark, UTF-8 with a byte-order mark, which regedit neither
 // writes nor reads, binary data), NUL characters in a line, data of the
 // wrong form (dword:zzz, more than 8 dword digits, a byte of one or three
