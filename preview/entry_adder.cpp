@@ -83,9 +83,25 @@ void EntryAdder::Set(trace::Entry entry) {
   }
 }
 
+size_t EntryAdder::DropBelow(const std::string& kept) {
+  size_t dropped = 0;
+  for (trace::Entry& entry : staged_) {
+    bool below = entry.kind != kDropped && entry.path.size() > kept.size() &&
+                 entry.path.compare(0, kept.size(), kept) == 0 &&
+                 (entry.path[kept.size()] == '\\' || entry.path[kept.size()] == '|');
+    if (!below) continue;
+    known_.erase(SpellingKey(entry.path));
+    entry.kind = kDropped;
+    ++dropped;
+  }
+  last_ = nullptr;
+  return dropped;
+}
+
 void EntryAdder::MergeInto(MachineInput* input) {
   auto hint = input->entries.begin();
   for (trace::Entry& entry : staged_) {
+    if (entry.kind == kDropped) continue;
     std::string path = entry.path;
     hint = input->entries.insert_or_assign(hint, std::move(path), std::move(entry));
     ++hint;

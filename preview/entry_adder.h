@@ -25,6 +25,9 @@ class EntryAdder {
   const trace::Entry* Find(const std::string& path, std::string* kept);
   // Adds or replaces the entry at a path that Find gave.
   void Set(trace::Entry entry);
+  // Drops the staged entries below a key path that Find gave (its values
+  // and sub-keys); returns how many.
+  size_t DropBelow(const std::string& kept);
   // Adds the staged entries, in the order they were first staged: a reader
   // stages a key before its values and its sub-keys, which is the order of
   // the description, so each one goes in right after the one before.
@@ -32,6 +35,7 @@ class EntryAdder {
 
  private:
   static constexpr size_t kNotStaged = size_t(-1);
+  static constexpr char kDropped = '\0';  // the kind of a dropped entry
   struct Known {
     std::string kept;
     const trace::Entry* existing = nullptr;  // in the description already

@@ -51,7 +51,7 @@ bool DecodeListing(std::string_view bytes, std::u16string* text, std::string* er
       return false;
     }
     *text += decoded;
-    *text += u'\n';
+    if (end < bytes.size()) *text += u'\n';
     start = end + 1;
   }
   return true;
@@ -84,7 +84,7 @@ bool ListingParser::Run(std::string* error) {
   size_t files = 0;
   while (lines_.Next(&line)) {
     if (TrimSpaces(line).empty()) continue;
-    if (!Line(line)) {
+    if (!Line(line) || CutShort(lines_, &error_)) {
       *error = error_;
       return false;
     }

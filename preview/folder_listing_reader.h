@@ -23,7 +23,8 @@
 // character it lacks) and compared without regard to case, as Windows does.
 //
 // Refused with "line N: problem" (the description is then left unchanged):
-// a line that is not a full path, an empty name (two backslashes together, a
+// a line that is not a full path, a last line without a line end (dir ends
+// every line: the file is cut short), an empty name (two backslashes together, a
 // trailing one), a character no file name can hold (< > : " / | ? * and
 // control characters), a path that is a file on one line and a folder on
 // another (a listing taken without /a-d), wrong encodings (UTF-16
@@ -45,7 +46,8 @@ constexpr size_t kMaxListingPathLength = 32767;
 constexpr size_t kMaxListingNameLength = 255;
 // The whole file: 64 MiB. A listing of the INF and driver folders has a few
 // thousand lines (under 1 MB in UTF-16); even the whole system32 tree of a
-// Windows 7 PC is far below this.
+// Windows 7 PC is far below this. The reader takes a few times the file's
+// size (the decoded text, the entries and their index).
 constexpr size_t kMaxListingBytes = 64u << 20;
 
 // True when the bytes start as a folder listing: the first line is a full

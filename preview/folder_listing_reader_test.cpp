@@ -120,7 +120,9 @@ TEST(FolderListingReader, RefusesHostileInputNamingTheLineAndLeavesTheInputAlone
       {"NUL inside a line", Utf16(good) + std::string("C\0\0\0", 4), "line 2: a NUL character"},
       {"UTF-16 big-endian", std::string("\0C\0:", 4), "UTF-16 big-endian"},
       {"UTF-16 cut in half a character", Utf16(good + good) + "C", "line 3: the file ends in half"},
+      {"a last line cut short", good + "C:\\Windows\\inf\\oem3.i", "line 2: the last line has no"},
       {"no file at all", "\r\n\r\n", "names no file"},
+      {"a file too big", good + std::string(kMaxListingBytes, ' '), "more than the 64 MiB"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,7 +1,9 @@
 #include "preview/image_builder.h"
 
 #include <cstring>
+#include <optional>
 #include <set>
+#include <unordered_map>
 
 #include "app/application_state.h"
 #include "platform/sim/key_security.h"
@@ -28,6 +30,22 @@ struct Untaken {
   size_t badSecurity = 0;
   size_t badFiles = 0;
 };
+
+// The bytes a key keeps for an escaped SDDL text; none when it cannot be read.
+// The machine's default descriptor is kept as no descriptor of its own.
+std::optional<std::vector<uint8_t>> DescriptorBytes(const std::string& text) {
+  std::string sddl, error;
+  sim::KeySecurity security;
+  if (!trace::UnescapeBytes(text, &sddl) || !ParseKeySddl(sddl, &security, &error)) {
+    return std::nullopt;
+  }
+  if (security.owner == sim::AdministratorsSid() && !security.daclPresent) {
+    return std::vector<uint8_t>();
+  }
+  sim::RegKey holder;
+  sim::SetSecurityOfKey(holder, security);
+  return holder.security;
+}
 
 class RegistryBuilder {
  public:
@@ -75,20 +93,34 @@ class RegistryBuilder {
   // when the path names no key the registry can hold.
   sim::KeyRef MakeKey(const std::string& path) {
     if (path == lastPath_) return lastKey_;
-    RegistryPath place;
-    if (!SplitRegistryPath(path, &place)) {
-      ++(place.known ? untaken_->badNames : untaken_->otherRoots);
-      return nullptr;
-    }
     sim::KeyRef key;
     bool created = false;
-    if (reg_.Create(reg_.PredefinedRoot(place.root), JoinNames(place.names, place.names.size()),
-                    &key, &created) != ERROR_SUCCESS) {
+    // Parents come first: a key is made below the one made for its parent.
+    std::string parentPath = ParentPath(path);
+    auto parent = made_.find(parentPath);
+    std::string name;
+    if (parent != made_.end() && trace::UnescapeBytes(path.substr(parentPath.size() + 1), &name) &&
+        !name.empty() && name.find('\\') == std::string::npos &&
+        name.size() <= sim::RegistryModel::kMaxKeyNameLength) {
+      if (reg_.Create(parent->second, name, &key, &created) != ERROR_SUCCESS) key = nullptr;
+    } else {
+      RegistryPath place;
+      if (!SplitRegistryPath(path, &place)) {
+        ++(place.known ? untaken_->badNames : untaken_->otherRoots);
+        return nullptr;
+      }
+      if (reg_.Create(reg_.PredefinedRoot(place.root), JoinNames(place.names, place.names.size()),
+                      &key, &created) != ERROR_SUCCESS) {
+        key = nullptr;
+      }
+    }
+    if (!key) {
       ++untaken_->badNames;
       return nullptr;
     }
     lastPath_ = path;
     lastKey_ = key;
+    made_[path] = key;
     return key;
   }
 
@@ -171,19 +203,16 @@ class RegistryBuilder {
         sim::ProtectAsSoftwareTree(*software);
       }
     }
+    // A machine has few descriptors: each text is read once.
+    std::unordered_map<std::string, std::optional<std::vector<uint8_t>>> read;
     for (const auto& [key, text] : security_) {
-      std::string sddl, error;
-      sim::KeySecurity security;
-      if (!trace::UnescapeBytes(text, &sddl) || !ParseKeySddl(sddl, &security, &error)) {
+      auto found = read.find(text);
+      if (found == read.end()) found = read.emplace(text, DescriptorBytes(text)).first;
+      if (!found->second) {
         ++untaken_->badSecurity;
         continue;
       }
-      // The machine's default descriptor is kept as no descriptor of its own.
-      if (security.owner == sim::AdministratorsSid() && !security.daclPresent) {
-        key->security.clear();
-      } else {
-        sim::SetSecurityOfKey(*key, security);
-      }
+      key->security = *found->second;
     }
   }
 
@@ -194,6 +223,7 @@ class RegistryBuilder {
   Untaken* untaken_;
   std::string lastPath_;
   sim::KeyRef lastKey_;
+  std::unordered_map<std::string, sim::KeyRef> made_;
   std::vector<std::pair<sim::KeyRef, std::string>> security_;
 };
 
@@ -292,7 +322,8 @@ std::string InputWindowsFolder(const MachineInput& input, sim::WindowsVersion ve
   return plain ? folder : "";
 }
 
-void BuildImage(const MachineInput& input, const ImageOptions& options, BuiltImage* built) {
+void BuildImage(const MachineInput& input, const InputIndex& index, const ImageOptions& options,
+                BuiltImage* built) {
   sim::MachineOptions machineOptions;
   machineOptions.version = options.version;
   machineOptions.administrator = options.administrator;
@@ -303,7 +334,6 @@ void BuildImage(const MachineInput& input, const ImageOptions& options, BuiltIma
   Placeholders().Clear();
 
   Untaken untaken;
-  InputIndex index(input);
   RegistryBuilder(machine, input, index, &untaken).Build();
   FileBuilder(machine, input, index, built, &untaken).Build();
   NoteUntaken(untaken, &built->notes);

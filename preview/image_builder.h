@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/sim/machine.h"
+#include "preview/input_paths.h"
 #include "preview/machine_input.h"
 
 namespace preview {
@@ -41,7 +42,9 @@ struct BuiltImage {
 };
 
 // Replaces the current simulated machine with the image of the input.
-void BuildImage(const MachineInput& input, const ImageOptions& options, BuiltImage* built);
+// `index` is the input's (input_paths.h).
+void BuildImage(const MachineInput& input, const InputIndex& index, const ImageOptions& options,
+                BuiltImage* built);
 
 // The Windows folder the image takes for the input ("C:\WINNT"); empty when
 // the input does not say, and the version's own is used.

@@ -46,11 +46,20 @@ std::string Printable(std::u16string_view text, size_t most) {
 bool LineReader::Next(std::u16string_view* line) {
   if (position_ >= text_.size()) return false;
   size_t end = text_.find(u'\n', position_);
-  if (end == std::u16string_view::npos) end = text_.size();
+  terminated_ = end != std::u16string_view::npos;
+  if (!terminated_) end = text_.size();
   *line = text_.substr(position_, end - position_);
   if (!line->empty() && line->back() == u'\r') line->remove_suffix(1);
+  last_ = *line;
   position_ = end + 1;
   ++number_;
+  return true;
+}
+
+bool CutShort(const LineReader& lines, std::string* error) {
+  if (lines.terminated() || TrimSpaces(lines.last()).empty()) return false;
+  *error = "line " + std::to_string(lines.number()) +
+           ": the last line has no line end: the file is cut short";
   return true;
 }
 

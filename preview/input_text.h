@@ -37,12 +37,22 @@ class LineReader {
   explicit LineReader(std::u16string_view text) : text_(text) {}
   bool Next(std::u16string_view* line);
   size_t number() const { return number_; }
+  // False when the last line Next gave ends the text without a line feed.
+  bool terminated() const { return terminated_; }
+  std::u16string_view last() const { return last_; }
 
  private:
   std::u16string_view text_;
   size_t position_ = 0;
   size_t number_ = 0;
+  bool terminated_ = true;
+  std::u16string_view last_;
 };
+
+// "line N: the last line has no line end ..." when the line that `lines`
+// gave last is not blank and ends the text without a line feed: the tools
+// whose files are read end every line, so the file was cut short.
+bool CutShort(const LineReader& lines, std::string* error);
 
 std::u16string_view TrimSpaces(std::u16string_view text);
 

@@ -22,18 +22,24 @@ bool IsAlphanumeric(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-// The raw names of an escaped path: keys, the value's name, folders, the file.
-std::vector<std::string> NamesOf(const std::string& path) {
-  std::vector<std::string> names;
+// Calls `look` with each raw name of an escaped path (keys, the value's
+// name, folders, the file) until it answers true.
+template <typename Look>
+bool AnyNameOf(std::string_view path, Look look) {
   size_t start = 0;
   while (start <= path.size()) {
     size_t end = path.find_first_of("\\|", start);
-    if (end == std::string::npos) end = path.size();
+    if (end == std::string_view::npos) end = path.size();
+    std::string_view name = path.substr(start, end - start);
     std::string raw;
-    if (trace::UnescapeBytes(path.substr(start, end - start), &raw)) names.push_back(raw);
+    if (name.find('%') == std::string_view::npos) {
+      if (look(name)) return true;
+    } else if (trace::UnescapeBytes(name, &raw) && look(raw)) {
+      return true;
+    }
     start = end + 1;
   }
-  return names;
+  return false;
 }
 
 }  // namespace
@@ -52,41 +58,48 @@ PhoneNames::PhoneNames() {
   const StringTableEntry* entries = StringTableEntries(&count);
   for (int i = 0; i < count; ++i) {
     if (entries[i].id == IDS_HWID_FUNCTION0) hardwareId_ = sim::UpperName(entries[i].utf8);
-    if (IsNameId(entries[i].id)) names_.push_back(sim::UpperName(entries[i].utf8));
+    if (IsNameId(entries[i].id)) {
+      names_.insert(sim::UpperName(entries[i].utf8));
+      lengths_.insert(std::string_view(entries[i].utf8).size());
+    }
   }
 }
 
 bool PhoneNames::TextHoldsHardwareId(std::string_view text) const {
-  if (hardwareId_.empty()) return false;
-  std::string upper = sim::UpperName(text);
-  for (size_t at = upper.find(hardwareId_); at != std::string::npos;
-       at = upper.find(hardwareId_, at + 1)) {
-    size_t end = at + hardwareId_.size();
-    bool before = at == 0 || !IsAlphanumeric(upper[at - 1]);
-    bool after = end == upper.size() || !IsAlphanumeric(upper[end]);
+  size_t length = hardwareId_.size();
+  if (length == 0 || text.size() < length) return false;
+  auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  for (size_t at = 0; at + length <= text.size(); ++at) {
+    size_t i = 0;
+    while (i < length && upper(text[at + i]) == hardwareId_[i]) ++i;
+    if (i < length) continue;
+    size_t end = at + length;
+    bool before = at == 0 || !IsAlphanumeric(text[at - 1]);
+    bool after = end == text.size() || !IsAlphanumeric(text[end]);
     if (before && after) return true;
   }
   return false;
 }
 
 bool PhoneNames::IsPhoneName(std::string_view name) const {
-  std::string upper = sim::UpperName(name);
-  for (const std::string& phone : names_) {
-    if (upper == phone) return true;
-  }
-  return false;
+  return lengths_.count(name.size()) != 0 && names_.count(sim::UpperName(name)) != 0;
 }
 
 bool PhoneNames::Names(const trace::Entry& entry) const {
-  for (const std::string& name : NamesOf(entry.path)) {
-    if (IsPhoneName(name) || TextHoldsHardwareId(name)) return true;
+  if (AnyNameOf(entry.path, [this](std::string_view name) {
+        return IsPhoneName(name) || TextHoldsHardwareId(name);
+      })) {
+    return true;
   }
-  if (entry.kind != 'V') return false;
+  // Only text values can name the phone in their data.
+  const std::string& detail = entry.detail;
+  bool text = detail.rfind("REG_SZ ", 0) == 0 || detail.rfind("REG_EXPAND_SZ ", 0) == 0 ||
+              detail.rfind("REG_MULTI_SZ ", 0) == 0;
+  if (entry.kind != 'V' || !text) return false;
   uint32_t type = 0;
   std::string data;
-  if (!trace::ParseValueDetail(entry.detail, &type, &data)) return false;
-  bool text = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-  return text && TextHoldsHardwareId(data);
+  if (!trace::ParseValueDetail(detail, &type, &data)) return false;
+  return TextHoldsHardwareId(data);
 }
 
 }  // namespace preview

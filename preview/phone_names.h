@@ -12,6 +12,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "tests/trace/snapshot_entry.h"
@@ -31,8 +32,9 @@ class PhoneNames {
   bool IsPhoneName(std::string_view name) const;
 
  private:
-  std::string hardwareId_;          // upper case
-  std::vector<std::string> names_;  // upper case
+  std::string hardwareId_;                 // upper case
+  std::unordered_set<std::string> names_;  // upper case
+  std::unordered_set<size_t> lengths_;
 };
 
 }  // namespace preview

@@ -146,15 +146,23 @@ bool RunPreview(const MachineInput& input, const PreviewOptions& options, Previe
 
   result->inputEntries = input.entries.size();
   result->notes = input.notes;
-  BuiltImage image;
-  BuildImage(input, ImageOptions{result->version, options.administrator}, &image);
-  sim::Machine& machine = sim::CurrentMachine();
   InputIndex index(input);
+  BuiltImage image;
+  RemovalRecord removal;
+  RunRemoval(
+      [&] {
+        image = BuiltImage();
+        BuildImage(input, index, ImageOptions{result->version, options.administrator}, &image);
+      },
+      &removal);
+  sim::Machine& machine = sim::CurrentMachine();
   NoteMissingParts(index, machine, &result->notes);
   result->notes.insert(result->notes.end(), image.notes.begin(), image.notes.end());
-
-  RemovalRecord removal;
-  RunRemoval(&removal);
+  if (!removal.runsAgree) {
+    result->notes.push_back(
+        "the two runs of the removal on the image ended differently: the "
+        "steps may be wrong, the whole difference is the first run's");
+  }
   size_t ignored = 0;
   for (const StepRecord& step : removal.steps) {
     PreviewStep previewStep{step.name, InputChanges(step.differences, index, &ignored), {}};

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "app/application_state.h"
@@ -90,7 +91,7 @@ TEST(Preview, EqualsTheRealRemovalOnEveryVersion) {
     MachineInput input = MachineInputOfSim(MachineWithThePhone(version));
 
     BuiltImage image;
-    BuildImage(input, ImageOptions{version, true}, &image);
+    BuildImage(input, InputIndex(input), ImageOptions{version, true}, &image);
     trace::Snapshot built = SnapshotOfSim(sim::CurrentMachine());
     for (const auto& [path, entry] : input.entries) {
       auto found = built.find(path);
@@ -106,6 +107,16 @@ TEST(Preview, EqualsTheRealRemovalOnEveryVersion) {
     ASSERT_TRUE(RunPreview(input, PreviewOptions{}, &result, &error)) << error;
     EXPECT_EQ(result.version, version);
     std::string predicted = ChangeLines(result);
+    // Every change belongs to a step, and the steps change nothing else.
+    std::set<std::string> inSteps, inWhole;
+    for (const PreviewStep& step : result.steps) {
+      for (const trace::Difference& change : step.changes) inSteps.insert(change.path);
+    }
+    for (const trace::Difference& change : result.changes) inWhole.insert(change.path);
+    EXPECT_EQ(inSteps, inWhole);
+    EXPECT_EQ(result.changesOutsideInput, 0u);
+    for (const std::string& note : result.notes)
+      EXPECT_EQ(note.find("two runs"), std::string::npos);
 
     std::string real = RealChangeLines(MachineWithThePhone(version));
     EXPECT_EQ(predicted, real);
@@ -190,6 +201,51 @@ TEST(Preview, PhoneNamesMatchNarrowly) {
   for (const char* name : {"KV6bus0", "KV6bus.sys.bak", "ORVEX2", "ACME", "KV6"}) {
     EXPECT_FALSE(phone.IsPhoneName(name)) << name;
   }
+}
+
+// The command reads a snapshot file, writes the text report, the page and the
+// change lines, and answers 0.
+TEST(Preview, TheCommandWritesTheReportThePageAndTheChanges) {
+  MachineInput input = MachineInputOfSim(MachineWithThePhone(WindowsVersion::WindowsXPSP3));
+  std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("preview_run_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  std::vector<trace::Entry> entries;
+  for (const auto& [path, entry] : input.entries) entries.push_back(entry);
+  std::ofstream((folder / "machine.snap").string(), std::ios::binary) << [&] {
+    std::ostringstream text;
+    trace::WriteSnapshot(text, {}, entries);
+    return text.str();
+  }();
+  std::ostringstream out, err;
+  ASSERT_EQ(PreviewCommand({"--html", (folder / "page.html").string(), "--changes",
+                            (folder / "changes.txt").string(), (folder / "machine.snap").string()},
+                           out, err),
+            0)
+      << err.str();
+  EXPECT_EQ(err.str(), "");
+  EXPECT_EQ(out.str().rfind("Removal preview: winxp-sp3 (as the input says)", 0), 0u) << out.str();
+  // The snapshot holds no file contents: the phone's INF copies are not judged.
+  EXPECT_EQ(out.str().find("Not judged: the input holds no contents (0)"), std::string::npos);
+  auto read = [&folder](const char* name) {
+    std::ifstream file(folder / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  };
+  MachineInput fromFile;
+  fromFile.entries = input.entries;
+  PreviewResult result;
+  std::string error;
+  ASSERT_TRUE(RunPreview(fromFile, PreviewOptions{}, &result, &error));
+  EXPECT_EQ(read("changes.txt"), ChangeLines(result));
+  EXPECT_NE(read("changes.txt").find("removed\tK\tHKLM\\SYSTEM\\ControlSet001\\Services\\KV6bus\n"),
+            std::string::npos);
+  std::string page = read("page.html");
+  EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u);
+  EXPECT_NE(page.find("KV6bus"), std::string::npos);
+  for (const char* outside : {"<script", "http:", "https:", "<link"}) {
+    EXPECT_EQ(page.find(outside), std::string::npos) << outside;
+  }
+  std::filesystem::remove_all(folder);
 }
 
 // The trees an input holds (which replace the image's) are the keys it was

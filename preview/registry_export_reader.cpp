@@ -1,6 +1,7 @@
 #include "preview/registry_export_reader.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdint>
 #include <unordered_set>
 #include <vector>
@@ -143,6 +144,7 @@ class ExportParser {
   bool HexBytes(std::u16string_view first, std::string* bytes);
   bool StringData(uint32_t type, std::string* bytes);
   std::string Ansi(std::u16string_view text, const char* what);
+  void ControlSetLink();
 
   MachineInput* input_;
   EntryAdder adder_;
@@ -179,11 +181,16 @@ std::string ExportParser::Ansi(std::u16string_view text, const char* what) {
 bool ExportParser::Run(std::string* error) {
   bool read = Header();
   std::u16string_view line;
-  while (read && lines_.Next(&line)) read = Line(line);
+  while (read && lines_.Next(&line)) {
+    read = Line(line);
+    // A continued value has read on: the check is of the line read last.
+    if (read && CutShort(lines_, &error_)) read = false;
+  }
   if (!read) {
     *error = error_;
     return false;
   }
+  ControlSetLink();
   adder_.MergeInto(input_);
   input_->notes.push_back("registry export: an export holds no key security: keys have an "
                           "empty detail");
@@ -443,7 +450,10 @@ bool ExportParser::HexBytes(std::u16string_view first, std::string* bytes) {
       segment = TrimSpaces(segment.substr(2));
       needComma = true;
     }
-    if (!continued) return true;
+    if (!continued) {
+      if (!needComma && !bytes->empty()) return Fail("hex data ends in ',' (the line is cut short)");
+      return true;
+    }
     std::u16string_view next;
     if (!lines_.Next(&next)) {
       return Fail("the file ends inside hex data continued with '\\' (it is cut short)");
@@ -465,15 +475,58 @@ bool ExportParser::StringData(uint32_t type, std::string* bytes) {
   return true;
 }
 
+// HKLM\SYSTEM\CurrentControlSet is Windows' link to the control set that
+// Select\Current names; regedit follows the link and exports it as a copy of
+// that set. A snapshot records the link, and the removal deletes through it
+// in the set itself, so an export that holds both the copy and the set gives
+// the link instead of the copy. A CurrentControlSet exported alone (reg
+// export HKLM\SYSTEM\CurrentControlSet) stays the tree it looks like.
+void ExportParser::ControlSetLink() {
+  std::string link;
+  const trace::Entry* copy = adder_.Find("HKLM\\SYSTEM\\CurrentControlSet", &link);
+  std::string current;
+  const trace::Entry* select = adder_.Find("HKLM\\SYSTEM\\Select|Current", &current);
+  unsigned number = 0;
+  char extra = 0;
+  if (!copy || copy->kind != 'K' || !select ||
+      std::sscanf(select->detail.c_str(), "REG_DWORD 0x%8x%c", &number, &extra) != 1 ||
+      number == 0 || number > 999) {
+    return;
+  }
+  char set[16];
+  std::snprintf(set, sizeof set, "ControlSet%03u", number);
+  std::string setPath;
+  const trace::Entry* target = adder_.Find(std::string("HKLM\\SYSTEM\\") + set, &setPath);
+  if (!target || target->kind != 'K') return;
+  size_t dropped = adder_.DropBelow(link);
+  adder_.Find(link, &link);
+  adder_.Set(trace::Entry{'L', link, trace::EscapeData(std::string("\\REGISTRY\\MACHINE\\SYSTEM\\") + set)});
+  input_->notes.push_back("registry export: " + link + " is Windows' link to " + set +
+                          " (Select\\Current), which the export holds as a copy: read as the "
+                          "link, the copy's " + std::to_string(dropped) + " entries left out");
+}
+
 }  // namespace
 
 bool LooksLikeRegistryExport(std::string_view bytes) {
-  if (bytes.substr(0, 2) == "\xFF\xFE") {
-    std::u16string text = FromUtf16Le(bytes.substr(2, 2 * 40));
+  // Also in the encodings the reader refuses, so that its message says what
+  // is wrong with the file.
+  auto startsWithHeader = [](std::u16string_view text) {
     return text.rfind(kVersion5Header, 0) == 0 || text.rfind(kRegedit4Header, 0) == 0;
+  };
+  for (std::string_view mark : {"\xFF\xFE", "\xFE\xFF", "\xEF\xBB\xBF", ""}) {
+    if (bytes.substr(0, mark.size()) != mark) continue;
+    std::string_view head = bytes.substr(mark.size(), 2 * 40);
+    std::u16string bigEndian;
+    for (size_t i = 0; i + 1 < head.size(); i += 2) {
+      bigEndian.push_back(char16_t(uint8_t(head[i]) << 8 | uint8_t(head[i + 1])));
+    }
+    if (startsWithHeader(FromUtf16Le(head)) || startsWithHeader(bigEndian) ||
+        startsWithHeader(std::u16string(head.begin(), head.end()))) {
+      return true;
+    }
   }
-  return bytes.rfind("Windows Registry Editor Version 5.00", 0) == 0 ||
-         bytes.rfind("REGEDIT4", 0) == 0;
+  return false;
 }
 
 bool ReadRegistryExport(std::string_view bytes, MachineInput* input, std::string* error) {

@@ -9,7 +9,9 @@
 //    (hivexregedit --export writes UTF-8 names, every value as hex(N), one
 //    line per value and LF line ends), otherwise ANSI (code page 1250);
 //  - "REGEDIT4" in ANSI (regedit of Windows 95 to Me and NT 4).
-// Recognised by content: the first line is one of the two headers.
+// Recognised by content: the first line is one of the two headers (in any
+// of these encodings, or in one the reader refuses, so that its message
+// says what is wrong with the file).
 //
 // Lines: [ROOT\key\...] opens a key (roots HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER,
 // HKEY_USERS, HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG or their short names;
@@ -28,6 +30,13 @@
 // converted to code page 1250; a character 1250 lacks becomes '?' and a note
 // says so. A REGEDIT4 export is ANSI already and its bytes are kept.
 //
+// HKLM\SYSTEM\CurrentControlSet is Windows' link to the control set that
+// Select\Current names, and regedit exports it as a copy of that set. When
+// the export holds that set too, the copy becomes the link entry a snapshot
+// gives (L, target \REGISTRY\MACHINE\SYSTEM\ControlSetNNN), so the removal
+// deletes through it in the set, as on Windows (a note says so). Exported
+// alone, CurrentControlSet stays the tree it looks like.
+//
 // An export holds no key security: keys get an empty detail (a note says
 // so). A key or value given twice is one entry, and the value given last
 // wins, as regedit's import does (a note says so); names are compared
@@ -35,8 +44,9 @@
 //
 // Refused with "line N: problem" (the description is then left unchanged):
 // a file that deletes ([-key], "name"=-), a line cut short (a string without
-// its closing quote, a key line without ']', a file ending inside a
-// continued value), wrong encodings (UTF-16 big-endian or without a
+// its closing quote, a key line without ']', hex data ending in ',' or
+// inside a continued value, a last line without a line end, which regedit,
+// reg and hivexregedit always write), wrong encodings (UTF-16 big-endian or without a
 // byte-order mark, UTF-8 with a byte-order mark, which regedit neither
 // writes nor reads, binary data), NUL characters in a line, data of the
 // wrong form (dword:zzz, more than 8 dword digits, a byte of one or three
@@ -64,11 +74,12 @@ constexpr size_t kMaxKeyDepth = 512;
 // Value data: at most 1 MB, the documented limit of the standard hive
 // format (the removal reads no value near that size).
 constexpr size_t kMaxValueDataBytes = 1u << 20;
-// The whole file: 256 MiB. A Windows 7 SYSTEM export with its 30,000 keys
-// is some tens of MB in UTF-16. The decoded text, the entries and their
-// index take a few times the file's size, so this bounds the memory the
-// reader takes to about a gigabyte.
-constexpr size_t kMaxExportBytes = 256u << 20;
+// The whole file: 128 MiB. A Windows 7 SYSTEM export with its 30,000 keys
+// is some tens of MB in UTF-16 (the preview needs HKLM\SYSTEM, not the
+// whole registry). The reader takes about six times the file's size (the
+// decoded text, the entries and their index: 240 MB for a 41 MB export), so
+// this bounds it to under 800 MB, within reach of the 32-bit build too.
+constexpr size_t kMaxExportBytes = 128u << 20;
 
 // True when the bytes start as a registry export (either header, in any of
 // the encodings above).

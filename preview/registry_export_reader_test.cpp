@@ -107,6 +107,28 @@ TEST(RegistryExportReader, ReadsEachFormatTypeAndRule) {
        "V\tHKLM\\S\\%D5|V\tREG_SZ \"2\"\n"
        "V\tHKLM\\S\\%D5|W\tREG_SZ \"k\"\n",
        "the last one wins"},
+      {"CurrentControlSet beside the set Select names: the link, not regedit's copy",
+       Utf16(std::string(kV5) +
+             "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Services\\Modem]\r\n\"S\"=dword:1\r\n"
+             "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Modem]\r\n\"S\"=dword:1\r\n"
+             "[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\r\n\"Current\"=dword:1\r\n"),
+       "K\tHKLM\t\n"
+       "K\tHKLM\\SYSTEM\t\n"
+       "K\tHKLM\\SYSTEM\\ControlSet001\t\n"
+       "K\tHKLM\\SYSTEM\\ControlSet001\\Services\t\n"
+       "K\tHKLM\\SYSTEM\\ControlSet001\\Services\\Modem\t\n"
+       "V\tHKLM\\SYSTEM\\ControlSet001\\Services\\Modem|S\tREG_DWORD 0x00000001\n"
+       "L\tHKLM\\SYSTEM\\CurrentControlSet\t\\REGISTRY\\MACHINE\\SYSTEM\\ControlSet001\n"
+       "K\tHKLM\\SYSTEM\\Select\t\n"
+       "V\tHKLM\\SYSTEM\\Select|Current\tREG_DWORD 0x00000001\n",
+       "the copy's 3 entries left out"},
+      {"CurrentControlSet exported alone: the tree it looks like",
+       Utf16(std::string(kV5) + "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum]\r\n"),
+       "K\tHKLM\t\n"
+       "K\tHKLM\\SYSTEM\t\n"
+       "K\tHKLM\\SYSTEM\\CurrentControlSet\t\n"
+       "K\tHKLM\\SYSTEM\\CurrentControlSet\\Enum\t\n",
+       ""},
   };
   for (const ValidCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -199,6 +221,10 @@ TEST(RegistryExportReader, WindowsOwnLimitsAreTheBounds) {
     EXPECT_FALSE(ReadRegistryExport(Utf16(beyond), &input, &error));
     EXPECT_EQ(error.rfind("line ", 0), 0u) << error;
   }
+  std::string huge = Utf16(kV5 + Levels(1));
+  huge.resize(kMaxExportBytes + 1, ' ');
+  EXPECT_FALSE(ReadRegistryExport(huge, &input, &error));
+  EXPECT_NE(error.find("more than the 128 MiB"), std::string::npos) << error;
 }
 
 struct HostileCase {
@@ -213,6 +239,11 @@ std::string HugeHex() {
   return line + "\r\n";
 }
 
+std::string BigEndian(std::string littleEndian) {
+  for (size_t i = 0; i + 1 < littleEndian.size(); i += 2) std::swap(littleEndian[i], littleEndian[i + 1]);
+  return littleEndian;
+}
+
 TEST(RegistryExportReader, RefusesHostileInputNamingTheLineAndLeavesTheInputAlone) {
   const std::string key = "[HKEY_LOCAL_MACHINE\\S]\r\n";
   const std::string v5 = kV5 + key;
@@ -221,10 +252,13 @@ TEST(RegistryExportReader, RefusesHostileInputNamingTheLineAndLeavesTheInputAlon
       {"cut name", Utf16(v5 + "\"abc"), "line 4: a string without its closing quote"},
       {"hex cut mid-continuation", Utf16(v5 + "\"a\"=hex:01,02,\\\r\n  03,\\\r\n"),
        "line 5: the file ends inside hex data"},
+      {"hex cut after a comma", Utf16(v5 + "\"a\"=hex:01,02,\r\n"), "line 4: hex data ends in ','"},
+      {"a last line cut short", Utf16(v5 + "\"a\"=hex:01,\\\r\n  02"),
+       "line 5: the last line has no line end"},
       {"key line without ]", Utf16(kV5 + std::string("[HKEY_LOCAL_MACHINE\\Sof")),
        "line 3: a key line without its closing ']'"},
       {"UTF-16 without a byte-order mark", Utf16(v5).substr(2), "UTF-16 without a byte-order mark"},
-      {"UTF-16 big-endian", std::string("\xFE\xFF\0W\0i", 6), "big-endian"},
+      {"UTF-16 big-endian", BigEndian(Utf16(v5)), "line 1: UTF-16 big-endian"},
       {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + v5, "UTF-8 with a byte-order mark"},
       {"UTF-16 cut in half a character", Utf16(v5) + "\x22", "line 4: the file ends in half a UTF-16 character"},
       {"binary garbage", std::string("\x7F" "ELF\x02\x01\x01\xFF\xFE", 9), "not a registry export"},
@@ -254,6 +288,10 @@ TEST(RegistryExportReader, RefusesHostileInputNamingTheLineAndLeavesTheInputAlon
     std::string error;
     EXPECT_FALSE(ReadRegistryExport(c.bytes, &input, &error));
     EXPECT_NE(error.find(c.fragment), std::string::npos) << error;
+    // Recognised as an export, wrongly encoded or not, so that this message
+    // is the one a user sees.
+    bool garbage = c.bytes.empty() || std::string(c.name) == "binary garbage";
+    EXPECT_EQ(LooksLikeRegistryExport(c.bytes), !garbage);
     EXPECT_EQ(EntryLines(input), "K\tHKLM\\Before\t\n");
     EXPECT_TRUE(input.notes.empty());
   }

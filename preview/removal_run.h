@@ -1,10 +1,15 @@
-// Runs the removal on the current simulated machine as a user starts it
-// ("/r" through the program's entry point, with a CD launcher window open
-// that hears of the change) and records what each step of it changed: the
-// machine is taken as a snapshot before the run, at the start of every step
-// the removal announces, and at its end.
+// Runs the removal on a simulated machine as a user starts it ("/r" through
+// the program's entry point, with a CD launcher window open that hears of the
+// change) and records what each step of it changed.
+//
+// The run is made twice on the same image: the first time with a snapshot
+// before and after, which gives the whole difference; the second time the
+// entries of that difference are looked at whenever the removal announces a
+// step, which tells the step that changed each one. (A snapshot at every
+// step would cost as much as the whole difference for each of them.)
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,8 +32,12 @@ struct RemovalRecord {
   // The INF files the run opened to read them, as it named them.
   std::vector<std::string> infsOpened;
   bool launcherNotified = false;
+  // False when the second run did not end as the first (it never should).
+  bool runsAgree = true;
 };
 
-void RunRemoval(RemovalRecord* record);
+// `makeImage` makes the current simulated machine the image to run on; it is
+// called once for each run.
+void RunRemoval(const std::function<void()>& makeImage, RemovalRecord* record);
 
 }  // namespace preview

@@ -5,6 +5,9 @@
 // removal, and a test describes a simulated machine to the preview with it.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "platform/sim/machine.h"
 #include "preview/machine_input.h"
 #include "tests/trace/snapshot_entry.h"
@@ -12,6 +15,10 @@
 namespace preview {
 
 trace::Snapshot SnapshotOfSim(const sim::Machine& machine);
+
+// The one entry a snapshot would give for the path (as a snapshot spells it,
+// letters in any case); none when the machine has no such entry.
+std::optional<trace::Entry> SimEntry(const sim::Machine& machine, const std::string& path);
 
 // The snapshot with the contents of every INF file (a name ending in
 // ".inf"), as a support engineer's input holds them.

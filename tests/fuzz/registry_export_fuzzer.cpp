@@ -5,7 +5,8 @@
 //   - a refusal says "line N: ..." and leaves the description as it was;
 //   - an accepted file gives well-formed entries: each writes and parses
 //     back as a snapshot line, registry paths start with a root, every
-//     value's key and every key's parent is there (up to the root), every
+//     value's key and every key's or link's parent is a key there (up to
+//     the root; nothing lies below a link), every
 //     file's and folder's folder is there (down to the drive), and no two
 //     paths differ only in case (Windows would see one entry).
 #include <cstdint>
@@ -53,13 +54,14 @@ void CheckWellFormed(const preview::MachineInput& input) {
     if (path != entry.path || !trace::ParseEntryLine(trace::FormatEntryLine(entry), &parsed, &reason)) {
       Fail("an entry that is no snapshot line", trace::FormatEntryLine(entry) + " " + reason);
     }
-    if ((entry.kind == 'K' || entry.kind == 'V') &&
-        !IsRegistryRoot(path.substr(0, path.find_first_of("\\|")))) {
+    bool registry = entry.kind == 'K' || entry.kind == 'V' || entry.kind == 'L';
+    if (registry && !IsRegistryRoot(path.substr(0, path.find_first_of("\\|")))) {
       Fail("a registry path without a root", path);
     }
     std::string parent = Parent(entry);
     if (entry.kind == 'K' && parent.empty() && !IsRegistryRoot(path)) Fail("a key without a root", path);
-    char parentKind = entry.kind == 'K' || entry.kind == 'V' ? 'K' : 'D';
+    // A link's copy is never read below it: a parent is a key, not a link.
+    char parentKind = registry ? 'K' : 'D';
     auto found = input.entries.find(parent);
     if (!parent.empty() && (found == input.entries.end() || found->second.kind != parentKind)) {
       Fail("an entry whose parent is missing", path);

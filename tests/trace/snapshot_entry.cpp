@@ -27,7 +27,12 @@ bool LineError(size_t lineNumber, const std::string& reason, std::string* error)
 
 bool PathLess::operator()(std::string_view a, std::string_view b) const {
   size_t common = std::min(a.size(), b.size());
-  for (size_t i = 0; i < common; ++i) {
+  // Equal bytes rank equally: the ranks are compared from the first byte that differs.
+  const char* aBytes = a.data();
+  const char* bBytes = b.data();
+  size_t same = 0;
+  while (same < common && aBytes[same] == bBytes[same]) ++same;
+  for (size_t i = same; i < common; ++i) {
     int left = OrderRank(static_cast<unsigned char>(a[i]));
     int right = OrderRank(static_cast<unsigned char>(b[i]));
     if (left != right) return left < right;
