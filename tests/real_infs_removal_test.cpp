@@ -18,18 +18,9 @@
 #include "resources/resource.h"
 #include "tests/driver_cd.h"
 #include "tests/sim_test_support.h"
+#include "tests/data/real/real_infs.h"
 
 namespace {
-
-struct RealInf {
-  const char* name;
-  const char* bytes;
-  size_t size;
-};
-
-const RealInf kRealInfs[] = {
-#include "real_infs.inc"
-};
 
 const HKEY kLm = HKEY_LOCAL_MACHINE;
 const char kLastGood[] = "SYSTEM\\LastKnownGoodRecovery\\LastGood";

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/data/real/real_infs.h"
+
 namespace {
 
 const char kHeader[] = "[Version]\r\nSignature=\"$Windows NT$\"\r\n";
@@ -149,16 +151,8 @@ TEST(InfParser, OnlyTheThreeSignaturesMakeAWin4Inf) {
 // and a section given twice (Strings.041B). The thread locale's language
 // picks the section; a name the section lacks comes from [Strings].
 TEST(InfParser, TheLanguageSectionOfTheThreadLocaleWins) {
-  struct RealInf {
-    const char* name;
-    const char* bytes;
-    size_t size;
-  };
-  const RealInf files[] = {
-#include "real_infs.inc"
-  };
   std::string text;
-  for (const RealInf& file : files) {
+  for (const RealInf& file : kRealInfs) {
     if (std::string(file.name) == "usbport.inf") text.assign(file.bytes, file.size);
   }
   ASSERT_FALSE(text.empty());

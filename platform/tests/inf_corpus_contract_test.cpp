@@ -19,18 +19,9 @@
 
 #include "platform/tests/contract_env.h"
 #include "platform/tests/contract_files_env.h"
+#include "tests/data/real/real_infs.h"
 
 namespace {
-
-struct RealInf {
-  const char* name;
-  const char* bytes;
-  size_t size;
-};
-
-const RealInf kRealInfs[] = {
-#include "real_infs.inc"
-};
 
 // The fields of one line, as SetupGetStringFieldA hands them out, joined
 // with '|'; field 0 is the key.
