@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/trace/file_owner_win.h"
 #include "tests/trace/folder_snapshot_win.h"
 #include "tests/trace/registry_snapshot_win.h"
 #include "tests/trace/snapshot_escape.h"
@@ -17,20 +18,6 @@ namespace {
 // (CurrentVersion, CurrentBuildNumber, CSDVersion); Windows 95/98/Me keep
 // theirs (VersionNumber) in a tree that is read anyway.
 const char kNtVersionKey[] = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
-
-class FileOwner {
- public:
-  explicit FileOwner(HANDLE handle) : handle_(handle) {}
-  FileOwner(const FileOwner&) = delete;
-  FileOwner& operator=(const FileOwner&) = delete;
-  ~FileOwner() {
-    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
-  }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
@@ -52,8 +39,9 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 // with the file's path.
 bool ReadBoundedFile(const std::string& path, const std::string& shownPath, std::string* bytes,
                      std::string* note) {
-  FileOwner file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  trace::FileOwner file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) {
     DWORD openError = ::GetLastError();
     *note = "unread " + shownPath + ": error " + std::to_string(openError);

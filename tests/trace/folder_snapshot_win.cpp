@@ -7,26 +7,13 @@
 #include <vector>
 
 #include "tests/trace/entry_detail.h"
+#include "tests/trace/file_owner_win.h"
 #include "tests/trace/snapshot_escape.h"
 
 namespace trace {
 namespace {
 
 constexpr DWORD kReadChunk = 1u << 16;
-
-class FileOwner {
- public:
-  explicit FileOwner(HANDLE handle) : handle_(handle) {}
-  FileOwner(const FileOwner&) = delete;
-  FileOwner& operator=(const FileOwner&) = delete;
-  ~FileOwner() {
-    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
-  }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 class SearchOwner {
  public:
