@@ -18,11 +18,11 @@ target_link_libraries(unit_tests PRIVATE usbinst_logic platform_sim GTest::gtest
 target_compile_definitions(unit_tests PRIVATE USBINST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 add_test(NAME unit_tests COMMAND unit_tests)
 
-include(${CMAKE_SOURCE_DIR}/tests/data/real/real_infs.cmake)
-target_include_directories(unit_tests PRIVATE ${REAL_INF_GENERATED})
+include(${CMAKE_SOURCE_DIR}/tests/realworld/realworld.cmake)
+target_include_directories(unit_tests PRIVATE ${REALWORLD_GENERATED})
 
 add_executable(contract_tests ${CONTRACT_TESTS})
-target_include_directories(contract_tests PRIVATE ${REAL_INF_GENERATED})
+target_include_directories(contract_tests PRIVATE ${REALWORLD_GENERATED})
 target_link_libraries(contract_tests PRIVATE platform_sim GTest::gtest GTest::gtest_main)
 target_compile_definitions(contract_tests PRIVATE USBINST_CONTRACT_SIM=1)
 add_test(NAME contract_tests_sim COMMAND contract_tests)

@@ -48,9 +48,9 @@ target_compile_options(gtest_main PRIVATE -Wno-error)
 # The contract tests carry the installer's resources, so that LoadStringA
 # finds the same string table as in usbinst.exe.
 file(GLOB CONTRACT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/tests/*.cpp)
-include(${CMAKE_SOURCE_DIR}/tests/data/real/real_infs.cmake)
+include(${CMAKE_SOURCE_DIR}/tests/realworld/realworld.cmake)
 add_executable(contract_tests ${CONTRACT_TESTS} ${USBINST_RC})
-target_include_directories(contract_tests PRIVATE ${CMAKE_SOURCE_DIR} ${REAL_INF_GENERATED})
+target_include_directories(contract_tests PRIVATE ${CMAKE_SOURCE_DIR} ${REALWORLD_GENERATED})
 target_link_libraries(contract_tests PRIVATE platform_win32 gtest gtest_main)
 
 # Reads the string table, dialog templates, icon, version information and

@@ -18,7 +18,7 @@
 #include "resources/resource.h"
 #include "tests/driver_cd.h"
 #include "tests/sim_test_support.h"
-#include "tests/data/real/real_infs.h"
+#include "tests/realworld/real_infs.h"
 
 namespace {
 

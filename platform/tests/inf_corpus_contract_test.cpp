@@ -19,7 +19,7 @@
 
 #include "platform/tests/contract_env.h"
 #include "platform/tests/contract_files_env.h"
-#include "tests/data/real/real_infs.h"
+#include "tests/realworld/real_infs.h"
 
 namespace {
 
