@@ -58,6 +58,67 @@ class SearchOwner {
   HANDLE search_;
 };
 
+// 1 when the first line of the models section names the phone in its first
+// hardware ID (field 2: description = install section, hardware ID, ...).
+int FirstModelNamesPhone(HINF inf, const char* section, const char* hardwareId) {
+  INFCONTEXT line;
+  if (!plat::SetupFindFirstLineA(inf, section, nullptr, &line)) return 0;
+  char field[kFieldCapacity];
+  if (!plat::SetupGetStringFieldA(&line, 2, field, kFieldCapacity, nullptr)) return 0;
+  return NamesHardwareId(field, hardwareId);
+}
+
+// 1 when the two names are the same, letters compared without case. Only
+// single bytes are folded: a lead byte (0x81 and up) never equals a letter.
+bool SameSectionName(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    char x = *a >= 'a' && *a <= 'z' ? static_cast<char>(*a - 'a' + 'A') : *a;
+    char y = *b >= 'a' && *b <= 'z' ? static_cast<char>(*b - 'a' + 'A') : *b;
+    if (x != y) return false;
+    if (x == '\0') return true;
+  }
+}
+
+// The longest section name Setup reads (MAX_INF_SECTION_NAME_LENGTH).
+constexpr int kSectionNameLimit = 255;
+// Enough for any real [Manufacturer] line (a handful of platforms); a line
+// with more decorations than this is read no further.
+constexpr DWORD kDecorationLimit = 64;
+
+// 1 when a decorated models section of the phone's maker names the phone.
+// Packages for 64-bit Windows, and most written since XP, list their models
+// per platform: [Manufacturer] reads "%Mfg% = ORVEX, NTx86, NTamd64" and
+// the models are in [ORVEX.NTx86] and [ORVEX.NTamd64]. Only lines whose
+// models section is the phone's maker's are read: another maker's package
+// that lists the phone's ID in its own section is not the phone's.
+int DecoratedModelsNamePhone(HINF inf, const char* maker, const char* hardwareId) {
+  INFCONTEXT line;
+  if (!plat::SetupFindFirstLineA(inf, "Manufacturer", nullptr, &line)) return 0;
+  do {
+    char models[kPathCapacity];
+    if (!plat::SetupGetStringFieldA(&line, 1, models, kPathCapacity, nullptr)) continue;
+    if (!SameSectionName(models, maker)) continue;
+    for (DWORD index = 2; index < 2 + kDecorationLimit; ++index) {
+      char decoration[kPathCapacity];
+      if (!plat::SetupGetStringFieldA(&line, index, decoration, kPathCapacity, nullptr)) {
+        // A decoration too long for any section name is skipped; past the
+        // last field the line is done.
+        if (plat::GetLastError() == ERROR_INSUFFICIENT_BUFFER) continue;
+        break;
+      }
+      if (decoration[0] == '\0') continue;
+      char section[kPathCapacity];
+      if (!CopyBounded(section, models, kSectionNameLimit, nullptr) ||
+          !AppendBounded(section, ".", kSectionNameLimit, nullptr) ||
+          !AppendBounded(section, decoration, kSectionNameLimit, nullptr)) {
+        continue;
+      }
+      if (FirstModelNamesPhone(inf, section, hardwareId)) return 1;
+    }
+  } while (plat::SetupFindNextLine(&line, &line));
+  return 0;
+}
+
 }  // namespace
 
 int DriverInstaller::IsStaleOemInf(const char* infPath) {
@@ -68,11 +129,8 @@ int DriverInstaller::IsStaleOemInf(const char* infPath) {
   if (LoadText(IDS_MAKER, section, kPathCapacity) == 0) return 0;
   InfOwner inf(infPath);
   if (!inf.is_open()) return 0;
-  INFCONTEXT line;
-  if (!plat::SetupFindFirstLineA(inf.get(), section, nullptr, &line)) return 0;
-  char field[kFieldCapacity];
-  if (!plat::SetupGetStringFieldA(&line, 2, field, kFieldCapacity, nullptr)) return 0;
-  return NamesHardwareId(field, hardwareId);
+  if (FirstModelNamesPhone(inf.get(), section, hardwareId)) return 1;
+  return DecoratedModelsNamePhone(inf.get(), section, hardwareId);
 }
 
 int DriverInstaller::RemoveStaleOemInfs() {

@@ -65,6 +65,44 @@ TEST_F(StaleOemInfs, OnlyField2OfTheFirstOrvexLineCountsInAnyCase) {
   EXPECT_EQ(OpenHandles(), "");
 }
 
+// An INF with the given [Manufacturer] lines and models sections.
+std::string DecoratedInf(const std::string& makers, const std::string& sections) {
+  return "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Modem\r\n[Manufacturer]\r\n" +
+         makers + sections + "[Strings]\r\nOrvex=\"ORVEX\"\r\nContoso=\"Contoso\"\r\n";
+}
+
+// Packages for 64-bit Windows list their models per platform; every models
+// section that a [Manufacturer] line of the phone's maker names counts, and
+// only those.
+TEST_F(StaleOemInfs, DecoratedModelsSectionsOfThePhonesMakerCount) {
+  const std::string phone = "%D%=Install, USB\\VID_1F3C&PID_6B07&MI_03\r\n";
+  const std::string other = "%D%=Install, USB\\VID_1F3C&PID_7000&MI_03\r\n";
+  const std::string longDecoration(300, 'x');
+  const std::pair<std::string, int> cases[] = {
+      {DecoratedInf("%Orvex%=ORVEX,NTx86,NTamd64\r\n",
+                    "[ORVEX.NTx86]\r\n" + phone + "[ORVEX.NTamd64]\r\n" + phone), 1},
+      // Only the 64-bit section names the phone.
+      {DecoratedInf("%Orvex%=ORVEX,NTx86,NTamd64\r\n",
+                    "[ORVEX.NTx86]\r\n" + other + "[ORVEX.NTamd64]\r\n" + phone), 1},
+      {DecoratedInf("%Orvex%=orvex,ntAMD64.6.0\r\n", "[ORVEX.NTamd64.6.0]\r\n" + phone), 1},
+      // The phone's maker on the second line.
+      {DecoratedInf("%Contoso%=Contoso,NTx86\r\n%Orvex%=ORVEX,NTx86\r\n",
+                    "[Contoso.NTx86]\r\n" + other + "[ORVEX.NTx86]\r\n" + phone), 1},
+      // A decoration too long for a section name is passed over.
+      {DecoratedInf("%Orvex%=ORVEX," + longDecoration + ",NTx86\r\n",
+                    "[ORVEX.NTx86]\r\n" + phone), 1},
+      // Not the phone's: a neighbour of the same maker, another maker's
+      // section naming the phone's ID, a section no maker line names.
+      {DecoratedInf("%Orvex%=ORVEX,NTx86,NTamd64\r\n",
+                    "[ORVEX.NTx86]\r\n" + other + "[ORVEX.NTamd64]\r\n" + other), 0},
+      {DecoratedInf("%Contoso%=Contoso,NTamd64\r\n", "[Contoso.NTamd64]\r\n" + phone), 0},
+      {DecoratedInf("%Orvex%=ORVEX\r\n", "[ORVEX.NTx86]\r\n" + phone), 0},
+      {DecoratedInf("%Orvex%=ORVEX,NTx86\r\n", "[ORVEX.NTx86]\r\n" + other + phone), 0},
+  };
+  for (const auto& [text, stale] : cases) EXPECT_EQ(IsStale(text), stale) << text;
+  EXPECT_EQ(OpenHandles(), "");
+}
+
 TEST(StaleOemMatch, RespectsDoubleByteCharacters) {
   sim::MachineOptions options;
   options.codePage = 932;

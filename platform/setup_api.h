@@ -21,6 +21,7 @@ HINF SetupOpenInfFileA(LPCSTR fileName, LPCSTR infClass, DWORD infStyle, PUINT e
 BOOL SetupFindFirstLineA(HINF inf, LPCSTR section, LPCSTR key, PINFCONTEXT context);
 BOOL SetupGetStringFieldA(PINFCONTEXT context, DWORD fieldIndex, LPSTR buffer, DWORD size,
                           PDWORD requiredSize);
+BOOL SetupFindNextLine(PINFCONTEXT contextIn, PINFCONTEXT contextOut);
 void SetupCloseInfFile(HINF inf);
 BOOL SetupCopyOEMInfA(LPCSTR sourceInf, LPCSTR mediaRoot, DWORD mediaType, DWORD copyStyle,
                       LPSTR destination, DWORD destinationSize, PDWORD requiredSize,

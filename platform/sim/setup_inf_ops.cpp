@@ -105,6 +105,23 @@ BOOL SetupGetStringFieldA(PINFCONTEXT context, DWORD fieldIndex, LPSTR buffer, D
   return CopyOut(line.fields[fieldIndex - 1], buffer, size, requiredSize);
 }
 
+// The line after contextIn's in the same section, whatever its key; past the
+// section's last line the call fails with ERROR_LINE_NOT_FOUND.
+BOOL SetupFindNextLine(PINFCONTEXT contextIn, PINFCONTEXT contextOut) {
+  uint32_t error = 0;
+  if (sim::EnterCall("SetupFindNextLine", &error)) return FALSE;
+  if (!contextIn || !contextOut) return FailWith(ERROR_INVALID_PARAMETER);
+  const sim::InfFile* file = OpenInf(contextIn->CurrentInf);
+  if (!file) return FailWith(ERROR_INVALID_HANDLE);
+  if (contextIn->Section >= file->SectionCount()) return FailWith(ERROR_INVALID_PARAMETER);
+  const sim::InfSection& section = file->Section(static_cast<int>(contextIn->Section));
+  if (contextIn->Line + 1 >= section.lines.size()) return FailWith(ERROR_LINE_NOT_FOUND);
+  *contextOut = *contextIn;
+  contextOut->Line = contextIn->Line + 1;
+  sim::SetError(ERROR_SUCCESS);
+  return TRUE;
+}
+
 void SetupCloseInfFile(HINF inf) {
   uint32_t error = 0;
   if (sim::EnterCall("SetupCloseInfFile", &error)) return;

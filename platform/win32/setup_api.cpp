@@ -89,6 +89,11 @@ BOOL SetupGetStringFieldA(PINFCONTEXT context, DWORD fieldIndex, LPSTR buffer, D
   return function ? function(context, fieldIndex, buffer, size, requiredSize) : FALSE;
 }
 
+BOOL SetupFindNextLine(PINFCONTEXT contextIn, PINFCONTEXT contextOut) {
+  SETUPAPI_FUNCTION(SetupFindNextLine);
+  return function ? function(contextIn, contextOut) : FALSE;
+}
+
 void SetupCloseInfFile(HINF inf) {
   SETUPAPI_FUNCTION(SetupCloseInfFile);
   if (function) function(inf);
