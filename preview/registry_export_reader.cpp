@@ -242,6 +242,11 @@ bool ExportParser::KeyLine(std::u16string_view line) {
   }
   if (close + 1 != line.size()) return Fail("text after the key's closing ']'");
   std::u16string_view inner = line.substr(1, close - 1);
+  // hivexregedit --export --prefix names the hive's root key with a
+  // backslash at its end ("[HKEY_LOCAL_MACHINE\SYSTEM\]"): that is the key.
+  if (inner.size() > 1 && inner.back() == u'\\' && inner[inner.size() - 2] != u'\\') {
+    inner.remove_suffix(1);
+  }
   if (size_t(std::count(inner.begin(), inner.end(), u'\\')) > kMaxKeyDepth) {
     return Fail("the key is more than " + std::to_string(kMaxKeyDepth) +
                 " levels deep, deeper than Windows allows");
@@ -468,8 +473,15 @@ bool ExportParser::HexBytes(std::u16string_view first, std::string* bytes) {
 // ANSI already.
 bool ExportParser::StringData(uint32_t type, std::string* bytes) {
   if (ansiData_ || !IsStringType(type)) return true;
+  // Real hives hold string values of an odd number of bytes (a program
+  // wrote a length in characters where bytes were meant, or one too many).
+  // The A functions convert the whole characters and drop the odd byte, and
+  // so does the reader.
   if (bytes->size() % 2 != 0) {
-    return Fail("hex(" + std::to_string(type) + ") data of odd length is not UTF-16 text");
+    Note("line " + std::to_string(lines_.number()) + ": hex(" + std::to_string(type) +
+         ") data of odd length: its last byte is not part of a UTF-16 character and is left out, "
+         "as the A functions leave it");
+    bytes->pop_back();
   }
   *bytes = Ansi(FromUtf16Le(*bytes), "a string");
   return true;
@@ -482,14 +494,11 @@ bool ExportParser::StringData(uint32_t type, std::string* bytes) {
 // the link instead of the copy. A CurrentControlSet exported alone (reg
 // export HKLM\SYSTEM\CurrentControlSet) stays the tree it looks like.
 void ExportParser::ControlSetLink() {
-  std::string link;
-  const trace::Entry* copy = adder_.Find("HKLM\\SYSTEM\\CurrentControlSet", &link);
   std::string current;
   const trace::Entry* select = adder_.Find("HKLM\\SYSTEM\\Select|Current", &current);
   unsigned number = 0;
   char extra = 0;
-  if (!copy || copy->kind != 'K' || !select ||
-      std::sscanf(select->detail.c_str(), "REG_DWORD 0x%8x%c", &number, &extra) != 1 ||
+  if (!select || std::sscanf(select->detail.c_str(), "REG_DWORD 0x%8x%c", &number, &extra) != 1 ||
       number == 0 || number > 999) {
     return;
   }
@@ -498,6 +507,20 @@ void ExportParser::ControlSetLink() {
   std::string setPath;
   const trace::Entry* target = adder_.Find(std::string("HKLM\\SYSTEM\\") + set, &setPath);
   if (!target || target->kind != 'K') return;
+  std::string link;
+  const trace::Entry* copy = adder_.Find("HKLM\\SYSTEM\\CurrentControlSet", &link);
+  if (!copy) {
+    // An export of the SYSTEM hive file (hivexregedit) holds the sets but
+    // not the link, which only a running Windows has: every program on the
+    // machine sees CurrentControlSet, so the image gets it as Windows makes
+    // it at start.
+    adder_.Set(trace::Entry{'L', link,
+                            trace::EscapeData(std::string("\\REGISTRY\\MACHINE\\SYSTEM\\") + set)});
+    input_->notes.push_back("registry export: " + link + " is not in the export (a hive file's "
+                            "export): read as Windows' link to " + set + " (Select\\Current)");
+    return;
+  }
+  if (copy->kind != 'K') return;
   size_t dropped = adder_.DropBelow(link);
   adder_.Find(link, &link);
   adder_.Set(trace::Entry{'L', link, trace::EscapeData(std::string("\\REGISTRY\\MACHINE\\SYSTEM\\") + set)});
