@@ -19,8 +19,16 @@ install_missing() {
   if [[ " ${missing[*]}" == *":i386"* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386 || return 1
   fi
-  as_root apt-get update -qq &&
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+  # A mirror in the middle of a sync fails some index files: try again a
+  # little later, and then install from the lists that did arrive, which may
+  # still hold every package wanted.
+  local attempt
+  for attempt in 1 2 3; do
+    as_root apt-get update -qq && break
+    echo "== apt-get update failed in part (attempt $attempt)"
+    [ "$attempt" = 3 ] || sleep 30
+  done
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
       "${missing[@]}" >/dev/null
 }
 

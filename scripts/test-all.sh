@@ -47,6 +47,9 @@ for preset in native native-asan fuzz windows-x64 windows-x86; do
   step "test $preset" ctest --preset "$preset" "${repeat[@]}"
 done
 
+realworld=$(cmake -L -N build/native 2>/dev/null | sed -n 's/^USBINST_REALWORLD_DIR:PATH=//p')
+[ -d "${realworld:-../shared/realworld}" ] ||
+  echo "note: the real-world corpus ${realworld:-../shared/realworld} is absent: its tests were skipped"
 echo "== finished in $(($(date +%s) - start)) s"
 if [ ${#failed[@]} != 0 ]; then
   printf 'FAILED: %s\n' "${failed[@]}"
