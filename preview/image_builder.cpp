@@ -328,6 +328,7 @@ void BuildImage(const MachineInput& input, const InputIndex& index, const ImageO
   machineOptions.version = options.version;
   machineOptions.administrator = options.administrator;
   machineOptions.windowsFolder = InputWindowsFolder(input, options.version);
+  if (!options.programPath.empty()) machineOptions.programPath = options.programPath;
   sim::Machine& machine = sim::ResetMachine(machineOptions);
   // A fresh start of the program: its process-wide state is empty.
   std::memset(&App(), 0, sizeof(ApplicationState));

@@ -29,6 +29,10 @@ namespace preview {
 struct ImageOptions {
   sim::WindowsVersion version = sim::WindowsVersion::WindowsXPSP3;
   bool administrator = true;
+  // The running program's full path; empty for the simulated machine's
+  // usual one. A test that installs from a driver CD on the image names
+  // the CD's program.
+  std::string programPath;
 };
 
 struct BuiltImage {

@@ -29,6 +29,8 @@ if(PREVIEW_SOURCES)
     target_link_libraries(preview_tests PRIVATE preview_core GTest::gtest GTest::gtest_main)
     target_compile_definitions(preview_tests PRIVATE USBINST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
     add_test(NAME preview_tests COMMAND preview_tests)
+    # The removal and the preview on the registries of real machines.
+    include(${CMAKE_SOURCE_DIR}/tests/realworld/real_registries.cmake)
   endif()
   # The preview of a registry the size of a real SYSTEM hive (a benchmark, not a test).
   add_executable(preview_bench ${CMAKE_SOURCE_DIR}/bench/preview_bench.cpp

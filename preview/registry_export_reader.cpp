@@ -137,8 +137,10 @@ class ExportParser {
   std::string AddKey(const std::string& path);
   std::string AddedKey(size_t level, std::u16string_view name, const std::string& path);
   bool ValueLine(std::u16string_view line);
-  bool Quoted(std::u16string_view line, size_t* position, size_t most, std::u16string* text);
-  bool Data(std::u16string_view data, uint32_t* type, std::string* bytes);
+  bool Quoted(std::u16string_view* rest, size_t most, std::u16string* text, char16_t* unknown);
+  std::u16string_view WholeLine(std::u16string_view part, std::u16string_view* lineBreak) const;
+  void NoteUnread(const std::u16string& name, char16_t unknown);
+  bool Data(std::u16string_view data, uint32_t* type, std::string* bytes, char16_t* unknown);
   bool Dword(std::u16string_view digits, std::string* bytes);
   bool HexType(std::u16string_view* data, uint32_t* type);
   bool HexBytes(std::u16string_view first, std::string* bytes);
@@ -242,6 +244,11 @@ bool ExportParser::KeyLine(std::u16string_view line) {
   }
   if (close + 1 != line.size()) return Fail("text after the key's closing ']'");
   std::u16string_view inner = line.substr(1, close - 1);
+  // hivexregedit --export --prefix names the hive's root key with a
+  // backslash at its end ("[HKEY_LOCAL_MACHINE\SYSTEM\]"): that is the key.
+  if (inner.size() > 1 && inner.back() == u'\\' && inner[inner.size() - 2] != u'\\') {
+    inner.remove_suffix(1);
+  }
   if (size_t(std::count(inner.begin(), inner.end(), u'\\')) > kMaxKeyDepth) {
     return Fail("the key is more than " + std::to_string(kMaxKeyDepth) +
                 " levels deep, deeper than Windows allows");
@@ -316,9 +323,10 @@ std::string ExportParser::AddKey(const std::string& path) {
 bool ExportParser::ValueLine(std::u16string_view line) {
   if (key_.empty()) return Fail("a value before the first key line");
   std::u16string name;
-  size_t position = 1;
-  if (line[0] == u'"' && !Quoted(line, &position, kMaxValueNameLength, &name)) return false;
-  std::u16string_view rest = TrimSpaces(line.substr(position));
+  std::u16string_view rest = line.substr(1);
+  char16_t unknown = 0;
+  if (line[0] == u'"' && !Quoted(&rest, kMaxValueNameLength, &name, &unknown)) return false;
+  rest = TrimSpaces(rest);
   if (rest.empty() || rest[0] != u'=') return Fail("a value name without '=' after it");
   rest = TrimSpaces(rest.substr(1));
   if (rest == u"-") {
@@ -327,7 +335,11 @@ bool ExportParser::ValueLine(std::u16string_view line) {
   }
   uint32_t type = 0;
   std::string data;
-  if (!Data(rest, &type, &data)) return false;
+  if (!Data(rest, &type, &data, &unknown)) return false;
+  if (unknown != 0) {
+    NoteUnread(name, unknown);
+    return true;
+  }
   std::string path = key_ + '|' + trace::EscapeName(Ansi(name, "a value name"));
   std::string kept;
   if (adder_.Find(path, &kept)) {
@@ -338,40 +350,116 @@ bool ExportParser::ValueLine(std::u16string_view line) {
   return true;
 }
 
-// Reads a quoted string from line[*position - 1] == '"' to its closing quote.
-bool ExportParser::Quoted(std::u16string_view line, size_t* position, size_t most,
-                          std::u16string* text) {
-  for (size_t i = *position; i < line.size(); ++i) {
-    char16_t c = line[i];
-    if (c == u'"') {
-      *position = i + 1;
-      return true;
-    }
-    if (c == u'\\') {
-      if (++i == line.size()) break;
-      c = line[i];
-      if (c == u'n') {
-        c = u'\n';
-      } else if (c != u'\\' && c != u'"') {
-        return Fail(std::string("an unknown escape \\") + Printable(line.substr(i, 1)) +
-                    " in a string (only \\\\ and \\\" are escapes)");
-      }
-    }
+// The physical line that `part` (a piece of a line the reader gave) lies in,
+// from where `part` starts to its end, with what trimming took from that end,
+// and the line break after it ("" at the end of the file).
+std::u16string_view ExportParser::WholeLine(std::u16string_view part,
+                                            std::u16string_view* lineBreak) const {
+  std::u16string_view text = text_.text;
+  size_t start = size_t(part.data() - text.data());
+  size_t end = text.find(u'\n', start);
+  if (end == std::u16string_view::npos) {
+    *lineBreak = u"";
+    return text.substr(start);
+  }
+  bool crlf = end > start && text[end - 1] == u'\r';
+  *lineBreak = crlf ? u"\r\n" : u"\n";
+  return text.substr(start, end - start - (crlf ? 1 : 0));
+}
+
+// Reads a quoted string from *rest (just after its opening quote) to its
+// closing quote, and leaves *rest after that quote.
+//
+// What the exporting tools write for the characters of a string: \\ and \"
+// escaped (all of them); Wine's reg and regedit also write a carriage
+// return as \r and a line feed as \n. Windows' regedit and reg.exe write
+// line breaks as they are, so the string goes on over the next lines of the
+// file, and every other control character as it is; a NUL ends the string
+// they write (the data after it is not in the file). So \r and \n are read
+// as escapes, and a string whose closing quote is not on its line takes in
+// the line break and goes on at the next line. Any other escape is none of
+// theirs: *unknown gets the character after the backslash (the first one),
+// and the caller leaves the value out with a note.
+bool ExportParser::Quoted(std::u16string_view* rest, size_t most, std::u16string* text,
+                          char16_t* unknown) {
+  std::u16string_view line = *rest;
+  size_t i = 0;
+  size_t continued = 0;
+  auto add = [&](char16_t c) {
     if (text->size() == most) {
       return Fail("a string longer than " + std::to_string(most) + " characters");
     }
     text->push_back(c);
+    return true;
+  };
+  for (;;) {
+    if (i == line.size()) {
+      // No closing quote on this line: the string holds the line break,
+      // unless the file ends here (then it was cut short).
+      std::u16string_view lineBreak;
+      std::u16string_view whole = WholeLine(line, &lineBreak);
+      std::u16string_view next;
+      if (lineBreak.empty() || !lines_.Next(&next)) break;
+      for (char16_t c : whole.substr(i)) {
+        if (!add(c)) return false;
+      }
+      for (char16_t c : lineBreak) {
+        if (!add(c)) return false;
+      }
+      if (next.find(u'\0') != std::u16string_view::npos) {
+        return Fail("a NUL character: the file is binary or not in the encoding it starts with");
+      }
+      if (++continued == 1) {
+        Note("line " + std::to_string(lines_.number() - 1) +
+             ": a string goes on at the next line (regedit writes a line break in a string as "
+             "it is)");
+      }
+      line = next;
+      i = 0;
+      continue;
+    }
+    char16_t c = line[i++];
+    if (c == u'"') {
+      *rest = line.substr(i);
+      return true;
+    }
+    if (c == u'\\') {
+      if (i == line.size()) {
+        if (*unknown == 0) *unknown = u'\\';
+        continue;
+      }
+      c = line[i++];
+      if (c == u'n') {
+        c = u'\n';
+      } else if (c == u'r') {
+        c = u'\r';
+      } else if (c != u'\\' && c != u'"') {
+        if (*unknown == 0) *unknown = c;
+      }
+    }
+    if (!add(c)) return false;
   }
   return Fail("a string without its closing quote (the line is cut short)");
 }
 
-bool ExportParser::Data(std::u16string_view data, uint32_t* type, std::string* bytes) {
+// A value whose name or string holds an escape none of the exporting tools
+// writes: what it stands for is not known, so the value is not used.
+void ExportParser::NoteUnread(const std::u16string& name, char16_t unknown) {
+  std::u16string escape = u"\\";
+  escape.push_back(unknown);
+  Note("line " + std::to_string(lines_.number()) + ": value \"" + Printable(name) + "\" of " +
+       key_ + " holds the escape " + Printable(escape) +
+       ", which regedit, reg and Wine never write: the value is left out");
+}
+
+bool ExportParser::Data(std::u16string_view data, uint32_t* type, std::string* bytes,
+                        char16_t* unknown) {
   if (data.empty()) return Fail("a value without data after '='");
   if (data[0] == u'"') {
     std::u16string text;
-    size_t position = 1;
-    if (!Quoted(data, &position, kMaxValueDataBytes - 1, &text)) return false;
-    if (position != data.size()) return Fail("text after the string's closing quote");
+    std::u16string_view rest = data.substr(1);
+    if (!Quoted(&rest, kMaxValueDataBytes - 1, &text, unknown)) return false;
+    if (!TrimSpaces(rest).empty()) return Fail("text after the string's closing quote");
     *type = kRegSz;
     *bytes = Ansi(text, "a string") + '\0';
     return true;
@@ -468,8 +556,15 @@ bool ExportParser::HexBytes(std::u16string_view first, std::string* bytes) {
 // ANSI already.
 bool ExportParser::StringData(uint32_t type, std::string* bytes) {
   if (ansiData_ || !IsStringType(type)) return true;
+  // Real hives hold string values of an odd number of bytes (a program
+  // wrote a length in characters where bytes were meant, or one too many).
+  // The A functions convert the whole characters and drop the odd byte, and
+  // so does the reader.
   if (bytes->size() % 2 != 0) {
-    return Fail("hex(" + std::to_string(type) + ") data of odd length is not UTF-16 text");
+    Note("line " + std::to_string(lines_.number()) + ": hex(" + std::to_string(type) +
+         ") data of odd length: its last byte is not part of a UTF-16 character and is left out, "
+         "as the A functions leave it");
+    bytes->pop_back();
   }
   *bytes = Ansi(FromUtf16Le(*bytes), "a string");
   return true;
@@ -482,14 +577,11 @@ bool ExportParser::StringData(uint32_t type, std::string* bytes) {
 // the link instead of the copy. A CurrentControlSet exported alone (reg
 // export HKLM\SYSTEM\CurrentControlSet) stays the tree it looks like.
 void ExportParser::ControlSetLink() {
-  std::string link;
-  const trace::Entry* copy = adder_.Find("HKLM\\SYSTEM\\CurrentControlSet", &link);
   std::string current;
   const trace::Entry* select = adder_.Find("HKLM\\SYSTEM\\Select|Current", &current);
   unsigned number = 0;
   char extra = 0;
-  if (!copy || copy->kind != 'K' || !select ||
-      std::sscanf(select->detail.c_str(), "REG_DWORD 0x%8x%c", &number, &extra) != 1 ||
+  if (!select || std::sscanf(select->detail.c_str(), "REG_DWORD 0x%8x%c", &number, &extra) != 1 ||
       number == 0 || number > 999) {
     return;
   }
@@ -498,6 +590,20 @@ void ExportParser::ControlSetLink() {
   std::string setPath;
   const trace::Entry* target = adder_.Find(std::string("HKLM\\SYSTEM\\") + set, &setPath);
   if (!target || target->kind != 'K') return;
+  std::string link;
+  const trace::Entry* copy = adder_.Find("HKLM\\SYSTEM\\CurrentControlSet", &link);
+  if (!copy) {
+    // An export of the SYSTEM hive file (hivexregedit) holds the sets but
+    // not the link, which only a running Windows has: every program on the
+    // machine sees CurrentControlSet, so the image gets it as Windows makes
+    // it at start.
+    adder_.Set(trace::Entry{'L', link,
+                            trace::EscapeData(std::string("\\REGISTRY\\MACHINE\\SYSTEM\\") + set)});
+    input_->notes.push_back("registry export: " + link + " is not in the export (a hive file's "
+                            "export): read as Windows' link to " + set + " (Select\\Current)");
+    return;
+  }
+  if (copy->kind != 'K') return;
   size_t dropped = adder_.DropBelow(link);
   adder_.Find(link, &link);
   adder_.Set(trace::Entry{'L', link, trace::EscapeData(std::string("\\REGISTRY\\MACHINE\\SYSTEM\\") + set)});

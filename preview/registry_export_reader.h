@@ -17,12 +17,22 @@
 // HKEY_USERS, HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG or their short names;
 // the key's parents are added too); "name"=DATA and @=DATA (the default
 // value) give a value of the last key opened; ';' starts a comment line.
-// DATA is "text" (REG_SZ; \\ and \" escaped, \n a line feed as Wine writes
-// it), dword:XXXXXXXX (1 to 8 hex digits), hex:bytes (REG_BINARY) or
+// DATA is "text" (REG_SZ; \\ and \" escaped, \r and \n a carriage return
+// and a line feed as Wine's reg and regedit write them; Windows' regedit and
+// reg.exe write a line break as it is, so a string without its closing quote
+// on its line goes on at the next one, holding that line break; every other
+// control character stands as it is), dword:XXXXXXXX (1 to 8 hex digits), hex:bytes (REG_BINARY) or
 // hex(N):bytes (type N in hex: 0 REG_NONE, 2 REG_EXPAND_SZ, 7 REG_MULTI_SZ,
 // b REG_QWORD, any other number kept as that type), the bytes as two hex
 // digits each, separated by commas, continued on the next line after a
-// trailing '\'. CRLF or LF line ends.
+// trailing '\'. CRLF or LF line ends. hivexregedit's key line of the hive's
+// root, "[HKEY_LOCAL_MACHINE\SYSTEM\]", names that key.
+//
+// A value that no exporting tool writes in its form is left out with a
+// note, and the rest of the file is read: a string with any other escape
+// (\x, \t, \0: what it stands for is not known). String data of an odd
+// number of bytes (real hives hold such values) is read without its last
+// byte, as the A functions read it, with a note.
 //
 // Values come out in the form a snapshot gives them: as a program calling
 // the A functions of the registry reads them. Names, REG_SZ text, and the
@@ -35,7 +45,10 @@
 // the export holds that set too, the copy becomes the link entry a snapshot
 // gives (L, target \REGISTRY\MACHINE\SYSTEM\ControlSetNNN), so the removal
 // deletes through it in the set, as on Windows (a note says so). Exported
-// alone, CurrentControlSet stays the tree it looks like.
+// alone, CurrentControlSet stays the tree it looks like. An export of the
+// SYSTEM hive file (hivexregedit) holds the sets and Select but no
+// CurrentControlSet, which only a running Windows makes: it gets the link
+// too (a note says so).
 //
 // An export holds no key security: keys get an empty detail (a note says
 // so). A key or value given twice is one entry, and the value given last
@@ -50,7 +63,7 @@
 // byte-order mark, UTF-8 with a byte-order mark, which regedit neither
 // writes nor reads, binary data), NUL characters in a line, data of the
 // wrong form (dword:zzz, more than 8 dword digits, a byte of one or three
-// digits, UTF-16 data of odd length), hivexregedit's lossy str(N): form and
+// digits), hivexregedit's lossy str(N): form and
 // its keys without a root (export with --prefix), and anything beyond the
 // bounds below.
 #pragma once
