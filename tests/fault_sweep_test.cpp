@@ -128,6 +128,7 @@ const std::map<std::string, std::vector<DWORD>>& Failures() {
       {"SetupOpenInfFileA", {ERROR_FILE_NOT_FOUND, kErrorExpectedSectionName, ERROR_WRONG_INF_STYLE}},
       {"SetupFindFirstLineA", {ERROR_LINE_NOT_FOUND, ERROR_SECTION_NOT_FOUND}},
       {"SetupGetStringFieldA", {ERROR_INSUFFICIENT_BUFFER, ERROR_INVALID_PARAMETER}},
+      {"SetupFindNextLine", {ERROR_LINE_NOT_FOUND}},
       // Tokens, SIDs, security descriptors and memory.
       {"OpenProcessToken", {ERROR_ACCESS_DENIED}},
       {"OpenThreadToken", {ERROR_NO_TOKEN, ERROR_ACCESS_DENIED}},
