@@ -29,6 +29,10 @@ namespace preview {
 struct ImageOptions {
   sim::WindowsVersion version = sim::WindowsVersion::WindowsXPSP3;
   bool administrator = true;
+  // 64-bit Windows: the removal there is the 64-bit program's (the 32-bit
+  // one hands every run to it), which keeps InstallFlag in the 32-bit view
+  // of HKLM\SOFTWARE, SOFTWARE\Wow6432Node, as the calling installer does.
+  bool windows64 = false;
 };
 
 struct BuiltImage {

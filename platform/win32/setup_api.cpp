@@ -8,9 +8,10 @@ namespace plat {
 namespace {
 
 // The library stays loaded for the rest of the process once a function was
-// needed: the functions found in it are kept.
+// needed: the functions found in it are kept. It is loaded from the system
+// folder by its full path (platform/system_library.cpp says why).
 HMODULE SetupApiModule() {
-  static HMODULE module = ::LoadLibraryA("setupapi.dll");
+  static HMODULE module = LoadSystemLibrary("setupapi.dll");
   return module;
 }
 
