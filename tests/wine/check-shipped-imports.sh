@@ -3,7 +3,10 @@
 # every function it imports must be exported by that Windows' DLL, and the PE
 # header must not ask for a newer Windows. The table of what each Windows
 # version exports is tests/data/windows-imports.tsv; a function missing from it
-# fails too, so that a new import is looked up before it ships.
+# fails too, so that a new import is looked up before it ships. Every shipped
+# program must also be marked Terminal Server aware (DllCharacteristics
+# 0x8000, the linker's --tsaware): a program without the mark gets a private
+# Windows folder of the user from GetWindowsDirectoryA on a Terminal Server.
 #
 #   check-shipped-imports.sh objdump table x86|x64 [--oldest V] [--console] program.exe...
 #
@@ -61,6 +64,17 @@ for program in "$@"; do
       if (!bad) print "ok   " name ": PE versions " os_major "." os_minor " / " sub_major "." sub_minor
       exit bad
     }' || status=1
+  # The Terminal Server mark.
+  characteristics=$(echo "$dump" | awk '/^DllCharacteristics/ { print $2; exit }')
+  if [[ ! $characteristics =~ ^[0-9a-fA-F]+$ ]]; then
+    echo "FAIL $name: no DllCharacteristics in the PE header"
+    status=1
+  elif (((16#$characteristics & 0x8000) == 0)); then
+    echo "FAIL $name: not Terminal Server aware (DllCharacteristics 0x$characteristics lacks 0x8000)"
+    status=1
+  else
+    echo "ok   $name: Terminal Server aware (DllCharacteristics 0x$characteristics)"
+  fi
   # Every imported function against the table.
   echo "$dump" | awk -v name="$name" -v oldest="$oldest_nt" -v needs9x="$needs_9x" -v is64="$is_64" -F'\t' '
     FNR == NR {
