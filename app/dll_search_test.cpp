@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/entry_point.h"
+#include "platform/platform.h"
 #include "tests/sim_test_support.h"
 
 namespace {

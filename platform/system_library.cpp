@@ -7,8 +7,8 @@
 // What the program still imports, and why no file beside it can stand in
 // for those DLLs (the shipped_imports check lists the imports):
 //  - KERNEL32, USER32, GDI32, ADVAPI32. Windows NT 4, 2000, XP and later:
-//    known DLLs (HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\
-//    KnownDLLs lists them by default, KB 102985), which the loader takes from
+//    known DLLs (the KnownDLLs key below Control\Session Manager lists them
+//    by default, KB 102985), which the loader takes from
 //    the system folder for an implicit import whatever lies beside the
 //    program (KB 164501; "Dynamic-Link Library Search Order": known DLLs come
 //    before the application's folder). Windows 95/98/Me: the core of the

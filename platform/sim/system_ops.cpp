@@ -151,8 +151,11 @@ HMODULE LoadLibraryA(LPCSTR name) {
   if (bare) {
     std::string program = sim::UpperAscii(machine.options().programPath);
     std::string beside = program.substr(0, program.rfind('\\') + 1) + base;
-    bool onlySystem = machine.system.defaultDllDirectories == LOAD_LIBRARY_SEARCH_SYSTEM32;
-    if (!onlySystem && machine.files.FileExists(beside)) foreign = beside;
+    // LOAD_LIBRARY_SEARCH_APPLICATION_DIR and ..._DEFAULT_DIRS keep the
+    // program's folder in a search SetDefaultDllDirectories narrowed.
+    DWORD directories = machine.system.defaultDllDirectories;
+    bool programFolder = directories == 0 || (directories & (0x200 | 0x1000)) != 0;
+    if (programFolder && machine.files.FileExists(beside)) foreign = beside;
   } else if (given.rfind(systemFolder, 0) != 0 || given.size() != systemFolder.size() + base.size()) {
     if (!machine.files.FileExists(name)) {
       SetError(ERROR_MOD_NOT_FOUND);
@@ -204,8 +207,8 @@ BOOL WINAPI SimSetDllDirectoryA(LPCSTR path) {
   return TRUE;
 }
 
-// Only the documented flags; LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR is refused here
-// as on Windows.
+// Takes the four flags its documentation lists (APPLICATION_DIR, USER_DIRS,
+// SYSTEM32, DEFAULT_DIRS); other bits are refused here.
 BOOL WINAPI SimSetDefaultDllDirectories(DWORD flags) {
   uint32_t error = 0;
   if (EnterCall("SetDefaultDllDirectories", &error)) return FALSE;

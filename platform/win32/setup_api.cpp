@@ -3,6 +3,7 @@
 // looked up when it is first called, and a lookup that fails is reported like
 // a failed call, with ERROR_PROC_NOT_FOUND. Only the 2000/XP steps call these.
 #include "platform/setup_api.h"
+#include "platform/system.h"
 
 namespace plat {
 namespace {

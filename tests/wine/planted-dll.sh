@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A DLL planted beside usbinst.exe never runs: a stranger's DLL
 # (planted_dll.dll, which leaves a mark when loaded) lies in the CD's Setup
-# folder as setupapi.dll, version.dll and comctl32.dll, and Wine is told to
+# folder as setupapi.dll and comctl32.dll, and Wine is told to
 # prefer a native DLL of those names (WINEDLLOVERRIDES "n,b"), as Windows
 # takes a file from the program's folder first. Runs inside run-in-wine.sh:
 #
@@ -16,13 +16,18 @@
 #     signing notice is answered and the wizard cancelled), started in the
 #     Setup folder, which is also the current folder: no planted DLL may be
 #     loaded by usbinst.exe.
+# version.dll, which the program loads the same way, is not planted here:
+# Wine's own user32.dll imports it (Windows' does not), so Wine's loader
+# takes a version.dll beside any program that imports user32 before the
+# program's first instruction, answer_dialogs.exe included. That the program
+# imports nothing but known DLLs is the import check's (shipped_imports).
 set -u
 
 build=$1 cd_source=$2
 wine=$USBINST_WINE_LOADER
 export WINEDEBUG=-all
-names=(setupapi.dll version.dll comctl32.dll)
-export WINEDLLOVERRIDES="mscoree,mshtml=;setupapi,version,comctl32=n,b"
+names=(setupapi.dll comctl32.dll)
+export WINEDLLOVERRIDES="mscoree,mshtml=;setupapi,comctl32=n,b"
 cd_root=$WINEPREFIX/drive_c/cd
 setup=$cd_root/Setup
 

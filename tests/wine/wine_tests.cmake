@@ -67,14 +67,14 @@ else()
                                            ${CMAKE_BINARY_DIR}/usbinst64.exe)
   # The removal preview, a console program, claims Windows XP.
   if(TARGET usbinst_preview)
-    add_test(NAME preview_imports COMMAND ${USBINST_IMPORT_CHECK} x86 --oldest 5.1 --console
+    add_test(NAME preview_imports COMMAND ${USBINST_IMPORT_CHECK} x86 --oldest 5.1 --console --any-dll
                                           ${CMAKE_BINARY_DIR}/usbinst_preview.exe)
   endif()
 endif()
 # The check itself: a program that calls GetTickCount64 (Vista) must fail it,
 # naming the function.
 add_executable(import_probe WIN32 ${CMAKE_SOURCE_DIR}/tests/wine/import_probe.cpp)
-target_link_libraries(import_probe PRIVATE kernel32)
+target_link_libraries(import_probe PRIVATE comctl32 kernel32)
 add_test(NAME shipped_imports_refuse_a_vista_function
          COMMAND ${USBINST_IMPORT_CHECK} x86 $<TARGET_FILE:import_probe>)
 set_tests_properties(shipped_imports_refuse_a_vista_function PROPERTIES
@@ -84,6 +84,11 @@ add_test(NAME shipped_imports_refuse_a_program_not_terminal_server_aware
          COMMAND ${USBINST_IMPORT_CHECK} x86 $<TARGET_FILE:import_probe>)
 set_tests_properties(shipped_imports_refuse_a_program_not_terminal_server_aware PROPERTIES
                      PASS_REGULAR_EXPRESSION "FAIL import_probe.exe: not Terminal Server aware")
+# ... and one that imports a DLL that is no known DLL (import_probe: comctl32).
+add_test(NAME shipped_imports_refuse_a_dll_loaded_from_the_programs_folder
+         COMMAND ${USBINST_IMPORT_CHECK} x86 $<TARGET_FILE:import_probe>)
+set_tests_properties(shipped_imports_refuse_a_dll_loaded_from_the_programs_folder PROPERTIES
+                     PASS_REGULAR_EXPRESSION "FAIL import_probe.exe: imports COMCTL32.DLL")
 add_test(NAME shipped_imports_refuse_a_vista_function_on_xp
          COMMAND ${USBINST_IMPORT_CHECK} x86 --oldest 5.1 $<TARGET_FILE:import_probe>)
 set_tests_properties(shipped_imports_refuse_a_vista_function_on_xp PROPERTIES
