@@ -4,25 +4,31 @@
 // that name beside it (in a Downloads folder, on a share, in an unpacked
 // archive) would run with them.
 //
-// What the program still imports, and why no file beside it can stand in
-// for those DLLs (the shipped_imports check lists the imports):
-//  - KERNEL32, USER32, GDI32, ADVAPI32. Windows NT 4, 2000, XP and later:
-//    known DLLs (the KnownDLLs key below Control\Session Manager lists them
-//    by default, KB 102985), which the loader takes from
-//    the system folder for an implicit import whatever lies beside the
-//    program (KB 164501; "Dynamic-Link Library Search Order": known DLLs come
-//    before the application's folder). Windows 95/98/Me: the core of the
-//    system, loaded before any program starts, and a DLL whose module name is
-//    already loaded is not searched for again ("loaded-module list").
-//  - MSVCRT, MinGW's C run-time: it cannot be loaded late. It is a known DLL
-//    where a known DLL depends on it (the search-order page: a known DLL's
-//    dependents come with it); NT 4's default list does not name it.
-//  - comctl32, version and setupapi are not imported at all: each is loaded
-//    here, by full path, and its functions fetched with GetProcAddress.
-//    comctl32 is no known DLL (XP and later take it from the side-by-side
-//    store through the manifest; 2000 and older would take it from the
-//    program's folder), setupapi is none on NT 4, 2000 or XP, and KnownDLLs
-//    decide nothing for LoadLibraryA there (KB 164501).
+// What the program still imports, per version, and why no file beside it
+// stands in for those DLLs (shipped_imports fails on any other import):
+//  - KERNEL32, USER32, GDI32, ADVAPI32.
+//    NT 4, 2000, XP and later: known DLLs (the KnownDLLs key below
+//    Control\Session Manager names them by default, KB 102985), and for an
+//    implicit import the loader takes a known DLL from the system folder
+//    whatever lies beside the program (KB 164501; "Dynamic-Link Library
+//    Search Order": known DLLs come before the application's folder).
+//    95/98/Me: the system's own copies are loaded before any program starts
+//    (KERNEL32, USER32 and GDI32 are the system's core, and ADVAPI32 is the
+//    shell's import), and a DLL whose module name is already loaded is not
+//    searched for again (the search-order page's "loaded-module list").
+//  - MSVCRT, MinGW's C run-time, which cannot be loaded late. On XP and later
+//    it comes with the known DLLs that depend on it (the search-order page: a
+//    known DLL's dependents are known too). For NT 4, 2000 and 95/98/Me no
+//    source we found promises that the system's copy wins over a msvcrt.dll
+//    beside the program (NT 4's default list does not name it): the one
+//    import left open there.
+//  - comctl32, version and setupapi are not imported: each is loaded here, by
+//    full path, and its functions are fetched with GetProcAddress. comctl32
+//    is a known DLL on no version (XP and later find the version 6 library
+//    the manifest names in the side-by-side store, 2000 and older would take
+//    a comctl32.dll beside the program), version.dll and setupapi.dll are not
+//    in NT 4's default list, and on NT 4, 2000 and XP the known DLLs decide
+//    only implicit imports, not LoadLibraryA (KB 164501).
 //
 // The bare-name loads that remain (a system DLL loading another, Windows
 // loading a DLL for the program) are kept out of the program's folder and
