@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/application_state.h"
+#include "app/dll_search.h"
 #include "app/file_version.h"
 #include "app/path_routines.h"
 #include "platform/platform.h"
@@ -35,14 +36,21 @@ void ReadOwnVersion(ApplicationState& state) {
   }
 }
 
+// comctl32 is loaded from the system folder by its full path and nothing of
+// it is imported: it is no known DLL, so a comctl32.dll beside the program
+// would otherwise be the one loaded (see platform/system_library.cpp).
 void InitCommonControlsLibrary(ApplicationState& state) {
-  state.commonControls = plat::LoadLibraryA("COMCTL32.DLL");
+  char path[kPathCapacity];
+  if (!SystemLibraryPath("comctl32.dll", path)) return;
+  state.commonControls = plat::LoadSystemLibrary("comctl32.dll");
   if (state.commonControls == nullptr) return;
-  if (GetFileVersionMS("COMCTL32.DLL") < kCommonControlsExVersion) {
-    plat::InitCommonControls();
+  // Through void (*)(), the one function type every other converts to without a warning.
+  if (GetFileVersionMS(path) < kCommonControlsExVersion) {
+    auto init = reinterpret_cast<plat::InitCommonControlsProc>(reinterpret_cast<void (*)()>(
+        plat::GetProcAddress(state.commonControls, "InitCommonControls")));
+    if (init != nullptr) init();
     return;
   }
-  // Through void (*)(), the one function type every other converts to without a warning.
   auto initEx = reinterpret_cast<plat::InitCommonControlsExProc>(reinterpret_cast<void (*)()>(
       plat::GetProcAddress(state.commonControls, "InitCommonControlsEx")));
   if (initEx == nullptr) return;
@@ -59,6 +67,9 @@ void InitCommonControlsLibrary(ApplicationState& state) {
 int InitApplication(HINSTANCE instance, int titleId, int classNameId, int mutexNameId) {
   ApplicationState& state = App();
   std::memset(&state, 0, sizeof(state));
+  // Before anything is loaded: nothing this process loads may come from the
+  // program's folder, where anyone could have put a DLL.
+  RestrictDllSearch();
   state.instance = instance;
   GetProgramFolder(state.programFolder, sizeof(state.programFolder));
   ReadOwnVersion(state);

@@ -27,7 +27,8 @@ if(TARGET usbinst_preview)
   target_link_options(usbinst_preview PRIVATE
     -Wl,--subsystem,console:5.${PREVIEW_PE_MINOR}
     -Wl,--major-os-version,5 -Wl,--minor-os-version,${PREVIEW_PE_MINOR}
-    -Wl,--major-subsystem-version,5 -Wl,--minor-subsystem-version,${PREVIEW_PE_MINOR})
+    -Wl,--major-subsystem-version,5 -Wl,--minor-subsystem-version,${PREVIEW_PE_MINOR}
+    -Wl,--tsaware)
 endif()
 # Only the program is built here; the benchmark is the native build's.
 if(TARGET preview_bench)

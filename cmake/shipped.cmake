@@ -15,6 +15,11 @@ else()
 endif()
 set(USBINST_PE_VERSION ${USBINST_PE_VERSION_MAJOR}.${USBINST_PE_VERSION_MINOR})
 
+# --tsaware marks the program Terminal Server aware (DllCharacteristics
+# 0x8000): on a Terminal Server in application mode Windows then gives it the
+# shared Windows folder, not a private one of the user, and no per-user
+# registry or INI mapping (install/windows_folders.cpp asks for the shared
+# folder by name as well).
 add_executable(usbinst WIN32 ${CMAKE_SOURCE_DIR}/app/main_win.cpp ${USBINST_RC})
 target_link_libraries(usbinst PRIVATE usbinst_logic platform_win32)
 target_link_options(usbinst PRIVATE
@@ -22,4 +27,5 @@ target_link_options(usbinst PRIVATE
   -Wl,--major-os-version,${USBINST_PE_VERSION_MAJOR}
   -Wl,--minor-os-version,${USBINST_PE_VERSION_MINOR}
   -Wl,--major-subsystem-version,${USBINST_PE_VERSION_MAJOR}
-  -Wl,--minor-subsystem-version,${USBINST_PE_VERSION_MINOR})
+  -Wl,--minor-subsystem-version,${USBINST_PE_VERSION_MINOR}
+  -Wl,--tsaware)

@@ -15,11 +15,15 @@ endif()
 
 # The platform layer: straight calls into Windows. Setup API functions are
 # looked up at run time (setupapi.dll is missing on Windows 95 and lacks the
-# device functions on NT 4), so setupapi is not linked.
+# device functions on NT 4), so setupapi is not linked; nor are comctl32 and
+# version, whose functions are fetched from the system folder's copies, so
+# that no DLL beside the program can stand in for them
+# (platform/system_library.cpp).
 collect_sources(WIN32_PLATFORM_SOURCES WIN32_PLATFORM_TESTS platform/win32)
-add_library(platform_win32 STATIC ${WIN32_PLATFORM_SOURCES})
+add_library(platform_win32 STATIC ${WIN32_PLATFORM_SOURCES}
+                                  ${CMAKE_SOURCE_DIR}/platform/system_library.cpp)
 target_include_directories(platform_win32 PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(platform_win32 PUBLIC advapi32 comctl32 version user32 gdi32 kernel32)
+target_link_libraries(platform_win32 PUBLIC advapi32 user32 gdi32 kernel32)
 target_link_libraries(usbinst_logic PUBLIC platform_win32)
 
 # The resource script pulls in the string table, the version header and the

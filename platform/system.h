@@ -20,13 +20,30 @@ HMODULE LoadLibraryA(LPCSTR name);
 HMODULE GetModuleHandleA(LPCSTR name);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
-void InitCommonControls();
+// Not a Windows call: the system library of that file name ("setupapi.dll"),
+// loaded by its full path in the system folder (GetSystemDirectoryA), never
+// found by a search that starts in the program's own folder. Null, with the
+// error LoadLibraryA set, when it is not there; ERROR_FILENAME_EXCED_RANGE
+// when the path would not fit MAX_PATH. One implementation for every build
+// (platform/system_library.cpp), over the two calls above.
+HMODULE LoadSystemLibrary(LPCSTR fileName);
+
+// comctl32's InitCommonControls, fetched with GetProcAddress: the program
+// imports nothing from comctl32, whose file is no known DLL on any version.
+typedef void(WINAPI* InitCommonControlsProc)();
 // InitCommonControlsEx is not imported (comctl32 before 4.70 lacks it): the
 // program fetches it with GetProcAddress, as a function of this signature.
 typedef BOOL(WINAPI* InitCommonControlsExProc)(const INITCOMMONCONTROLSEX*);
 
 // kernel32's IsWow64Process (XP SP2 and later), fetched with GetProcAddress.
 typedef BOOL(WINAPI* IsWow64ProcessProc)(HANDLE process, PBOOL wow64);
+// kernel32's SetDllDirectoryA (XP SP1, Server 2003) and SetDefaultDllDirectories
+// (Windows 8; Vista and 7 with update KB2533623), fetched with GetProcAddress.
+typedef BOOL(WINAPI* SetDllDirectoryAProc)(LPCSTR path);
+typedef BOOL(WINAPI* SetDefaultDllDirectoriesProc)(DWORD directoryFlags);
+// kernel32's GetSystemWindowsDirectoryA (Windows 2000, and NT 4 Terminal
+// Server Edition), fetched with GetProcAddress.
+typedef UINT(WINAPI* GetSystemWindowsDirectoryAProc)(LPSTR buffer, UINT size);
 // Whether this program is the 64-bit build. Not a Windows call: on Windows it
 // is fixed when the program is compiled; the simulated machine says which of
 // the two builds it is running.

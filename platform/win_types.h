@@ -640,3 +640,9 @@ typedef struct tagINITCOMMONCONTROLSEX {
 #ifndef GWLP_USERDATA
 #define GWLP_USERDATA (-21)
 #endif
+
+// SetDefaultDllDirectories' flag for the system folder alone; older headers
+// lack it (the function came with Windows 8 and update KB2533623).
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#endif

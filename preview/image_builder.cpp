@@ -329,7 +329,9 @@ void BuildImage(const MachineInput& input, const InputIndex& index, const ImageO
   machineOptions.administrator = options.administrator;
   machineOptions.windowsFolder = InputWindowsFolder(input, options.version);
   if (!options.programPath.empty()) machineOptions.programPath = options.programPath;
+  machineOptions.windows64 = options.windows64;
   sim::Machine& machine = sim::ResetMachine(machineOptions);
+  machine.system.process64Bit = options.windows64;
   // A fresh start of the program: its process-wide state is empty.
   std::memset(&App(), 0, sizeof(ApplicationState));
   Placeholders().Clear();

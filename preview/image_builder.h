@@ -33,6 +33,10 @@ struct ImageOptions {
   // usual one. A test that installs from a driver CD on the image names
   // the CD's program.
   std::string programPath;
+  // 64-bit Windows: the removal there is the 64-bit program's (the 32-bit
+  // one hands every run to it), which keeps InstallFlag in the 32-bit view
+  // of HKLM\SOFTWARE, SOFTWARE\Wow6432Node, as the calling installer does.
+  bool windows64 = false;
 };
 
 struct BuiltImage {

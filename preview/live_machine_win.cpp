@@ -103,6 +103,10 @@ bool ReadLiveMachine(MachineInput* input, std::string* error) {
     return false;
   }
   native_view::NativeFileSystemScope nativeFiles;
+  // On 64-bit Windows the removal is the 64-bit program's, which keeps
+  // InstallFlag in SOFTWARE\Wow6432Node (read below with the other trees):
+  // the preview's image is told, so that it looks for the flag there too.
+  input->windows64 = sizeof(void*) == 8 || native_view::RunsUnderWow64();
   std::vector<trace::Entry> entries;
   std::vector<std::string> notes;
   for (const std::string& tree : trace::DefaultTrees()) {

@@ -6,7 +6,9 @@
 //
 // The machine is only read. Registry keys are read in the 64-bit view and
 // folders without the redirection of system32 under WOW64, so that a 32-bit
-// preview on 64-bit Windows sees what the 64-bit removal program works on.
+// preview on 64-bit Windows sees what the 64-bit removal program works on;
+// the input then says 64-bit Windows, and the preview runs the removal as
+// that program does, with InstallFlag in the 32-bit view of HKLM\SOFTWARE.
 // These are direct Windows calls: in the preview's build plat:: is the
 // simulated machine the removal runs on.
 #pragma once

@@ -26,6 +26,9 @@ struct MachineInput {
   std::map<std::string, std::string, trace::PathLess> fileContents;
   // One line each: what the input did not hold or could not give.
   std::vector<std::string> notes;
+  // The machine runs 64-bit Windows: the live reader knows it. Any other
+  // input shows it by holding keys below HKLM\SOFTWARE\Wow6432Node.
+  bool windows64 = false;
 };
 
 }  // namespace preview

@@ -13,8 +13,16 @@
 namespace preview {
 namespace {
 
+// The settings key as the removal opens it: on 64-bit Windows in the 32-bit
+// view of HKLM\SOFTWARE.
+std::string SettingsTree(bool windows64) {
+  std::string path = StringTableText(IDS_SETTINGS_KEY);
+  if (windows64) path.insert(8, "\\Wow6432Node");  // after "SOFTWARE"
+  return path;
+}
+
 // The registry trees and folders the removal reads or changes on the version.
-std::vector<std::string> RemovalTrees(sim::WindowsVersion version) {
+std::vector<std::string> RemovalTrees(sim::WindowsVersion version, bool windows64) {
   std::vector<std::string> trees;
   auto add = [&trees](const std::string& path) { trees.push_back("HKLM\\" + path); };
   if (sim::IsNtFamily(version)) {
@@ -29,7 +37,7 @@ std::vector<std::string> RemovalTrees(sim::WindowsVersion version) {
     add(StringTableText(IDS_REG9X_OEM_NAME));
     add(StringTableText(IDS_REG9X_PHANTOM));
   }
-  add(StringTableText(IDS_SETTINGS_KEY));
+  add(SettingsTree(windows64));
   return trees;
 }
 
@@ -60,7 +68,8 @@ void NoteMissingParts(const InputIndex& index, const sim::Machine& machine,
                       std::vector<std::string>* notes) {
   std::string image = std::string("the standard ") + NameOfVersion(machine.options().version) +
                       " image stood in for it";
-  for (const std::string& tree : RemovalTrees(machine.options().version)) {
+  for (const std::string& tree :
+       RemovalTrees(machine.options().version, machine.options().windows64)) {
     bool held = std::any_of(index.Trees().begin(), index.Trees().end(),
                             [&tree](const std::string& top) { return Below(tree, top); });
     if (!held) notes->push_back("not in the input: " + tree + " (" + image + ")");
@@ -122,6 +131,20 @@ void FindLeftovers(const RemovalRecord& removal, const InputIndex& index, Previe
   }
 }
 
+// 64-bit Windows, as the live reader found it or as the input's keys below
+// SOFTWARE\Wow6432Node show; only XP and later NT versions come in 64 bits.
+bool Is64BitWindows(const MachineInput& input, sim::WindowsVersion version) {
+  if (!sim::IsNtFamily(version) || version < sim::WindowsVersion::WindowsXPSP1) return false;
+  if (input.windows64) return true;
+  const std::string view32 = FoldedPath("HKLM\\SOFTWARE\\Wow6432Node");
+  auto below = input.entries.lower_bound(view32);
+  if (below == input.entries.end()) return false;
+  std::string found = FoldedPath(below->first);
+  return found.rfind(view32, 0) == 0 &&
+         (found.size() == view32.size() || found[view32.size()] == '\\' ||
+          found[view32.size()] == '|');
+}
+
 }  // namespace
 
 bool RunPreview(const MachineInput& input, const PreviewOptions& options, PreviewResult* result,
@@ -144,6 +167,8 @@ bool RunPreview(const MachineInput& input, const PreviewOptions& options, Previe
     return false;
   }
 
+  result->windows64 = Is64BitWindows(input, result->version);
+  if (result->windows64) result->versionSource += ", 64-bit";
   result->inputEntries = input.entries.size();
   result->notes = input.notes;
   InputIndex index(input);
@@ -152,7 +177,9 @@ bool RunPreview(const MachineInput& input, const PreviewOptions& options, Previe
   RunRemoval(
       [&] {
         image = BuiltImage();
-        BuildImage(input, index, ImageOptions{result->version, options.administrator}, &image);
+        BuildImage(input, index,
+                   ImageOptions{result->version, options.administrator, result->windows64},
+                   &image);
       },
       &removal);
   sim::Machine& machine = sim::CurrentMachine();

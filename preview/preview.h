@@ -31,6 +31,8 @@ struct PreviewStep {
 struct PreviewResult {
   sim::WindowsVersion version = sim::WindowsVersion::WindowsXPSP3;
   std::string versionSource;  // how the version was decided
+  // 64-bit Windows: the removal run is the 64-bit program's (ImageOptions).
+  bool windows64 = false;
   size_t inputEntries = 0;
   // What the input did not hold (the version's standard image stood in) and
   // what of it the image could not take.

@@ -137,6 +137,50 @@ TEST(Preview, EqualsTheRealRemovalOnEveryVersion) {
   }
 }
 
+// 64-bit Windows 7: the 64-bit program installs and removes (the 32-bit one
+// hands each run to it), and keeps InstallFlag in the 32-bit view of
+// HKLM\SOFTWARE, where the calling installer made the key. A key of the same
+// name in the 64-bit view is not the program's. The preview of a live
+// 64-bit machine, and of a snapshot that shows SOFTWARE\Wow6432Node, resets
+// the flag where the removal does, and equals the real removal.
+TEST(Preview, ResetsInstallFlagInThe32BitViewOn64BitWindows) {
+  const char kView32[] = "SOFTWARE\\Wow6432Node\\ORVEX\\ORVEX 3G GSM USB Driver 6";
+  const char kView64[] = "SOFTWARE\\ORVEX\\ORVEX 3G GSM USB Driver 6";
+  auto machine64 = [&]() -> sim::Machine& {
+    sim::MachineOptions options = OptionsFor(WindowsVersion::Windows7);
+    options.programPath = "D:\\Setup\\USBINST64.EXE";
+    options.windows64 = true;
+    sim::Machine& machine = FreshMachine(options);
+    machine.system.process64Bit = true;
+    LoadDriverCd(machine, "D:\\");
+    GetProgramFolder(App().programFolder, sizeof(App().programFolder));
+    machine.registry.CreateKey(kLm, kView32);
+    machine.registry.SetDword(kLm, kView64, "InstallFlag", 1);
+    auto plugAll = sim::DialogEvent::Inspect([&machine](HWND) { sim::PlugInPhone(machine); });
+    machine.dialogs.script = {plugAll, sim::DialogEvent::DeviceChange(),
+                              sim::DialogEvent::Click(IDC_WIZARD_NEXT)};
+    RunInstaller(nullptr, "/i");
+    machine.dialogs.script.clear();
+    EXPECT_EQ(machine.registry.GetDword(kLm, kView32, "InstallFlag"), 1u);
+    return machine;
+  };
+  const std::string flag32 =
+      "changed\tV\tHKLM\\SOFTWARE\\Wow6432Node\\ORVEX\\ORVEX 3G GSM USB Driver 6|InstallFlag\n";
+  for (bool live : {true, false}) {
+    SCOPED_TRACE(live ? "live" : "snapshot");
+    MachineInput input = MachineInputOfSim(machine64());
+    input.windows64 = live;
+    PreviewResult result;
+    std::string error;
+    ASSERT_TRUE(RunPreview(input, PreviewOptions{}, &result, &error)) << error;
+    EXPECT_TRUE(result.windows64);
+    std::string predicted = ChangeLines(result);
+    EXPECT_NE(predicted.find(flag32), std::string::npos) << predicted;
+    EXPECT_EQ(predicted.find("HKLM\\SOFTWARE\\ORVEX"), std::string::npos) << predicted;
+    EXPECT_EQ(predicted, RealChangeLines(machine64()));
+  }
+}
+
 // A user without administrator rights on XP sees the refusal and nothing is
 // removed; an INF of the phone known by name only is reported as not judged
 // instead of kept.

@@ -265,7 +265,7 @@ TEST(DriverFileCleaner, AFolderThatCannotBeBuiltEndsOnlyItsStep) {
   PlantInstalledFunction(machine, "VID_1F3C&PID_6B07", "0001", "oem12.inf");
   machine.files.WriteFile("C:\\WINDOWS\\INF\\oem12.inf", "x");
   // The first Windows folder lookup (the INF folder) fails.
-  machine.faults.FailOn("GetWindowsDirectoryA", 1, ERROR_INVALID_PARAMETER);
+  machine.faults.FailOn("GetSystemWindowsDirectoryA", 1, ERROR_INVALID_PARAMETER);
   DriverFileCleaner cleaner(12);
   EXPECT_EQ(cleaner.RemoveInfFiles(), 0);
   EXPECT_TRUE(machine.files.FileExists("C:\\WINDOWS\\INF\\oem12.inf"));

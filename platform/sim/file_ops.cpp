@@ -109,9 +109,20 @@ DWORD GetModuleFileNameA(HMODULE, LPSTR fileName, DWORD size) {
   return size;
 }
 
+// On a Terminal Server the program, as one not marked Terminal Server aware,
+// gets the user's private Windows folder (MachineOptions).
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
   uint32_t error = 0;
   if (sim::EnterCall("GetWindowsDirectoryA", &error)) return 0;
+  const std::string& userFolder = Machine().options().terminalServerUserWindowsFolder;
+  return CopyFolder(userFolder.empty() ? Files().WindowsDirectory() : userFolder, buffer, size);
+}
+
+// kernel32's GetSystemWindowsDirectoryA, reached through GetProcAddress: the
+// shared Windows folder, on a Terminal Server as everywhere else.
+UINT WINAPI SimGetSystemWindowsDirectoryA(LPSTR buffer, UINT size) {
+  uint32_t error = 0;
+  if (sim::EnterCall("GetSystemWindowsDirectoryA", &error)) return 0;
   return CopyFolder(Files().WindowsDirectory(), buffer, size);
 }
 

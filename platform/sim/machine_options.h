@@ -39,6 +39,17 @@ struct MachineOptions {
   // The Windows folder ("C:\WINNT"); empty for the version's usual one. The
   // system folder is its "system32" (NT family) or "SYSTEM" (95/98/Me).
   std::string windowsFolder;
+  // Vista or 7 with update KB2533623: kernel32 has SetDefaultDllDirectories
+  // (Windows 8 has it built in; the images stop at 7).
+  bool dllDirectoriesUpdate = false;
+  // A Terminal Server in application mode (NT 4 Terminal Server Edition,
+  // Windows 2000 Server and later), as a program that is not marked Terminal
+  // Server aware sees it: GetWindowsDirectoryA gives this private Windows
+  // folder of the user ("C:\Documents and Settings\anna\WINDOWS"), while
+  // GetSystemWindowsDirectoryA gives the shared one. Empty: a one-user machine.
+  // On NT 4 it also makes GetSystemWindowsDirectoryA exist (Terminal Server
+  // Edition has it; plain NT 4 does not).
+  std::string terminalServerUserWindowsFolder;
 };
 
 }  // namespace sim

@@ -93,8 +93,20 @@ class SystemModel {
     uintptr_t handle = 0;
     int loadCount = 0;
   };
+  // A library loaded from outside the system folder (a DLL planted beside
+  // the program, found by a bare name's search) is kept under its upper-case
+  // full path; it exports nothing the program knows.
   std::map<std::string, Module> modules;
   int LoadCount(const std::string& baseName) const;
+  // Every name LoadLibraryA was given, as given, in order.
+  std::vector<std::string> libraryRequests;
+  // The full paths of the libraries loaded from outside the system folder.
+  std::vector<std::string> foreignLibraryLoads;
+  // What the process set with SetDefaultDllDirectories (0: never called) and
+  // SetDllDirectoryA (unset: never called, or restored with null).
+  DWORD defaultDllDirectories = 0;
+  bool dllDirectorySet = false;
+  std::string dllDirectory;
 
   // ---- Processes.
   // Whether the running program is the 64-bit build; only a machine with

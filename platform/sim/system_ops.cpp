@@ -105,6 +105,14 @@ std::string* LoadedModuleName(HMODULE module) {
   return nullptr;
 }
 
+// comctl32's InitCommonControls, reached through GetProcAddress: the program
+// imports nothing from comctl32.
+void WINAPI SimInitCommonControls() {
+  uint32_t error = 0;
+  if (EnterCall("InitCommonControls", &error)) return;
+  ++CurrentMachine().system.initCommonControlsCalls;
+}
+
 // comctl32's InitCommonControlsEx, reached only through GetProcAddress as on
 // Windows. Every call is recorded with what it was given; only the 8-byte
 // structure is accepted.
@@ -119,6 +127,12 @@ BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
 
 }  // namespace
 
+// The search for a bare name, as "Dynamic-Link Library Search Order" gives
+// it for a desktop program: the system's libraries are found in the system
+// folder, except that a file of that name in the program's own folder comes
+// first, unless SetDefaultDllDirectories left only the system folder in the
+// search. The current folder and PATH are not modelled. A full path names
+// exactly that file.
 HMODULE LoadLibraryA(LPCSTR name) {
   uint32_t error = 0;
   if (EnterCall("LoadLibraryA", &error)) return nullptr;
@@ -126,13 +140,35 @@ HMODULE LoadLibraryA(LPCSTR name) {
     SetError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
+  sim::Machine& machine = CurrentMachine();
+  machine.system.libraryRequests.push_back(name);
   std::string base = LibraryBaseName(name);
-  if (!IsSystemLibrary(base)) {
+  std::string given = sim::UpperAscii(name);
+  bool bare = given.find('\\') == std::string::npos && given.find('/') == std::string::npos;
+  std::string systemFolder = sim::UpperAscii(machine.files.SystemDirectory());
+  if (!systemFolder.ends_with("\\")) systemFolder += "\\";
+  std::string foreign;
+  if (bare) {
+    std::string program = sim::UpperAscii(machine.options().programPath);
+    std::string beside = program.substr(0, program.rfind('\\') + 1) + base;
+    // LOAD_LIBRARY_SEARCH_APPLICATION_DIR and ..._DEFAULT_DIRS keep the
+    // program's folder in a search SetDefaultDllDirectories narrowed.
+    DWORD directories = machine.system.defaultDllDirectories;
+    bool programFolder = directories == 0 || (directories & (0x200 | 0x1000)) != 0;
+    if (programFolder && machine.files.FileExists(beside)) foreign = beside;
+  } else if (given.rfind(systemFolder, 0) != 0 || given.size() != systemFolder.size() + base.size()) {
+    if (!machine.files.FileExists(name)) {
+      SetError(ERROR_MOD_NOT_FOUND);
+      return nullptr;
+    }
+    foreign = given;
+  }
+  if (foreign.empty() && !IsSystemLibrary(base)) {
     SetError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
-  sim::Machine& machine = CurrentMachine();
-  sim::SystemModel::Module& module = machine.system.modules[base];
+  if (!foreign.empty()) machine.system.foreignLibraryLoads.push_back(foreign);
+  sim::SystemModel::Module& module = machine.system.modules[foreign.empty() ? base : foreign];
   if (module.loadCount++ == 0) module.handle = machine.handles.Open(HandleKind::Module);
   return reinterpret_cast<HMODULE>(module.handle);
 }
@@ -157,20 +193,77 @@ HMODULE GetModuleHandleA(LPCSTR name) {
 
 // Defined with the process operations.
 BOOL WINAPI SimIsWow64Process(HANDLE process, PBOOL wow64);
+// Defined with the file operations.
+UINT WINAPI SimGetSystemWindowsDirectoryA(LPSTR buffer, UINT size);
+
+namespace {
+
+BOOL WINAPI SimSetDllDirectoryA(LPCSTR path) {
+  uint32_t error = 0;
+  if (EnterCall("SetDllDirectoryA", &error)) return FALSE;
+  sim::SystemModel& system = CurrentMachine().system;
+  system.dllDirectorySet = path != nullptr;
+  system.dllDirectory = path ? path : "";
+  return TRUE;
+}
+
+// Takes the four flags its documentation lists (APPLICATION_DIR, USER_DIRS,
+// SYSTEM32, DEFAULT_DIRS); other bits are refused here.
+BOOL WINAPI SimSetDefaultDllDirectories(DWORD flags) {
+  uint32_t error = 0;
+  if (EnterCall("SetDefaultDllDirectories", &error)) return FALSE;
+  const DWORD known = 0x200 | 0x400 | LOAD_LIBRARY_SEARCH_SYSTEM32 | 0x1000;
+  if (flags == 0 || (flags & ~known) != 0) {
+    SetError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  CurrentMachine().system.defaultDllDirectories = flags;
+  return TRUE;
+}
+
+// The kernel32 functions the program fetches by name, where the machine's
+// Windows exports them.
+FARPROC Kernel32Export(LPCSTR name) {
+  if (!name || IS_INTRESOURCE(name)) return nullptr;
+  const sim::MachineOptions& options = CurrentMachine().options();
+  using sim::WindowsVersion;
+  auto proc = [](auto function) {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+  };
+  // IsWow64Process came with XP SP2; every 64-bit Windows has it.
+  if (std::strcmp(name, "IsWow64Process") == 0 &&
+      (options.windows64 || options.version >= WindowsVersion::WindowsXPSP2)) {
+    return proc(&SimIsWow64Process);
+  }
+  // SetDllDirectoryA: XP SP1 and later.
+  if (std::strcmp(name, "SetDllDirectoryA") == 0 &&
+      options.version >= WindowsVersion::WindowsXPSP1) {
+    return proc(&SimSetDllDirectoryA);
+  }
+  if (std::strcmp(name, "SetDefaultDllDirectories") == 0 && options.dllDirectoriesUpdate &&
+      options.version >= WindowsVersion::WindowsVista) {
+    return proc(&SimSetDefaultDllDirectories);
+  }
+  // GetSystemWindowsDirectoryA: Windows 2000 and later, and NT 4 Terminal
+  // Server Edition.
+  bool terminalServerNt4 = options.version == WindowsVersion::WindowsNT4 &&
+                           !options.terminalServerUserWindowsFolder.empty();
+  if (std::strcmp(name, "GetSystemWindowsDirectoryA") == 0 &&
+      (options.version >= WindowsVersion::Windows2000 || terminalServerNt4)) {
+    return proc(&SimGetSystemWindowsDirectoryA);
+  }
+  return nullptr;
+}
+
+}  // namespace
 
 FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
   uint32_t error = 0;
   if (EnterCall("GetProcAddress", &error)) return nullptr;
   if (module == kKernel32) {
-    // IsWow64Process came with XP SP2; every 64-bit Windows has it.
-    const sim::Machine& machine = CurrentMachine();
-    bool hasWow64 = machine.options().windows64 ||
-                    machine.options().version >= sim::WindowsVersion::WindowsXPSP2;
-    if (name && !IS_INTRESOURCE(name) && std::strcmp(name, "IsWow64Process") == 0 && hasWow64) {
-      return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&SimIsWow64Process));
-    }
-    SetError(ERROR_PROC_NOT_FOUND);
-    return nullptr;
+    FARPROC found = Kernel32Export(name);
+    if (!found) SetError(ERROR_PROC_NOT_FOUND);
+    return found;
   }
   std::string* moduleName = LoadedModuleName(module);
   if (!moduleName) {
@@ -186,7 +279,7 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
     return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&InitCommonControlsEx));
   }
   if (std::strcmp(name, "InitCommonControls") == 0) {
-    return reinterpret_cast<FARPROC>(&plat::InitCommonControls);
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&SimInitCommonControls));
   }
   SetError(ERROR_PROC_NOT_FOUND);
   return nullptr;
@@ -209,11 +302,6 @@ BOOL FreeLibrary(HMODULE module) {
   return TRUE;
 }
 
-void InitCommonControls() {
-  uint32_t error = 0;
-  if (EnterCall("InitCommonControls", &error)) return;
-  ++CurrentMachine().system.initCommonControlsCalls;
-}
 
 // ---- Versions.
 

@@ -273,6 +273,26 @@ TEST_F(FilesContract, WindowsFoldersReportTheirLengthOrTheSizeTheyNeed) {
   EXPECT_NE(plat::GetFileAttributesA(system) & FILE_ATTRIBUTE_DIRECTORY, 0u);
 }
 
+// kernel32 has GetSystemWindowsDirectoryA (Windows 2000 and later; the
+// contract machines are XP and Wine's Windows 7), found by name as the
+// program finds it; on a machine without Terminal Services it names the same
+// folder as GetWindowsDirectoryA ("GetSystemWindowsDirectory").
+TEST_F(FilesContract, TheSharedWindowsFolderIsTheWindowsFolderForOneUser) {
+  HMODULE kernel = plat::GetModuleHandleA("kernel32.dll");
+  ASSERT_NE(kernel, nullptr);
+  auto shared = reinterpret_cast<plat::GetSystemWindowsDirectoryAProc>(
+      reinterpret_cast<void (*)()>(plat::GetProcAddress(kernel, "GetSystemWindowsDirectoryA")));
+  ASSERT_NE(shared, nullptr);
+  char windows[MAX_PATH + 1];
+  char sharedFolder[MAX_PATH + 1];
+  UINT length = plat::GetWindowsDirectoryA(windows, sizeof windows);
+  ASSERT_GT(length, 2u);
+  EXPECT_EQ(shared(sharedFolder, sizeof sharedFolder), length);
+  EXPECT_STREQ(sharedFolder, windows);
+  char small[4];
+  EXPECT_EQ(shared(small, sizeof small), length + 1);
+}
+
 TEST_F(FilesContract, ModuleFileNameIsTheProgramAndIsCutToASmallBuffer) {
   char path[MAX_PATH + 1];
   DWORD length = plat::GetModuleFileNameA(nullptr, path, sizeof path);

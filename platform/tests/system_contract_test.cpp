@@ -144,9 +144,12 @@ TEST_F(SystemContract, CloseHandleRefusesAValueThatIsNoHandle) {
   EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_INVALID_HANDLE));
 }
 
+// The program loads comctl32 from the system folder by full path and takes
+// both initialisation functions from it by name.
 TEST_F(SystemContract, CommonControlsLibraryExportsInitCommonControlsEx) {
-  HMODULE comctl = plat::LoadLibraryA("COMCTL32.DLL");
+  HMODULE comctl = plat::LoadSystemLibrary("comctl32.dll");
   ASSERT_NE(comctl, nullptr);
+  EXPECT_NE(plat::GetProcAddress(comctl, "InitCommonControls"), nullptr);
   FARPROC proc = plat::GetProcAddress(comctl, "InitCommonControlsEx");
   ASSERT_NE(proc, nullptr);
   auto init = reinterpret_cast<plat::InitCommonControlsExProc>(reinterpret_cast<void (*)()>(proc));
@@ -159,6 +162,9 @@ TEST_F(SystemContract, CommonControlsLibraryExportsInitCommonControlsEx) {
 
   plat::SetLastError(0xdeadbeef);
   EXPECT_EQ(plat::LoadLibraryA("usbinst_no_such_library.dll"), nullptr);
+  EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_MOD_NOT_FOUND));
+  plat::SetLastError(0xdeadbeef);
+  EXPECT_EQ(plat::LoadSystemLibrary("usbinst_no_such_library.dll"), nullptr);
   EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_MOD_NOT_FOUND));
 }
 

@@ -3,14 +3,16 @@
 // looked up when it is first called, and a lookup that fails is reported like
 // a failed call, with ERROR_PROC_NOT_FOUND. Only the 2000/XP steps call these.
 #include "platform/setup_api.h"
+#include "platform/system.h"
 
 namespace plat {
 namespace {
 
 // The library stays loaded for the rest of the process once a function was
-// needed: the functions found in it are kept.
+// needed: the functions found in it are kept. It is loaded from the system
+// folder by its full path (platform/system_library.cpp says why).
 HMODULE SetupApiModule() {
-  static HMODULE module = ::LoadLibraryA("setupapi.dll");
+  static HMODULE module = LoadSystemLibrary("setupapi.dll");
   return module;
 }
 

@@ -1,8 +1,36 @@
-// Process-wide operations on Windows: each passes straight to kernel32,
-// user32, comctl32 or version.
+// Process-wide operations on Windows: each passes straight to kernel32 or
+// user32. version.dll is not imported: its three functions are looked up in
+// the system folder's copy when first called (see VersionFunction).
 #include "platform/system.h"
 
 namespace plat {
+namespace {
+
+// An imported DLL is loaded before the program's first instruction, from the
+// program's own folder first unless it is a known DLL of that Windows or
+// already loaded, and nothing promises that for version.dll on every version
+// (see platform/system_library.cpp). Loaded by its full path, it never
+// depends on that. Loaded once, kept for the rest of the process.
+HMODULE VersionModule() {
+  static HMODULE module = LoadSystemLibrary("version.dll");
+  return module;
+}
+
+// The named function of version.dll, or null; a call of a missing one fails
+// with ERROR_PROC_NOT_FOUND.
+template <typename Function>
+Function* VersionFunction(const char* name) {
+  HMODULE module = VersionModule();
+  FARPROC found = module ? ::GetProcAddress(module, name) : nullptr;
+  return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(found));
+}
+
+BOOL NoVersionFunction() {
+  ::SetLastError(ERROR_PROC_NOT_FOUND);
+  return FALSE;
+}
+
+}  // namespace
 
 DWORD GetLastError() { return ::GetLastError(); }
 
@@ -25,8 +53,6 @@ HMODULE GetModuleHandleA(LPCSTR name) { return ::GetModuleHandleA(name); }
 FARPROC GetProcAddress(HMODULE module, LPCSTR name) { return ::GetProcAddress(module, name); }
 
 BOOL FreeLibrary(HMODULE module) { return ::FreeLibrary(module); }
-
-void InitCommonControls() { ::InitCommonControls(); }
 
 BOOL IsProcess64Bit() { return sizeof(void*) == 8 ? TRUE : FALSE; }
 
@@ -51,15 +77,24 @@ BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
 BOOL GetVersionExA(LPOSVERSIONINFOA info) { return ::GetVersionExA(info); }
 
 DWORD GetFileVersionInfoSizeA(LPCSTR fileName, LPDWORD handle) {
-  return ::GetFileVersionInfoSizeA(fileName, handle);
+  static auto* const function =
+      VersionFunction<decltype(::GetFileVersionInfoSizeA)>("GetFileVersionInfoSizeA");
+  if (handle) *handle = 0;
+  if (!function) return NoVersionFunction();
+  return function(fileName, handle);
 }
 
 BOOL GetFileVersionInfoA(LPCSTR fileName, DWORD handle, DWORD length, LPVOID data) {
-  return ::GetFileVersionInfoA(fileName, handle, length, data);
+  static auto* const function =
+      VersionFunction<decltype(::GetFileVersionInfoA)>("GetFileVersionInfoA");
+  if (!function) return NoVersionFunction();
+  return function(fileName, handle, length, data);
 }
 
 BOOL VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* buffer, PUINT length) {
-  return ::VerQueryValueA(block, subBlock, buffer, length);
+  static auto* const function = VersionFunction<decltype(::VerQueryValueA)>("VerQueryValueA");
+  if (!function) return NoVersionFunction();
+  return function(block, subBlock, buffer, length);
 }
 
 HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name) {

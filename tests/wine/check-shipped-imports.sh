@@ -3,7 +3,15 @@
 # every function it imports must be exported by that Windows' DLL, and the PE
 # header must not ask for a newer Windows. The table of what each Windows
 # version exports is tests/data/windows-imports.tsv; a function missing from it
-# fails too, so that a new import is looked up before it ships.
+# fails too, so that a new import is looked up before it ships. Every shipped
+# program must also be marked Terminal Server aware (DllCharacteristics
+# 0x8000, the linker's --tsaware): a program without the mark gets a private
+# Windows folder of the user from GetWindowsDirectoryA on a Terminal Server.
+# And a shipped program imports only KERNEL32, USER32, GDI32, ADVAPI32 and
+# MSVCRT: an imported DLL is loaded before the program's first instruction,
+# from the program's own folder first unless Windows counts it among its
+# known DLLs, so every other DLL is loaded at run time from the system folder
+# by full path (platform/system_library.cpp).
 #
 #   check-shipped-imports.sh objdump table x86|x64 [--oldest V] [--console] program.exe...
 #
@@ -13,6 +21,8 @@
 # --oldest V: the oldest NT version the program claims instead (5.1: XP);
 #      from 5.0 on, the Windows 95 family is not claimed.
 # --console: a console program (subsystem 3) instead of a GUI one (2).
+# --any-dll: the program may import other system DLLs too (the removal
+#      preview, a support engineer's tool, not the elevated installer).
 set -u
 objdump=$1 table=$2 target=$3
 shift 3
@@ -21,7 +31,7 @@ case $target in
   x64) oldest_nt=5.2 needs_9x=0 is_64=1 ;;
   *) echo "check-shipped-imports: target must be x86 or x64, not '$target'" >&2; exit 2 ;;
 esac
-subsystem_wanted=2 subsystem_name="Windows GUI"
+subsystem_wanted=2 subsystem_name="Windows GUI" any_dll=0
 while [ $# -gt 0 ]; do
   case $1 in
     --oldest)
@@ -31,6 +41,7 @@ while [ $# -gt 0 ]; do
       awk -v v="$oldest_nt" 'BEGIN { exit !(v + 0 >= 5.0) }' && needs_9x=0
       shift 2 ;;
     --console) subsystem_wanted=3 subsystem_name="Windows console"; shift ;;
+    --any-dll) any_dll=1; shift ;;
     *) break ;;
   esac
 done
@@ -61,6 +72,28 @@ for program in "$@"; do
       if (!bad) print "ok   " name ": PE versions " os_major "." os_minor " / " sub_major "." sub_minor
       exit bad
     }' || status=1
+  # The Terminal Server mark.
+  characteristics=$(echo "$dump" | awk '/^DllCharacteristics/ { print $2; exit }')
+  if [[ ! $characteristics =~ ^[0-9a-fA-F]+$ ]]; then
+    echo "FAIL $name: no DllCharacteristics in the PE header"
+    status=1
+  elif (((16#$characteristics & 0x8000) == 0)); then
+    echo "FAIL $name: not Terminal Server aware (DllCharacteristics 0x$characteristics lacks 0x8000)"
+    status=1
+  else
+    echo "ok   $name: Terminal Server aware (DllCharacteristics 0x$characteristics)"
+  fi
+  # The imported DLLs.
+  if [ "$any_dll" = 0 ]; then
+    others=$(echo "$dump" | awk '/DLL Name:/ { print toupper($3) }' |
+      grep -vxE 'KERNEL32.DLL|USER32.DLL|GDI32.DLL|ADVAPI32.DLL|MSVCRT.DLL' | tr '\n' ' ')
+    if [ -n "$others" ]; then
+      echo "FAIL $name: imports ${others% }: load it by full path at run time instead"
+      status=1
+    else
+      echo "ok   $name: imports only KERNEL32, USER32, GDI32, ADVAPI32 and MSVCRT"
+    fi
+  fi
   # Every imported function against the table.
   echo "$dump" | awk -v name="$name" -v oldest="$oldest_nt" -v needs9x="$needs_9x" -v is64="$is_64" -F'\t' '
     FNR == NR {

@@ -42,7 +42,11 @@
 #                  snapshot: the real difference must equal the predicted one
 #                  entry by entry (changes_check, named by USBINST_CHANGES_CHECK),
 #                  except what tests/trace/rules/preview.txt names as Wine's;
-#                  an INF file over the preview's size limit is noted
+#                  an INF file over the preview's size limit is noted. On
+#                  win7-x64 (x86 build) the 32-bit programs run under WOW64:
+#                  usbinst.exe hands the runs to usbinst64.exe, which keeps
+#                  InstallFlag in SOFTWARE\Wow6432Node, and the 32-bit preview
+#                  must predict the flag's reset there
 #   non-admin      Wine cannot run a program without administrator rights (every
 #                  token holds an enabled Administrators group): covered by the
 #                  simulated machine's tests, not shown here
@@ -419,7 +423,7 @@ prepare_machine() {
   cp -r "$cd_source/." "$cd_root/" || fail "cannot copy the CD"
   cp "$build/usbinst.exe" "$build/answer_dialogs.exe" "$cd_root/Setup/" || fail "no usbinst.exe"
   # The 64-bit program the 32-bit one hands over to on 64-bit Windows.
-  if [[ " $* " == *" handover "* ]]; then
+  if [[ " $* " == *" handover "* ]] || [[ $version == win7-x64 && " $* " == *" preview "* ]]; then
     cp "$build/usbinst64.exe" "$cd_root/Setup/" || fail "no usbinst64.exe"
   fi
   present_version

@@ -32,6 +32,15 @@ target_include_directories(customer_machine PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(customer_machine PRIVATE advapi32 kernel32)
 add_dependencies(customer_machine usbinst trace_snapshot trace_report_host)
 
+# The planting test's stranger's DLL, which leaves a mark when loaded, and the
+# control that loads it by a bare name (tests/wine/planted-dll.sh).
+add_library(planted_dll SHARED ${CMAKE_SOURCE_DIR}/tests/wine/planted_dll.cpp)
+set_target_properties(planted_dll PROPERTIES PREFIX "" OUTPUT_NAME planted_dll)
+target_link_libraries(planted_dll PRIVATE kernel32)
+add_executable(dll_search_probe ${CMAKE_SOURCE_DIR}/tests/wine/dll_search_probe.cpp)
+target_link_libraries(dll_search_probe PRIVATE kernel32)
+add_dependencies(dll_search_probe planted_dll usbinst answer_dialogs)
+
 # The test programs import only DLLs that Windows ships.
 add_test(NAME windows_imports
          COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-imports.sh ${CMAKE_OBJDUMP}
@@ -58,18 +67,28 @@ else()
                                            ${CMAKE_BINARY_DIR}/usbinst64.exe)
   # The removal preview, a console program, claims Windows XP.
   if(TARGET usbinst_preview)
-    add_test(NAME preview_imports COMMAND ${USBINST_IMPORT_CHECK} x86 --oldest 5.1 --console
+    add_test(NAME preview_imports COMMAND ${USBINST_IMPORT_CHECK} x86 --oldest 5.1 --console --any-dll
                                           ${CMAKE_BINARY_DIR}/usbinst_preview.exe)
   endif()
 endif()
 # The check itself: a program that calls GetTickCount64 (Vista) must fail it,
 # naming the function.
 add_executable(import_probe WIN32 ${CMAKE_SOURCE_DIR}/tests/wine/import_probe.cpp)
-target_link_libraries(import_probe PRIVATE kernel32)
+target_link_libraries(import_probe PRIVATE comctl32 kernel32)
 add_test(NAME shipped_imports_refuse_a_vista_function
          COMMAND ${USBINST_IMPORT_CHECK} x86 $<TARGET_FILE:import_probe>)
 set_tests_properties(shipped_imports_refuse_a_vista_function PROPERTIES
                      PASS_REGULAR_EXPRESSION "FAIL import_probe.exe: KERNEL32.DLL GetTickCount64 first in NT 6.0")
+# ... and a program without the Terminal Server mark (import_probe has none).
+add_test(NAME shipped_imports_refuse_a_program_not_terminal_server_aware
+         COMMAND ${USBINST_IMPORT_CHECK} x86 $<TARGET_FILE:import_probe>)
+set_tests_properties(shipped_imports_refuse_a_program_not_terminal_server_aware PROPERTIES
+                     PASS_REGULAR_EXPRESSION "FAIL import_probe.exe: not Terminal Server aware")
+# ... and one that imports a DLL that is no known DLL (import_probe: comctl32).
+add_test(NAME shipped_imports_refuse_a_dll_loaded_from_the_programs_folder
+         COMMAND ${USBINST_IMPORT_CHECK} x86 $<TARGET_FILE:import_probe>)
+set_tests_properties(shipped_imports_refuse_a_dll_loaded_from_the_programs_folder PROPERTIES
+                     PASS_REGULAR_EXPRESSION "FAIL import_probe.exe: imports COMCTL32.DLL")
 add_test(NAME shipped_imports_refuse_a_vista_function_on_xp
          COMMAND ${USBINST_IMPORT_CHECK} x86 --oldest 5.1 $<TARGET_FILE:import_probe>)
 set_tests_properties(shipped_imports_refuse_a_vista_function_on_xp PROPERTIES
@@ -124,6 +143,11 @@ if(USBINST_RUN_UNDER_WINE)
   add_wine_test(string_table_check $<TARGET_FILE:string_table_check>)
   add_trace_test(winxp-sp3 full)
   add_trace_test(win7 full)
+  # A DLL planted beside the program under a system library's name is loaded
+  # by neither a removal nor an installation run.
+  add_wine_test(planted_dll_wine --gui --timeout 300
+                ${CMAKE_SOURCE_DIR}/tests/wine/planted-dll.sh ${CMAKE_BINARY_DIR}
+                ${CMAKE_SOURCE_DIR}/tests/data/cd)
   if(USBINST_WINE_ARCH STREQUAL "win64")
     return()
   endif()
@@ -209,9 +233,16 @@ if(USBINST_RUN_UNDER_WINE)
   # hands the run to usbinst64.exe beside it, and the round trip is as clean as
   # one started with the 64-bit program; without usbinst64.exe it says so and
   # leaves InstallFlag 0, and nothing else changes.
-  foreach(scenario handover handover-missing)
+  # The preview of a live 64-bit machine from the 32-bit usbinst_preview.exe:
+  # the removal there is usbinst64.exe's, which resets InstallFlag in the
+  # 32-bit view, and the preview predicts exactly that.
+  set(USBINST_X64_SCENARIOS handover handover-missing)
+  if(TARGET usbinst_preview)
+    list(APPEND USBINST_X64_SCENARIOS preview)
+  endif()
+  foreach(scenario ${USBINST_X64_SCENARIOS})
     add_trace_test(win7-x64 ${scenario})
     set_property(TEST trace_win7-x64_${scenario} APPEND PROPERTY ENVIRONMENT
-                 USBINST_WINE_ARCH=win64)
+                 USBINST_WINE_ARCH=win64 USBINST_CHANGES_CHECK=${CHANGES_CHECK_HOST})
   endforeach()
 endif()
