@@ -178,7 +178,9 @@ bool RunPreview(const MachineInput& input, const PreviewOptions& options, Previe
       [&] {
         image = BuiltImage();
         BuildImage(input, index,
-                   ImageOptions{result->version, options.administrator, result->windows64},
+                   ImageOptions{.version = result->version,
+                                  .administrator = options.administrator,
+                                  .windows64 = result->windows64},
                    &image);
       },
       &removal);
