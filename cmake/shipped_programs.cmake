@@ -11,7 +11,10 @@
 include(ExternalProject)
 
 # OPTION selects what the inner build makes (cmake/windows.cmake); it makes
-# INNER_FILE, copied here as FILE.
+# INNER_FILE, stripped, and FILE.debug, its debug information
+# (cmake/split_debug.cmake), both copied here. The code is compiled with line
+# tables and function names (-g1; GCC's code does not depend on -g), so that
+# the debug file turns a crash address into a function and a line.
 function(add_inner_program target toolchain option inner_file file)
   set(inner ${CMAKE_BINARY_DIR}/shipped/${target})
   ExternalProject_Add(${target}
@@ -20,11 +23,14 @@ function(add_inner_program target toolchain option inner_file file)
     CMAKE_GENERATOR Ninja
     CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/${toolchain}
                -DCMAKE_BUILD_TYPE=Release -D${option}=ON
-               -DUSBINST_WERROR=${USBINST_WERROR}
+               -DUSBINST_WERROR=${USBINST_WERROR} -DUSBINST_SHIPPED_NAME=${file}
+               -DCMAKE_CXX_FLAGS=-g1
     BUILD_ALWAYS ON
-    BUILD_BYPRODUCTS ${inner}/${inner_file}
+    BUILD_BYPRODUCTS ${inner}/${inner_file} ${inner}/${file}.debug
     INSTALL_COMMAND ${CMAKE_COMMAND} -E copy_if_different ${inner}/${inner_file}
                     ${CMAKE_BINARY_DIR}/${file}
+            COMMAND ${CMAKE_COMMAND} -E copy_if_different ${inner}/${file}.debug
+                    ${CMAKE_BINARY_DIR}/${file}.debug
     USES_TERMINAL_BUILD ON)
 endfunction()
 

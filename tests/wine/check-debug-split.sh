@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Fails unless each shipped program is stripped and its debug information is
+# kept beside it as it must be to read a crash address a user reports:
+#
+#   check-debug-split.sh objdump addr2line nm SOURCE_DIR program.exe...
+#
+# - the program holds no DWARF section and no symbol table;
+# - its .gnu_debuglink section names PROGRAM.exe.debug, which lies beside it,
+#   with that file's CRC-32;
+# - the debug file turns the address of the program's entry function (WinMain,
+#   or main for a console program) into that function in a source file of
+#   SOURCE_DIR, with a line number.
+set -u
+objdump=$1 addr2line=$2 nm=$3 source_dir=$4
+shift 4
+
+# The CRC-32 gzip keeps in its trailer (little-endian) is the one the debug
+# link holds: written as 8 hexadecimal digits in the file's byte order.
+crc_of() { gzip -c <"$1" | tail -c8 | head -c4 | od -An -tx1 | tr -d ' \n'; }
+
+status=0
+for program in "$@"; do
+  name=$(basename "$program")
+  debug="$program.debug"
+  bad() { echo "FAIL $name: $*"; status=1; }
+  sections=$("$objdump" -h "$program") || { bad "objdump could not read it"; continue; }
+  dwarf=$(echo "$sections" | awk '$2 ~ /^\.debug_/ { print $2 }' | paste -sd' ')
+  [ -z "$dwarf" ] || bad "still holds $dwarf"
+  "$objdump" -p "$program" | grep -q 'symbols stripped' || bad "still holds its symbol table"
+  link=$("$objdump" -s -j .gnu_debuglink "$program" 2>/dev/null |
+         awk '/^ [0-9a-f]+ / { sub(/^ [0-9a-f]+ /, ""); hex = substr($0, 1, 35)
+                                gsub(/ /, "", hex); printf "%s", hex }')
+  [ -n "$link" ] || { bad "no .gnu_debuglink section"; continue; }
+  # The link: the file name, a zero, padding to 4 bytes, the CRC-32.
+  expected_name=$(printf '%s' "$name.debug" | od -An -tx1 | tr -d ' \n')
+  case $link in
+    "$expected_name"00*) ;;
+    *) bad "the debug link names another file than $name.debug"; continue ;;
+  esac
+  [ -f "$debug" ] || { bad "$name.debug is not beside it"; continue; }
+  crc=$(crc_of "$debug")
+  [ "${link: -8}" = "$crc" ] || bad "the debug link's CRC ${link: -8} is not $name.debug's ($crc)"
+  entry=WinMain
+  "$nm" "$debug" | grep -q ' T WinMain$' || entry=main
+  address=$("$nm" "$debug" | awk -v f="$entry" '$2 == "T" && $3 == f { print $1; exit }')
+  [ -n "$address" ] || { bad "$name.debug has no symbol $entry"; continue; }
+  where=$("$addr2line" -f -e "$debug" "0x$address" | paste -sd' ')
+  case $where in
+    "$entry $source_dir/"*:[0-9]*) echo "ok   $name: stripped, $entry at 0x$address is ${where#* } ($name.debug)" ;;
+    *) bad "$name.debug does not place $entry in the sources: $where" ;;
+  esac
+done
+exit $status
