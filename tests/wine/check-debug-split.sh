@@ -45,13 +45,16 @@ for program in "$@"; do
   [ -f "$debug" ] || { bad "$linked is not beside it"; continue; }
   crc=$(crc_of "$debug")
   [ "$link_crc" = "$crc" ] || bad "the debug link's CRC $link_crc is not $linked's ($crc)"
+  # 32-bit symbols carry a leading underscore (and WinMain its @16).
   entry=WinMain
-  "$nm" "$debug" | grep -q ' T WinMain$' || entry=main
-  address=$("$nm" "$debug" | awk -v f="$entry" '$2 == "T" && $3 == f { print $1; exit }')
+  "$nm" "$debug" | grep -Eq ' T _?WinMain(@16)?$' || entry=main
+  address=$("$nm" "$debug" |
+            awk -v f="$entry" '$2 == "T" && $3 ~ ("^_?" f "(@16)?$") { print $1; exit }')
   [ -n "$address" ] || { bad "$linked has no symbol $entry"; continue; }
   where=$("$addr2line" -f -e "$debug" "0x$address" | paste -sd' ')
   case $where in
-    "$entry $source_dir/"*:[0-9]*) echo "ok   $name: stripped, $entry at 0x$address is ${where#* } ($linked)" ;;
+    "$entry"*" $source_dir/"*:[0-9]*)
+      echo "ok   $name: stripped, $entry at 0x$address is ${where#* } ($linked)" ;;
     *) bad "$linked does not place $entry in the sources: $where" ;;
   esac
 done
