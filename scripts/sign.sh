@@ -19,8 +19,9 @@
 #
 # Each PROGRAM is signed into a temporary file beside it, which replaces it
 # only when osslsigncode succeeded; a program that was signed before gets the
-# new signature in place of the old one (osslsigncode without -nest). Exit code 0 when every program was
-# signed, 1 when one failed, 2 for a bad command line.
+# new signature in place of the old one (osslsigncode without -nest). Exit
+# code 0 when every program was signed, 1 when one failed, 2 for a bad
+# command line.
 set -u
 
 usage() {
