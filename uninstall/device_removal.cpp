@@ -38,9 +38,9 @@ void NoteRestartIfNeeded(HDEVINFO set, SP_DEVINFO_DATA* device, int* restartNeed
 // compare, and is skipped like one without the property: Windows answers
 // ERROR_NO_SUCH_DEVINST for a device removed meanwhile (another device
 // unplugged during the removal run), Wine ERROR_KEY_DELETED (its display
-// driver deletes and writes again its monitor's device key whenever a
-// desktop starts, which happened during removal runs under Wine). Ending the
-// pass there would leave the phone's devices behind.
+// driver writes its monitor's device key again when a window opens, which
+// happened during removal runs under Wine). Ending the pass there would leave
+// the phone's devices behind.
 bool DeviceWentAway(DWORD error) {
   return error == ERROR_NO_SUCH_DEVINST || error == ERROR_KEY_DELETED;
 }
