@@ -8,9 +8,13 @@
 // the installer starts with) and prints the registry calls by kind, the wall
 // time, the calls per foreign entry, and the least number of calls a single pass
 // over the same trees needs. From the sizes it prints the growth exponent.
+// Each run must leave every foreign entry, no open handle and nothing that
+// names the phone; the exit code is 3 when one of these fails.
 //
-// Usage: removal_bench [size ...]   (default 1000 10000 100000)
+// Usage: removal_bench [size ...]   (default 1000 10000 100000; the test command
+//        runs the smallest size as a check of the run only, no time is judged)
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -21,6 +25,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/platform.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/phone_functions.h"
 #include "platform/sim/plug_and_play.h"
@@ -256,6 +261,82 @@ uint64_t ForeignLeft(sim::Machine& machine) {
   return left;
 }
 
+// What the phone's installation left that is still there: every key, value
+// name or text value of HKLM that names the phone's hardware ID (a neighbour's
+// longer ID such as "VID_1F3C&PID_6B070" is not the phone's), and the phone's
+// driver files and OEM INF copies.
+bool NamesPhone(std::string text) {
+  for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
+  const std::string id = "VID_1F3C&PID_6B07";
+  for (size_t at = text.find(id); at != std::string::npos; at = text.find(id, at + 1)) {
+    size_t end = at + id.size();
+    if (end == text.size() || !std::isalnum(static_cast<unsigned char>(text[end]))) return true;
+  }
+  return false;
+}
+
+void CollectPhoneEntries(const sim::RegKey& key, const std::string& path,
+                         std::vector<std::string>* left) {
+  if (NamesPhone(path)) {
+    left->push_back(path);
+    return;
+  }
+  for (const sim::RegValue& value : key.values) {
+    bool text = value.type == REG_SZ || value.type == REG_MULTI_SZ || value.type == REG_EXPAND_SZ;
+    std::string data = text ? std::string(value.data.begin(), value.data.end()) : std::string();
+    if (NamesPhone(value.name) || NamesPhone(data)) left->push_back(path + " | " + value.name);
+  }
+  if (key.currentControlSetLink) return;
+  for (const auto& [name, child] : key.children) {
+    CollectPhoneEntries(*child, path + "\\" + name, left);
+  }
+}
+
+std::vector<std::string> PhoneEntriesLeft(sim::Machine& machine,
+                                          const std::vector<std::string>& files) {
+  std::vector<std::string> left;
+  CollectPhoneEntries(*machine.registry.PredefinedRoot(kLm), "HKLM", &left);
+  for (const std::string& file : files) {
+    if (plat::GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES) left.push_back(file);
+  }
+  return left;
+}
+
+// The phone's files on the image: its driver files and the INF copies its
+// driver keys name, with their PNF files.
+std::vector<std::string> PhoneFiles(sim::Machine& machine) {
+  std::vector<std::string> files;
+  const std::string windows = machine.files.WindowsDirectory();
+  for (const char* driver : {"KV6bus.sys", "KV6cm.sys", "KV6cmnt.sys", "KV6mdfl.sys",
+                             "KV6mdm.sys", "KV6mgmt.sys", "KV6obex.sys", "KV6wh.sys",
+                             "KV6whnt.sys"}) {
+    files.push_back(windows + "\\system32\\drivers\\" + driver);
+  }
+  for (const auto& function : phone::kFunctions) {
+    sim::KeyRef device =
+        Find(machine, std::string(kControlSets[0]) + "\\Enum\\USB\\" + function.deviceId);
+    if (!device) continue;
+    for (const auto& [name, instance] : device->children) {
+      for (const sim::RegValue& value : instance->values) {
+        if (value.name != "Driver") continue;
+        std::string driverKey(value.data.begin(), value.data.end());
+        driverKey = driverKey.c_str();  // without the terminating zero
+        sim::KeyRef driver =
+            Find(machine, std::string(kControlSets[0]) + "\\Control\\Class\\" + driverKey);
+        if (!driver) continue;
+        for (const sim::RegValue& infPath : driver->values) {
+          if (infPath.name != "InfPath") continue;
+          std::string inf = std::string(infPath.data.begin(), infPath.data.end()).c_str();
+          std::string stem = inf.substr(0, inf.find('.'));
+          files.push_back(windows + "\\inf\\" + inf);
+          files.push_back(windows + "\\inf\\" + stem + ".PNF");
+        }
+      }
+    }
+  }
+  return files;
+}
+
 // ---- Measuring -----------------------------------------------------------------------
 
 struct Calls {
@@ -346,6 +427,11 @@ Row Measure(int foreign) {
   row.foreign = layout.Total();
   {
     sim::Machine& machine = BuildImage(layout);
+    std::vector<std::string> phoneFiles = PhoneFiles(machine);
+    if (PhoneEntriesLeft(machine, phoneFiles).empty()) {
+      std::fprintf(stderr, "size %d: the image holds nothing of the phone\n", foreign);
+      std::exit(2);
+    }
     row.bound.inspected = InspectionsOf(machine);
     std::map<std::string, size_t> before = KeysOf(machine);
     machine.faults.ResetCounts();
@@ -361,6 +447,13 @@ Row Measure(int foreign) {
       std::fprintf(stderr, "size %d: %llu foreign entries left of %llu\n", foreign,
                    static_cast<unsigned long long>(left),
                    static_cast<unsigned long long>(imageBaseline + layout.Total()));
+      std::exit(3);
+    }
+    std::vector<std::string> phoneLeft = PhoneEntriesLeft(machine, phoneFiles);
+    if (!phoneLeft.empty()) {
+      std::fprintf(stderr, "size %d: the removal left %zu entries of the phone:\n", foreign,
+                   phoneLeft.size());
+      for (const std::string& entry : phoneLeft) std::fprintf(stderr, "  %s\n", entry.c_str());
       std::exit(3);
     }
     std::string open = OpenHandles();

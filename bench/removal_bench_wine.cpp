@@ -5,13 +5,18 @@
 // trees the removal walks (ControlSet001, ControlSet002 and CurrentControlSet,
 // with ControlSet001 made a link to CurrentControlSet as Windows has them),
 // then, several times over: plants the phone's footprint in every control
-// set, times (a) a plain pass over the three DeviceClasses trees (enumerate
-// each key, open it, read "DeviceInstance", close) and (b) the removal run
-// (DriverRemover for Windows XP), and checks that the footprint is gone and
-// every foreign key is still there. Prints each repeat, the medians and the
-// ratio (b)/(a) of the medians. Times here are noisy; the median is the figure.
+// set (with its OEM INF copies in the INF folder and their LastGood entries,
+// as an installation leaves them), times (a) a plain pass over the three
+// DeviceClasses trees (enumerate each key, open it, read "DeviceInstance",
+// close) and (b) the removal run (DriverRemover for Windows XP), and checks
+// that the footprint is gone and that every foreign key, and another maker's
+// INF copy with its LastGood entries, is still there. Prints each repeat, the
+// medians and the ratio (b)/(a) of the medians. Times here are noisy; the
+// median is the figure.
 //
 // Usage: removal_bench_wine.exe [foreign keys (10000)] [repeats (7)]
+// (the test command runs it with 1000 keys and one repeat as a check of the
+// footprint and the foreign entries only; no time is judged there).
 // Exit code 0 when every check held. Run it under answer_dialogs --no-dialog:
 // the removal shows a message box only for an error.
 #include <windows.h>
@@ -62,6 +67,10 @@ struct Function {
   const char* inf;
   const char* port;
 };
+// Another maker's INF copy in the INF folder, with its LastGood entries: the
+// removal must leave all three.
+const char kForeignInf[] = "oem60";
+
 const Function kPhone[] = {
     {"VID_1F3C&PID_6B07", "5&1A2B3C01&0&1", kUsbClass, "0010", "oem41.inf", nullptr},
     {"VID_1F3C&PID_6B07&Mi_03", "6&2C3D4E01&0&0003", kModemClass, "0000", "oem42.inf", "COM5"},
@@ -96,6 +105,52 @@ bool PutMultiText(const std::string& path, const char* name, const std::string& 
 
 bool PutDword(const std::string& path, const char* name, DWORD value) {
   return Put(path, name, REG_DWORD, &value, sizeof value);
+}
+
+bool FileExists(const std::string& path) {
+  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    return false;
+  }
+  DWORD written = 0;
+  BOOL ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  ::CloseHandle(file);
+  return ok && written == text.size();
+}
+
+// The Windows INF folder, with a backslash at the end.
+std::string InfFolder() {
+  char windows[MAX_PATH + 1] = {};
+  ::GetWindowsDirectoryA(windows, MAX_PATH);
+  return std::string(windows) + "\\inf\\";
+}
+
+// An INF whose maker section names one hardware ID, as the INF store keeps a
+// package's INF under an "oem" name.
+std::string InfNaming(const char* maker, const std::string& hardwareId) {
+  return std::string("[Version]\r\nSignature=\"$Windows NT$\"\r\nProvider=%") + maker +
+         "%\r\n\r\n[Manufacturer]\r\n%" + maker + "%=" + maker + "\r\n\r\n[" + maker +
+         "]\r\n%Desc%=Install, " + hardwareId + "\r\n\r\n[Strings]\r\n" + maker + "=\"" +
+         maker + "\"\r\nDesc=\"" + maker + " device\"\r\n";
+}
+
+// An INF copy with its PNF beside it and both LastGood entries.
+bool PlantInfCopy(const std::string& stem, const std::string& text) {
+  return WriteText(InfFolder() + stem + ".inf", text) &&
+         WriteText(InfFolder() + stem + ".PNF", "PNF " + stem) &&
+         PutDword(kLastGood, ("inf\\" + stem + ".inf").c_str(), 1) &&
+         PutDword(kLastGood, ("inf\\" + stem + ".PNF").c_str(), 1);
+}
+
+std::string Stem(const char* inf) {
+  std::string name = inf;
+  return name.substr(0, name.find('.'));
 }
 
 bool KeyExists(const std::string& path) {
@@ -218,10 +273,9 @@ bool PlantFootprint() {
               sizeof comDb);
   }
   for (const char* port : {"COM5:", "COM6:", "COM7:"}) ok &= PutText(kPorts, port, "9600,n,8,1");
+  // Each function's INF copy, which its driver key names, is the phone's.
   for (const Function& f : kPhone) {
-    std::string stem = std::string(f.inf).substr(0, std::string(f.inf).find('.'));
-    ok &= PutDword(kLastGood, ("inf\\" + stem + ".inf").c_str(), 1);
-    ok &= PutDword(kLastGood, ("inf\\" + stem + ".PNF").c_str(), 1);
+    ok &= PlantInfCopy(Stem(f.inf), InfNaming("ORVEX", Upper(std::string("USB\\") + f.id)));
   }
   ok &= PutText(std::string(kUnimodem) + "\\Init", "1", "AT&F");
   return ok;
@@ -251,8 +305,13 @@ std::vector<std::string> FootprintLeft() {
     if (ValueExists(kPorts, port)) left.push_back(std::string(kPorts) + " " + port);
   }
   for (const Function& f : kPhone) {
-    std::string name = std::string("inf\\") + f.inf;
-    if (ValueExists(kLastGood, name.c_str())) left.push_back(std::string(kLastGood) + " " + name);
+    for (const char* extension : {".inf", ".PNF"}) {
+      std::string name = Stem(f.inf) + extension;
+      if (ValueExists(kLastGood, ("inf\\" + name).c_str())) {
+        left.push_back(std::string(kLastGood) + " inf\\" + name);
+      }
+      if (FileExists(InfFolder() + name)) left.push_back(InfFolder() + name);
+    }
   }
   if (KeyExists(kUnimodem)) left.push_back(kUnimodem);
   return left;
@@ -321,6 +380,20 @@ long PlainPass(long* foreign) {
   return read;
 }
 
+// What of the other maker's INF copy and its LastGood entries is gone, one
+// line each.
+std::vector<std::string> ForeignInfGone() {
+  std::vector<std::string> gone;
+  for (const char* extension : {".inf", ".PNF"}) {
+    std::string name = std::string(kForeignInf) + extension;
+    if (!ValueExists(kLastGood, ("inf\\" + name).c_str())) {
+      gone.push_back(std::string(kLastGood) + " inf\\" + name);
+    }
+    if (!FileExists(InfFolder() + name)) gone.push_back(InfFolder() + name);
+  }
+  return gone;
+}
+
 // The foreign keys still there, by the same reading as the plain pass: those
 // of the current control set count twice, once through each of its paths.
 long ForeignLeft() {
@@ -356,6 +429,7 @@ int main(int argc, char** argv) {
   ::QueryPerformanceCounter(&start);
   if (!SeedForeign(foreign)) return 1;
   ::QueryPerformanceCounter(&end);
+  if (!PlantInfCopy(kForeignInf, InfNaming("Acme", "USB\\VID_0A5C&PID_2110"))) return 1;
   // Read through all three paths, the foreign keys of the current control set
   // count twice; each one is written through exactly one path.
   for (int i = 0; i < foreign; ++i) expectedReads += ForeignSet(i) == kSet2 ? 1 : 2;
@@ -398,6 +472,10 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     for (const std::string& left : FootprintLeft()) {
       std::fprintf(stderr, "repeat %d: the phone's %s is still there\n", repeat, left.c_str());
+      ++failures;
+    }
+    for (const std::string& gone : ForeignInfGone()) {
+      std::fprintf(stderr, "repeat %d: the other maker's %s is gone\n", repeat, gone.c_str());
       ++failures;
     }
     long foreignLeft = ForeignLeft();

@@ -31,6 +31,9 @@ add_test(NAME contract_tests_sim COMMAND contract_tests)
 add_executable(removal_bench ${CMAKE_SOURCE_DIR}/bench/removal_bench.cpp
                ${CMAKE_SOURCE_DIR}/tests/sim_test_support.cpp)
 target_link_libraries(removal_bench PRIVATE usbinst_logic platform_sim)
+# Its smallest size as a check of the run only (the phone's footprint gone,
+# every foreign entry kept, no handle open); its times are not judged.
+add_test(NAME removal_bench_check COMMAND removal_bench 1000)
 
 # The snapshot comparison of the trace tools and its tests.
 include(${CMAKE_SOURCE_DIR}/tests/trace/trace.cmake)

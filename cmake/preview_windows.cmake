@@ -29,6 +29,10 @@ if(TARGET usbinst_preview)
     -Wl,--major-os-version,5 -Wl,--minor-os-version,${PREVIEW_PE_MINOR}
     -Wl,--major-subsystem-version,5 -Wl,--minor-subsystem-version,${PREVIEW_PE_MINOR}
     -Wl,--tsaware)
+  # Shipped stripped, its debug information beside it.
+  set(USBINST_SHIPPED_NAME usbinst_preview.exe CACHE STRING "the name the program ships with")
+  include(${CMAKE_SOURCE_DIR}/cmake/split_debug.cmake)
+  split_debug_info(usbinst_preview ${USBINST_SHIPPED_NAME}.debug)
 endif()
 # Only the program is built here; the benchmark is the native build's.
 if(TARGET preview_bench)

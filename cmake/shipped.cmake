@@ -29,3 +29,9 @@ target_link_options(usbinst PRIVATE
   -Wl,--major-subsystem-version,${USBINST_PE_VERSION_MAJOR}
   -Wl,--minor-subsystem-version,${USBINST_PE_VERSION_MINOR}
   -Wl,--tsaware)
+
+# Stripped, its debug information beside it under the name it ships with
+# (usbinst64.exe is this build's usbinst.exe).
+set(USBINST_SHIPPED_NAME usbinst.exe CACHE STRING "the name the program ships with")
+include(${CMAKE_SOURCE_DIR}/cmake/split_debug.cmake)
+split_debug_info(usbinst ${USBINST_SHIPPED_NAME}.debug)

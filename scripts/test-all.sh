@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 packages=(cmake ninja-build g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32
           wine64 wine32:i386 xvfb xauth fonts-liberation fonts-wine locales imagemagick clang
-          libclang-rt-14-dev)
+          libclang-rt-14-dev osslsigncode openssl)
 
 source scripts/machine-setup.sh
 
@@ -28,6 +28,14 @@ step() {
   "$@" || { failed+=("$name"); return 1; }
 }
 
+# The tests that may fail once under Wine for a reason of Wine's, as one
+# anchored ctest pattern: tests/wine/retry-list.txt, a test name at the start
+# of each line that is not a comment.
+retry_list=tests/wine/retry-list.txt
+retried=$(sed -n 's/^\([A-Za-z0-9_.+-]\{1,\}\)\([[:space:]].*\)\{0,1\}$/\1/p' "$retry_list" |
+          sed 's/[.+]/\\&/g' | paste -sd'|')
+[ -n "$retried" ] && retried="^($retried)\$"
+
 start=$(date +%s)
 step "install packages" install_missing || { echo "cannot install packages" >&2; exit 1; }
 step "generate locale" generate_locale
@@ -39,12 +47,16 @@ step "generate locale" generate_locale
 for preset in native native-asan fuzz windows-x64 windows-x86; do
   step "configure $preset" configure "$preset" || continue
   step "build $preset" cmake --build --preset "$preset" || continue
-  # A Wine test that fails gets one more run: Wine now and then keeps a device
-  # that DIF_REMOVE was asked to remove (seen in a few of the removal round
-  # trips), which is Wine's, not the program's; a fault of ours fails twice.
-  repeat=()
-  [[ $preset == windows-* ]] && repeat=(--repeat until-pass:2)
-  step "test $preset" ctest --preset "$preset" "${repeat[@]}"
+  if [[ $preset == windows-* && -n $retried ]]; then
+    # Every test runs once and must pass then; only the tests of the retry
+    # list (each there with the failure seen and the Wine behaviour behind it)
+    # get a second run, after the others.
+    step "test $preset" ctest --preset "$preset" -E "$retried"
+    step "test $preset (retry list)" ctest --preset "$preset" -R "$retried" \
+      --repeat until-pass:2 --no-tests=ignore
+  else
+    step "test $preset" ctest --preset "$preset"
+  fi
 done
 
 realworld=$(cmake -L -N build/native 2>/dev/null | sed -n 's/^USBINST_REALWORLD_DIR:PATH=//p')

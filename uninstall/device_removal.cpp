@@ -34,6 +34,17 @@ void NoteRestartIfNeeded(HDEVINFO set, SP_DEVINFO_DATA* device, int* restartNeed
   if (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) *restartNeeded = 1;
 }
 
+// A member whose device went away after the set was made has no properties to
+// compare, and is skipped like one without the property: Windows answers
+// ERROR_NO_SUCH_DEVINST for a device removed meanwhile (another device
+// unplugged during the removal run), Wine ERROR_KEY_DELETED (its display
+// driver writes its monitor's device key again when a window opens, which
+// happened during removal runs under Wine). Ending the pass there would leave
+// the phone's devices behind.
+bool DeviceWentAway(DWORD error) {
+  return error == ERROR_NO_SUCH_DEVINST || error == ERROR_KEY_DELETED;
+}
+
 bool IsIdBoundaryBefore(const char* text, const char* at) { return at == text || at[-1] == '\\'; }
 bool IsIdBoundaryAfter(char c) { return c == '\0' || c == '&'; }
 
@@ -41,7 +52,8 @@ bool IsIdBoundaryAfter(char c) { return c == '\0' || c == '&'; }
 
 // Reads one text property into `buffer` (kPropertyBufferSize bytes, followed
 // by two spare zero bytes so that the text always ends inside the array).
-// ERROR_SUCCESS, or the error of the read.
+// ERROR_SUCCESS, or the error of the read; ERROR_INVALID_DATA also for a
+// device that went away.
 DWORD ReadTextProperty(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD property, BYTE* buffer) {
   std::memset(buffer, 0, kPropertyBufferSize + 2);
   if (plat::SetupDiGetDeviceRegistryPropertyA(set, device, property, nullptr, buffer,
@@ -49,7 +61,7 @@ DWORD ReadTextProperty(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD property, BY
     return ERROR_SUCCESS;
   }
   DWORD error = plat::GetLastError();
-  return error == ERROR_SUCCESS ? ERROR_INVALID_DATA : error;
+  return error == ERROR_SUCCESS || DeviceWentAway(error) ? ERROR_INVALID_DATA : error;
 }
 
 // One member of a modem pass. kStop means the pass fails.
@@ -99,7 +111,7 @@ int RemoveModemsInPass(const GUID& classGuid, const char* description, const cha
 // Reads the hardware IDs into a zero-filled block that grows to the size the
 // platform asks for. The block holds one zero byte more than the size passed,
 // so the last string always ends inside it. ERROR_SUCCESS with *size set, or
-// the error of the read.
+// the error of the read (ERROR_INVALID_DATA for a device that went away).
 DWORD ReadHardwareIds(HDEVINFO set, SP_DEVINFO_DATA* device, ScopedLocalBlock* block,
                       DWORD* size) {
   *size = 0;
@@ -111,6 +123,7 @@ DWORD ReadHardwareIds(HDEVINFO set, SP_DEVINFO_DATA* device, ScopedLocalBlock* b
       return ERROR_SUCCESS;
     }
     DWORD error = plat::GetLastError();
+    if (DeviceWentAway(error)) return ERROR_INVALID_DATA;
     if (error != ERROR_INSUFFICIENT_BUFFER) return error;
     // Asked for nothing: the device has no hardware IDs to compare (Wine's
     // Setup API answers a size query so for a device whose ID list is empty

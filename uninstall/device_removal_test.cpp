@@ -164,6 +164,37 @@ TEST(RemoveModemDevices, FailuresEndThePassSilentlyAndReleaseTheSet) {
   EXPECT_EQ(OpenHandles(), "");
 }
 
+// A device removed after the set was made (Windows: ERROR_NO_SUCH_DEVINST) or
+// whose key was written again meanwhile (Wine: ERROR_KEY_DELETED) is skipped;
+// the pass goes on to the phone's modem.
+TEST(RemoveModemDevices, AMemberThatWentAwayIsSkippedAndThePassGoesOn) {
+  for (DWORD error : {DWORD(ERROR_NO_SUCH_DEVINST), DWORD(ERROR_KEY_DELETED)}) {
+    SCOPED_TRACE(error);
+    sim::Machine& machine = FreshMachine();
+    machine.devices.AddDevice(machine, Modem("ROOT\\MODEM\\0000", "Standard 56000 bps Modem",
+                                             {"MDMGEN56"}));
+    machine.devices.AddDevice(machine, Modem("USB\\VID_1F3C&PID_6B07&MI_03\\6&1&0&0003",
+                                             kPhoneModem, {"USB\\VID_1F3C&PID_6B07&MI_03"}));
+    // The first member's description cannot be read any more.
+    machine.faults.FailOn("SetupDiGetDeviceRegistryPropertyA", 1, error);
+    EXPECT_EQ(RemovePhoneModems(), 1);
+    EXPECT_FALSE(DeviceExists("USB\\VID_1F3C&PID_6B07&MI_03\\6&1&0&0003"));
+    EXPECT_TRUE(DeviceExists("ROOT\\MODEM\\0000"));
+    EXPECT_EQ(MessageBoxTexts(), "");
+    EXPECT_EQ(OpenHandles(), "");
+  }
+  // Any other failure of the read still ends the pass.
+  sim::Machine& machine = FreshMachine();
+  machine.devices.AddDevice(
+      machine, Modem("ROOT\\MODEM\\0000", "Standard 56000 bps Modem", {"MDMGEN56"}));
+  machine.devices.AddDevice(machine, Modem("USB\\VID_1F3C&PID_6B07&MI_03\\6&1&0&0003",
+                                           kPhoneModem, {"USB\\VID_1F3C&PID_6B07&MI_03"}));
+  machine.faults.FailOn("SetupDiGetDeviceRegistryPropertyA", 1, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RemovePhoneModems(), 0);
+  EXPECT_TRUE(DeviceExists("USB\\VID_1F3C&PID_6B07&MI_03\\6&1&0&0003"));
+  EXPECT_EQ(OpenHandles(), "");
+}
+
 TEST(RemoveUsbDevices, RemovesTheAttachedPhoneByAnyEqualHardwareId) {
   sim::Machine& machine = FreshMachine();
   auto& devices = machine.devices;
@@ -268,6 +299,24 @@ TEST(RemoveUsbDevices, ADeviceAskingForNoBufferIsSkippedNotAFailure) {
   EXPECT_EQ(MessageBoxTexts(), "");
   EXPECT_EQ(machine.system.OpenBlocks(sim::HandleKind::LocalMemory), 0u);
   EXPECT_EQ(OpenHandles(), "");
+}
+
+TEST(RemoveUsbDevices, ADeviceThatWentAwayIsSkippedWithoutMessage) {
+  for (DWORD error : {DWORD(ERROR_NO_SUCH_DEVINST), DWORD(ERROR_KEY_DELETED)}) {
+    SCOPED_TRACE(error);
+    sim::Machine& machine = FreshMachine();
+    machine.devices.AddDevice(machine,
+                              UsbDevice("USB\\VID_0ACE&PID_0001\\1", {"USB\\VID_0ACE&PID_0001"}));
+    machine.devices.AddDevice(machine,
+                              UsbDevice("USB\\VID_1F3C&PID_6B07\\1", {"USB\\VID_1F3C&PID_6B07"}));
+    machine.faults.FailOn("SetupDiGetDeviceRegistryPropertyA", 1, error);
+    EXPECT_EQ(RemovePhoneUsbDevice(), 1);
+    EXPECT_TRUE(DeviceExists("USB\\VID_0ACE&PID_0001\\1"));
+    EXPECT_FALSE(DeviceExists("USB\\VID_1F3C&PID_6B07\\1"));
+    EXPECT_EQ(MessageBoxTexts(), "");
+    EXPECT_EQ(machine.system.OpenBlocks(sim::HandleKind::LocalMemory), 0u);
+    EXPECT_EQ(OpenHandles(), "");
+  }
 }
 
 // Plants a service as the service control manager keeps it.

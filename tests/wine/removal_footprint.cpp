@@ -255,8 +255,9 @@ int Check() {
     std::string key = std::string(kCcs) + "Enum\\" + created;
     bool gone = !KeyExists(key);
     Report(gone, std::string("the Setup API modem ") + created + " is gone");
-    // Wine now and then keeps this device; what the key holds then tells
-    // whether it was never removed or written again afterwards.
+    // If the device stays, what its key holds tells whether it was never
+    // removed (all its values) or written again afterwards (ClassGUID and
+    // Class only, as Wine's Setup API writes them when it lists a device).
     if (!gone) DescribeKey(key);
   }
   SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);

@@ -71,6 +71,59 @@ else()
                                           ${CMAKE_BINARY_DIR}/usbinst_preview.exe)
   endif()
 endif()
+
+# The shipped programs are stripped, their debug information beside them
+# (cmake/split_debug.cmake), and it reads an address back to a source line.
+find_program(USBINST_ADDR2LINE_BOTH NAMES x86_64-w64-mingw32-addr2line REQUIRED)
+find_program(USBINST_NM_BOTH NAMES x86_64-w64-mingw32-nm REQUIRED)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(USBINST_SHIPPED_FILES ${CMAKE_BINARY_DIR}/usbinst.exe)
+else()
+  set(USBINST_SHIPPED_FILES ${CMAKE_BINARY_DIR}/usbinst.exe ${CMAKE_BINARY_DIR}/usbinst64.exe)
+  if(TARGET usbinst_preview)
+    list(APPEND USBINST_SHIPPED_FILES ${CMAKE_BINARY_DIR}/usbinst_preview.exe)
+  endif()
+endif()
+add_test(NAME shipped_debug_split
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-debug-split.sh ${USBINST_OBJDUMP_BOTH}
+                 ${USBINST_ADDR2LINE_BOTH} ${USBINST_NM_BOTH} ${CMAKE_SOURCE_DIR}
+                 ${USBINST_SHIPPED_FILES})
+
+# The shipped programs signed as a CD maker signs them (scripts/sign.sh), with
+# a certificate made for the test, on copies in build/<preset>/signed (the
+# other tests keep running the build's unsigned programs): each signature
+# verifies (tests/wine/sign-check.sh), the signed copies pass the import and
+# header checks, and a signed usbinst.exe runs a removal under Wine.
+set(USBINST_SIGNED_DIR ${CMAKE_BINARY_DIR}/signed)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  add_test(NAME shipped_imports_signed
+           COMMAND ${USBINST_IMPORT_CHECK} x64 ${USBINST_SIGNED_DIR}/usbinst.exe)
+  set(USBINST_SIGNED_CHECKS shipped_imports_signed)
+else()
+  add_test(NAME shipped_imports_signed
+           COMMAND ${USBINST_IMPORT_CHECK} x86 ${USBINST_SIGNED_DIR}/usbinst.exe)
+  add_test(NAME shipped_imports_64_signed
+           COMMAND ${USBINST_IMPORT_CHECK} x64 ${USBINST_SIGNED_DIR}/usbinst64.exe)
+  set(USBINST_SIGNED_CHECKS shipped_imports_signed shipped_imports_64_signed)
+  if(TARGET usbinst_preview)
+    add_test(NAME preview_imports_signed
+             COMMAND ${USBINST_IMPORT_CHECK} x86 --oldest 5.1 --console
+                     ${USBINST_SIGNED_DIR}/usbinst_preview.exe)
+    list(APPEND USBINST_SIGNED_CHECKS preview_imports_signed)
+  endif()
+endif()
+list(TRANSFORM USBINST_SHIPPED_FILES REPLACE "^${CMAKE_BINARY_DIR}/" "${USBINST_SIGNED_DIR}/"
+     OUTPUT_VARIABLE USBINST_SIGNED)
+add_test(NAME signed_programs_import_dlls
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-imports.sh ${USBINST_OBJDUMP_BOTH}
+                 ${USBINST_SIGNED})
+list(APPEND USBINST_SIGNED_CHECKS signed_programs_import_dlls)
+add_test(NAME signed_programs
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/sign-check.sh ${USBINST_SIGNED_DIR}
+                 ${USBINST_SHIPPED_FILES} --beside $<TARGET_FILE:answer_dialogs>)
+set_tests_properties(signed_programs PROPERTIES FIXTURES_SETUP signed_programs)
+set_tests_properties(${USBINST_SIGNED_CHECKS} PROPERTIES FIXTURES_REQUIRED signed_programs)
+
 # The check itself: a program that calls GetTickCount64 (Vista) must fail it,
 # naming the function.
 add_executable(import_probe WIN32 ${CMAKE_SOURCE_DIR}/tests/wine/import_probe.cpp)
@@ -148,7 +201,19 @@ if(USBINST_RUN_UNDER_WINE)
   add_wine_test(planted_dll_wine --gui --timeout 300
                 ${CMAKE_SOURCE_DIR}/tests/wine/planted-dll.sh ${CMAKE_BINARY_DIR}
                 ${CMAKE_SOURCE_DIR}/tests/data/cd)
+
+  # The signed program (see signed_programs above) runs: a removal run on a
+  # clean machine, which has nothing to report, so any dialog fails it.
+  add_wine_test(signed_removal_run --gui --timeout 150 ${USBINST_SIGNED_DIR}/answer_dialogs.exe
+                --no-dialog 120 usbinst.exe /r)
+  set_property(TEST signed_removal_run APPEND PROPERTY FIXTURES_REQUIRED signed_programs)
+
   if(USBINST_WINE_ARCH STREQUAL "win64")
+    # The Wine benchmark's smallest run, one repeat, as a check only: the
+    # phone's footprint gone after the removal, every foreign entry kept. Its
+    # times are not judged (scripts/bench.sh measures).
+    add_wine_test(removal_bench_wine_check --gui --timeout 300 $<TARGET_FILE:answer_dialogs>
+                  --no-dialog 280 removal_bench_wine.exe 1000 1)
     return()
   endif()
 
