@@ -337,6 +337,19 @@ TEST(DriverRemover, ADeviceInUseAsksForARestartOnce) {
     EXPECT_FALSE(machine.registry.KeyExists(kLm, "SYSTEM\\ControlSet001\\Enum\\USB\\VID_1F3C&PID_6B07"));
     EXPECT_FALSE(machine.files.FileExists(machine.files.SystemDirectory() + "\\drivers\\KV6bus.sys"));
     EXPECT_EQ(OpenHandles(), "");
+    // Until the restart the held modem keeps running without its keys.
+    EXPECT_TRUE(machine.devices.RunsUntilRestart(sim::PhoneInstancePath(3)));
+
+    // The restart finishes the removal: nothing of the phone runs, and a
+    // removal run after it needs no restart and says nothing.
+    machine.Restart();
+    EXPECT_FALSE(machine.devices.RunsUntilRestart(sim::PhoneInstancePath(3)));
+    for (const char* service : {"KV6bus", "KV6obex", "KV6mgmt", "KV6mdm", "KV6mdfl"}) {
+      EXPECT_FALSE(machine.services.Exists(machine, service)) << service;
+    }
+    boxes = machine.windows.messageBoxes.size();
+    RunInstaller(nullptr, "/r");
+    EXPECT_EQ(machine.windows.messageBoxes.size(), boxes);
   }
 
   sim::Machine& machine = CdMachine(WindowsVersion::WindowsXPSP3);
