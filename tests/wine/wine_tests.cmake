@@ -124,6 +124,8 @@ if(USBINST_RUN_UNDER_WINE)
   add_wine_test(string_table_check $<TARGET_FILE:string_table_check>)
   add_trace_test(winxp-sp3 full)
   add_trace_test(win7 full)
+  # A removal run beside another program's hung window of the wizard's title.
+  add_trace_test(win7 remove-foreign)
   if(USBINST_WINE_ARCH STREQUAL "win64")
     return()
   endif()
