@@ -359,4 +359,25 @@ TEST(DriverRemover, ADeviceInUseAsksForARestartOnce) {
   EXPECT_EQ(machine.windows.messageBoxes.size(), boxes);
 }
 
+// A second run before the restart: the devices removed in use have no keys
+// left, but their drivers still run and their services are marked for
+// deletion. The installation run asks for the restart again (the services
+// cannot be installed anew before it) instead of opening a wizard, and shows
+// no system error about the marked services.
+TEST(DriverRemover, ARunBeforeTheRestartAsksForItAgain) {
+  sim::Machine& machine = CdMachine(WindowsVersion::WindowsXPSP3);
+  InstallPhone(machine);
+  machine.devices.SetInUse(sim::PhoneInstancePath(3), true);
+  RunInstaller(nullptr, "/r");
+  size_t boxes = machine.windows.messageBoxes.size();
+  size_t wizards = machine.dialogs.runs.size();
+
+  RunInstaller(nullptr, "/i");
+  ASSERT_EQ(machine.windows.messageBoxes.size(), boxes + 1);
+  EXPECT_EQ(machine.windows.messageBoxes.back().text, LoadedText(IDS_INSTALL_AFTER_RESTART));
+  EXPECT_EQ(machine.dialogs.runs.size(), wizards);
+  EXPECT_EQ(machine.registry.GetDword(kLm, kSettingsPath, "InstallFlag"), 0u);
+  EXPECT_EQ(OpenHandles(), "");
+}
+
 }  // namespace
