@@ -512,7 +512,9 @@ run_scenario() {
       await_wizard remove-foreign
       local foreign_log=$WINEPREFIX/drive_c/foreign.txt foreign started
       rm -f "$foreign_log"
-      "$wine" "$build/removal_footprint.exe" foreign-window 'C:\foreign.txt' 45 &
+      # Hung for 30 s: a removal run takes a few seconds here, and one that
+      # waited for the window would end only after it woke.
+      "$wine" "$build/removal_footprint.exe" foreign-window 'C:\foreign.txt' 30 &
       foreign=$!
       for _ in $(seq 1 100); do
         grep -q ready "$foreign_log" 2>/dev/null && break
