@@ -53,7 +53,7 @@ void InstallationRun(SettingsKey& settings, int osKind, int launchedWithMode) {
 
 int RunInstaller(HINSTANCE instance, LPCSTR commandLine) {
   SettingsKey settings;
-  InitApplication(instance, IDS_APP_TITLE, IDS_WINDOW_CLASS, IDS_MUTEX_NAME);
+  LoadApplicationState(instance, IDS_APP_TITLE, IDS_WINDOW_CLASS, IDS_MUTEX_NAME);
   ReadBranding();
   App().ShowVersionLabel = 1;
   CommandLineChoice choice = ScanCommandLine(commandLine);
@@ -61,13 +61,21 @@ int RunInstaller(HINSTANCE instance, LPCSTR commandLine) {
   int osKind = GetOsKind();
 
   if (RunsUnderWow64()) {
-    // The 64-bit program does the whole run, as if started directly: this one
-    // lets go of the single-instance mutex first so that it is not taken for
-    // a second instance.
+    // The 64-bit program does the whole run, as if started directly, and
+    // claims the single-instance mutex itself. This one never takes it. Had
+    // it taken the mutex and let go of it before starting the 64-bit program,
+    // a second start in that gap could have taken it, and the 64-bit program
+    // would have found it and ended as a second instance of a run that has
+    // no wizard. Without it, two starts race only as two starts of the 64-bit
+    // program would: the first to create the mutex is the first instance (a
+    // second 32-bit start hands over as well, and its 64-bit program finds
+    // the first one's mutex). Shut down before the start: the common
+    // controls are not needed for the messages shown after it.
     ShutdownApplication();
     RunSixtyFourBitProgram(commandLine);
     return 0;
   }
+  ClaimSingleInstance();
 
   if (osKind >= kOsWindows2000 && !IsUserAdministrator()) {
     RefuseNonAdministrator(settings);

@@ -30,14 +30,26 @@ class EntryPoint : public ::testing::Test {
     return *machine_;
   }
 
-  // An earlier instance whose wizard is open.
+  // An earlier instance whose wizard is open, with the program's mark on it.
   HWND StartEarlierInstance(bool iconic = false) {
     machine_->system.PretendOtherInstanceHoldsMutex("USBDriverInstall");
     sim::TopLevelWindowSpec shape;
     shape.title = kTitle;
     shape.process = "earlier";
     shape.iconic = iconic;
-    return machine_->windows.CreateTopLevel(shape);
+    HWND wizard = machine_->windows.CreateTopLevel(shape);
+    machine_->windows.AddProperty(wizard, "USBDriverInstall", reinterpret_cast<HANDLE>(1));
+    return wizard;
+  }
+  // Another program's dialog that happens to carry the program's title, in
+  // front of every other window; its thread takes no messages when `hung`.
+  HWND StartForeignWindow(bool hung) {
+    sim::TopLevelWindowSpec shape;
+    shape.title = kTitle;
+    shape.process = "other";
+    HWND window = machine_->windows.CreateTopLevel(shape);
+    machine_->windows.Find(window)->answersMessages = !hung;
+    return window;
   }
 
   std::vector<UINT> MessagesTo(HWND window) {
@@ -115,6 +127,58 @@ TEST_F(EntryPoint, ARemovalRunClosesTheEarlierInstanceAndRemovesAnyway) {
   EXPECT_EQ(InstallFlag(), 0u);
   EXPECT_EQ(MessagesTo(launcher_), std::vector<UINT>{WM_DEVICECHANGE});
   EXPECT_EQ(OpenHandles(), "");
+}
+
+// Another program's window with the program's title, even one whose thread
+// hangs, is neither sent WM_CLOSE nor waited for: the removal run closes the
+// earlier instance's wizard behind it and removes. With no wizard open (the
+// earlier instance still starting) the foreign window is left alone too. An
+// earlier instance whose own thread hangs does not hold the removal up.
+TEST_F(EntryPoint, ARemovalRunClosesOnlyTheProgramsOwnWizardAndNeverWaitsForAHungWindow) {
+  for (bool hung : {true, false}) {
+    SCOPED_TRACE(hung ? "hung foreign window" : "foreign window");
+    Start(sim::WindowsVersion::WindowsXPSP3);
+    HWND wizard = StartEarlierInstance();
+    HWND foreign = StartForeignWindow(hung);
+    RunInstaller(nullptr, "/r");
+    EXPECT_TRUE(MessagesTo(foreign).empty());
+    EXPECT_TRUE(machine_->windows.sendsNeverAnswered.empty());
+    EXPECT_EQ(machine_->windows.sendTimeoutWaitMs, 0u);
+    EXPECT_EQ(MessagesTo(wizard), std::vector<UINT>{WM_CLOSE});
+    EXPECT_EQ(InstallFlag(), 0u);
+    EXPECT_EQ(MessagesTo(launcher_), std::vector<UINT>{WM_DEVICECHANGE});
+    EXPECT_EQ(OpenHandles(), "");
+  }
+
+  Start(sim::WindowsVersion::WindowsXPSP3);
+  machine_->system.PretendOtherInstanceHoldsMutex("USBDriverInstall");
+  HWND foreign = StartForeignWindow(true);
+  RunInstaller(nullptr, "/r");
+  EXPECT_TRUE(MessagesTo(foreign).empty());
+  EXPECT_TRUE(machine_->windows.sendsNeverAnswered.empty());
+  EXPECT_EQ(MessagesTo(launcher_), std::vector<UINT>{WM_DEVICECHANGE});
+
+  Start(sim::WindowsVersion::WindowsXPSP3);
+  HWND hungWizard = StartEarlierInstance();
+  machine_->windows.Find(hungWizard)->answersMessages = false;
+  RunInstaller(nullptr, "/r");
+  EXPECT_TRUE(machine_->windows.sendsNeverAnswered.empty());
+  EXPECT_EQ(InstallFlag(), 0u);
+  EXPECT_EQ(MessagesTo(launcher_), std::vector<UINT>{WM_DEVICECHANGE});
+}
+
+// A second installation run brings the earlier wizard forward, never a
+// foreign window of the same title that stands in front of it.
+TEST_F(EntryPoint, ASecondInstallationRunActivatesOnlyTheProgramsOwnWizard) {
+  Start(sim::WindowsVersion::WindowsXPSP3);
+  HWND wizard = StartEarlierInstance();
+  StartForeignWindow(false);
+  RunInstaller(nullptr, "/i");
+  ASSERT_FALSE(machine_->windows.activations.empty());
+  for (const auto& activation : machine_->windows.activations) {
+    EXPECT_EQ(activation.window, wizard) << activation.call;
+  }
+  EXPECT_EQ(machine_->windows.foreground, wizard);
 }
 
 // A title or class name that failed to load is empty; searching with it

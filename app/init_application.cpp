@@ -65,6 +65,11 @@ void InitCommonControlsLibrary(ApplicationState& state) {
 }  // namespace
 
 int InitApplication(HINSTANCE instance, int titleId, int classNameId, int mutexNameId) {
+  LoadApplicationState(instance, titleId, classNameId, mutexNameId);
+  return ClaimSingleInstance();
+}
+
+void LoadApplicationState(HINSTANCE instance, int titleId, int classNameId, int mutexNameId) {
   ApplicationState& state = App();
   std::memset(&state, 0, sizeof(state));
   // Before anything is loaded: nothing this process loads may come from the
@@ -77,7 +82,10 @@ int InitApplication(HINSTANCE instance, int titleId, int classNameId, int mutexN
   LoadStartupText(classNameId, state.windowClassName, sizeof(state.windowClassName));
   LoadStartupText(mutexNameId, state.mutexName, sizeof(state.mutexName));
   InitCommonControlsLibrary(state);
+}
 
+int ClaimSingleInstance() {
+  ApplicationState& state = App();
   state.alreadyRunning = 0;
   state.mutex = plat::CreateMutexA(nullptr, TRUE, state.mutexName);
   if (state.mutex == nullptr) return 0;

@@ -42,7 +42,8 @@ void EarlierInstance(sim::Machine& machine) {
   sim::TopLevelWindowSpec shape;
   shape.title = kTitle;
   shape.process = "earlier";
-  machine.windows.CreateTopLevel(shape);
+  HWND wizard = machine.windows.CreateTopLevel(shape);
+  machine.windows.AddProperty(wizard, "USBDriverInstall", reinterpret_cast<HANDLE>(1));
 }
 
 TEST(StartUpFailures, EveryFailedCallLeavesTheDefaultsAndReleasesEverything) {

@@ -31,12 +31,18 @@ int BuildCommandLine(char* line, const char* path, LPCSTR commandLine) {
          AppendBounded(line, commandLine ? commandLine : "", kLimit, nullptr);
 }
 
-// Nothing was installed or removed: the calling installer reads 0, and the
-// user learns why (the system's text when the program exists but would not
-// start).
-void ReportNotStarted(DWORD error) {
+// The calling installer reads 0: nothing was installed. Written here, in the
+// 32-bit program, so in the 32-bit view where the caller made the key.
+void ResetInstallFlag32() {
   SettingsKey settings;
   if (OpenSettingsKey(&settings)) settings.WriteDword(IDS_INSTALL_FLAG, 0);
+}
+
+// Nothing was installed or removed: the calling installer reads 0, and the
+// user learns why (the system's text when the program exists but would not
+// start, for example a side-by-side error, which CreateProcessA reports).
+void ReportNotStarted(DWORD error) {
+  ResetInstallFlag32();
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
     ShowErrorText(nullptr, IDS_PROGRAM_64BIT_MISSING);
   } else {
@@ -80,7 +86,19 @@ int RunSixtyFourBitProgram(LPCSTR commandLine) {
   }
   plat::CloseHandle(process.hThread);
   // The 64-bit program shows its own messages; its end is this run's end.
-  plat::WaitForSingleObject(process.hProcess, INFINITE);
+  // It always ends with 0 when it ran to its end. Any other code means it did
+  // not: Windows' loader could not start it (0xC0000135, a missing DLL; the
+  // loader has shown its own message then), it crashed (0xC0000005), or it
+  // was ended from outside. It may have stopped half-way, and what it
+  // finished is unknown, so this counts as a run that did not happen.
+  DWORD exitCode = STILL_ACTIVE;
+  int ended = plat::WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
+              plat::GetExitCodeProcess(process.hProcess, &exitCode);
   plat::CloseHandle(process.hProcess);
+  if (!ended || exitCode != 0) {
+    ResetInstallFlag32();
+    ShowErrorText(nullptr, IDS_PROGRAM_64BIT_FAILED);
+    return 0;
+  }
   return 1;
 }

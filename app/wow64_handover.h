@@ -9,7 +9,8 @@
 int RunsUnderWow64();
 
 // Starts "usbinst64.exe" from the program's folder with the same command line
-// and waits for it to end. When it cannot be started, "InstallFlag" is set to
-// 0 (a calling installer learns that nothing was installed) and the user is
-// told why. Returns 1 when the 64-bit program ran.
+// and waits for it to end. When it cannot be started, or ends with an exit
+// code other than 0 (it did not run to its end), "InstallFlag" is set to 0 (a
+// calling installer learns that nothing was installed) and the user is told
+// why. Returns 1 when the 64-bit program ran to its end.
 int RunSixtyFourBitProgram(LPCSTR commandLine);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "app/entry_point.h"
@@ -31,16 +32,27 @@ class Wow64Handover : public ::testing::Test {
   }
 
   // The 64-bit build: the same program, started as Windows starts one (the
-  // command line after its quoted name reaches the entry point).
-  void Install64BitProgram() {
+  // command line after its quoted name reaches the entry point). With
+  // `runs` false it ends before its entry point (the loader gave up); then,
+  // or after the run (which then leaves InstallFlag 1, as an installation
+  // that found the phone does), the process ends with `exitCode` when that is
+  // given (a crash, a loader failure, an end from outside).
+  void Install64BitProgram(bool runs = true, std::optional<DWORD> exitCode = std::nullopt) {
     sim::SystemModel::Program program;
     program.is64Bit = true;
-    program.run = [this](const std::string& commandLine) -> DWORD {
+    program.run = [this, runs, exitCode](const std::string& commandLine) -> DWORD {
       startedAs64Bit_ = machine_->system.process64Bit;
       mutexHeldAtStart_ = machine_->system.MutexExists("USBDriverInstall");
-      size_t close = commandLine.find('"', 1);
-      std::string arguments = commandLine.substr(close + 2);
-      return static_cast<DWORD>(RunInstaller(nullptr, arguments.c_str()));
+      mutexRequestsBeforeStart_ = machine_->faults.Calls("CreateMutexA");
+      DWORD result = 0;
+      if (runs) {
+        size_t close = commandLine.find('"', 1);
+        std::string arguments = commandLine.substr(close + 2);
+        result = static_cast<DWORD>(RunInstaller(nullptr, arguments.c_str()));
+        // As a run that ended with the phone detected and Next leaves it.
+        if (exitCode) machine_->registry.SetDword(HKEY_LOCAL_MACHINE, kSettings32, "InstallFlag", 1);
+      }
+      return exitCode ? *exitCode : result;
     };
     machine_->system.InstallProgram(*machine_, kProgram64, program);
   }
@@ -56,6 +68,7 @@ class Wow64Handover : public ::testing::Test {
   HWND launcher_ = nullptr;
   bool startedAs64Bit_ = false;
   bool mutexHeldAtStart_ = true;
+  uint64_t mutexRequestsBeforeStart_ = 99;
 };
 
 TEST_F(Wow64Handover, The32BitProgramHandsTheWholeRunToThe64BitOne) {
@@ -68,8 +81,11 @@ TEST_F(Wow64Handover, The32BitProgramHandsTheWholeRunToThe64BitOne) {
   EXPECT_EQ(machine_->system.processStarts[0].commandLine,
             std::string("\"") + kProgram64 + "\" /r /v");
   EXPECT_TRUE(startedAs64Bit_);
-  // The single-instance mutex was released before: the 64-bit run is not a second instance.
+  // The 32-bit program never asked for the single-instance mutex: there was
+  // no moment in which it had let go of it and the 64-bit program had not
+  // yet taken it, and the 64-bit run is not taken for a second instance.
   EXPECT_FALSE(mutexHeldAtStart_);
+  EXPECT_EQ(mutexRequestsBeforeStart_, 0u);
   // The removal ran once, in the 64-bit program, and reset the caller's flag in
   // the 32-bit view where the caller made it.
   EXPECT_EQ(LauncherNotifications(), 1u);
@@ -77,6 +93,39 @@ TEST_F(Wow64Handover, The32BitProgramHandsTheWholeRunToThe64BitOne) {
   EXPECT_EQ(Flag(kSettings64), 7u);
   EXPECT_TRUE(machine_->windows.messageBoxes.empty());
   EXPECT_EQ(OpenHandles(), "");
+}
+
+// A 64-bit program that did not run to its end: the loader could not start
+// it (a DLL it imports is missing), it crashed before doing anything, or it
+// crashed after an installation that set the flag (what it finished is not
+// known). Each is a run that did not happen: the caller reads 0 in the 32-bit
+// view, and the user reads the text of a 64-bit program that ended abnormally.
+TEST_F(Wow64Handover, A64BitProgramThatEndsAbnormallyIsARunThatDidNotHappen) {
+  struct Case {
+    const char* what;
+    bool runs;
+    DWORD exitCode;
+  };
+  const DWORD kAccessViolation = 0xC0000005;
+  const DWORD kDllNotFound = 0xC0000135;
+  for (const Case& c : {Case{"loader failure", false, kDllNotFound},
+                        Case{"crash at start", false, kAccessViolation},
+                        Case{"crash after the run", true, kAccessViolation},
+                        Case{"ended from outside", true, 1}}) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    Install64BitProgram(c.runs, c.exitCode);
+    EXPECT_EQ(RunInstaller(nullptr, "/i"), 0);
+    EXPECT_EQ(Flag(kSettings32), 0u);
+    EXPECT_EQ(Flag(kSettings64), 7u);
+    ASSERT_FALSE(machine_->windows.messageBoxes.empty());
+    const auto& box = machine_->windows.messageBoxes.back();
+    EXPECT_EQ(box.caption, "ORVEX 3G/GSM USB Driver Installer");
+    EXPECT_EQ(box.style, UINT(MB_OK | MB_ICONERROR));
+    EXPECT_NE(box.text.find("v\xE1ratlanul le\xE1llt"), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("usbinst64.exe"), std::string::npos);
+    EXPECT_EQ(OpenHandles(), "");
+  }
 }
 
 TEST_F(Wow64Handover, WithoutThe64BitProgramNothingIsDoneAndTheCallerReadsZero) {

@@ -29,6 +29,7 @@ BOOL EnumWindows(WNDENUMPROC callback, LPARAM parameter);
 int EnumPropsA(HWND window, PROPENUMPROCA callback);
 HANDLE GetPropA(HWND window, LPCSTR name);
 BOOL SetPropA(HWND window, LPCSTR name, HANDLE data);
+HANDLE RemovePropA(HWND window, LPCSTR name);
 HWND FindWindowA(LPCSTR className, LPCSTR title);
 BOOL IsIconic(HWND window);
 BOOL ShowWindow(HWND window, int command);

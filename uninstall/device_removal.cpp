@@ -174,11 +174,22 @@ Step RemoveUsbDeviceIfMatching(HDEVINFO set, SP_DEVINFO_DATA* device, const char
 
 // ---- DeleteDriverService -----------------------------------------------------
 
-void DeleteNamedService(SC_HANDLE manager, const char* name) {
+void DeleteNamedService(SC_HANDLE manager, const char* name, int* restartNeeded) {
   ScopedServiceHandle service(plat::OpenServiceA(manager, name, SERVICE_ALL_ACCESS));
   // A service that does not exist (or cannot be opened) has nothing to delete.
   if (service.Get() == nullptr) return;
-  if (!plat::DeleteService(service.Get())) ShowSystemError(plat::GetLastError());
+  if (!plat::DeleteService(service.Get())) {
+    DWORD error = plat::GetLastError();
+    // An earlier removal deleted it already, and its driver still runs for a
+    // device that could not be stopped: the service goes when Windows
+    // restarts. Nothing to tell but that, and until then no installation of
+    // the same services can succeed.
+    if (error == ERROR_SERVICE_MARKED_FOR_DELETE) {
+      if (restartNeeded != nullptr) *restartNeeded = 1;
+    } else {
+      ShowSystemError(error);
+    }
+  }
   DWORD closeError = 0;
   if (!service.Close(&closeError)) ShowSystemError(closeError);
 }
@@ -252,14 +263,16 @@ int RemoveUsbDevices(int hardwareId, int* restartNeeded) {
   return removed;
 }
 
-int DeleteDriverService(int serviceNameId) {
+int DeleteDriverService(int serviceNameId, int* restartNeeded) {
   ScopedServiceHandle manager(plat::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (manager.Get() == nullptr) {
     ShowSystemError(plat::GetLastError());
     return 0;
   }
   char name[kPathCapacity] = {};
-  if (LoadText(serviceNameId, name, kPathCapacity) != 0) DeleteNamedService(manager.Get(), name);
+  if (LoadText(serviceNameId, name, kPathCapacity) != 0) {
+    DeleteNamedService(manager.Get(), name, restartNeeded);
+  }
   DWORD closeError = 0;
   if (manager.Close(&closeError)) return 1;
   ShowSystemError(closeError);

@@ -20,9 +20,11 @@ int RemoveModemDevices(int descriptionId, int hardwareId, int* restartNeeded = n
 int RemoveUsbDevices(int hardwareId, int* restartNeeded = nullptr);
 
 // Deletes (marks for deletion) the driver service named by the text
-// `serviceNameId`; a service that cannot be opened is skipped silently.
+// `serviceNameId`; a service that cannot be opened is skipped silently. A
+// service an earlier removal marked already (its driver runs until Windows
+// restarts) sets *restartNeeded (when given) to 1 and shows nothing.
 // 1 when the service manager handle was closed.
-int DeleteDriverService(int serviceNameId);
+int DeleteDriverService(int serviceNameId, int* restartNeeded = nullptr);
 
 // True when the upper-cased device ID occurs in the upper-cased hardware ID
 // as a whole ID: after the start or a backslash (the bus prefix "USB\") and

@@ -23,7 +23,7 @@ void RemoveDevicesAndServices(int* restartNeeded) {
   AnnounceRemovalStep("USB devices");
   RemoveUsbDevices(IDS_HWID_FUNCTION0, restartNeeded);
   AnnounceRemovalStep("driver services");
-  for (int service : kDriverServices) DeleteDriverService(service);
+  for (int service : kDriverServices) DeleteDriverService(service, restartNeeded);
 }
 
 void RemoveStaleOemInfs(int osKind) {

@@ -337,6 +337,19 @@ TEST(DriverRemover, ADeviceInUseAsksForARestartOnce) {
     EXPECT_FALSE(machine.registry.KeyExists(kLm, "SYSTEM\\ControlSet001\\Enum\\USB\\VID_1F3C&PID_6B07"));
     EXPECT_FALSE(machine.files.FileExists(machine.files.SystemDirectory() + "\\drivers\\KV6bus.sys"));
     EXPECT_EQ(OpenHandles(), "");
+    // Until the restart the held modem keeps running without its keys.
+    EXPECT_TRUE(machine.devices.RunsUntilRestart(sim::PhoneInstancePath(3)));
+
+    // The restart finishes the removal: nothing of the phone runs, and a
+    // removal run after it needs no restart and says nothing.
+    machine.Restart();
+    EXPECT_FALSE(machine.devices.RunsUntilRestart(sim::PhoneInstancePath(3)));
+    for (const char* service : {"KV6bus", "KV6obex", "KV6mgmt", "KV6mdm", "KV6mdfl"}) {
+      EXPECT_FALSE(machine.services.Exists(machine, service)) << service;
+    }
+    boxes = machine.windows.messageBoxes.size();
+    RunInstaller(nullptr, "/r");
+    EXPECT_EQ(machine.windows.messageBoxes.size(), boxes);
   }
 
   sim::Machine& machine = CdMachine(WindowsVersion::WindowsXPSP3);
@@ -344,6 +357,27 @@ TEST(DriverRemover, ADeviceInUseAsksForARestartOnce) {
   size_t boxes = machine.windows.messageBoxes.size();
   RunInstaller(nullptr, "/r");
   EXPECT_EQ(machine.windows.messageBoxes.size(), boxes);
+}
+
+// A second run before the restart: the devices removed in use have no keys
+// left, but their drivers still run and their services are marked for
+// deletion. The installation run asks for the restart again (the services
+// cannot be installed anew before it) instead of opening a wizard, and shows
+// no system error about the marked services.
+TEST(DriverRemover, ARunBeforeTheRestartAsksForItAgain) {
+  sim::Machine& machine = CdMachine(WindowsVersion::WindowsXPSP3);
+  InstallPhone(machine);
+  machine.devices.SetInUse(sim::PhoneInstancePath(3), true);
+  RunInstaller(nullptr, "/r");
+  size_t boxes = machine.windows.messageBoxes.size();
+  size_t wizards = machine.dialogs.runs.size();
+
+  RunInstaller(nullptr, "/i");
+  ASSERT_EQ(machine.windows.messageBoxes.size(), boxes + 1);
+  EXPECT_EQ(machine.windows.messageBoxes.back().text, LoadedText(IDS_INSTALL_AFTER_RESTART));
+  EXPECT_EQ(machine.dialogs.runs.size(), wizards);
+  EXPECT_EQ(machine.registry.GetDword(kLm, kSettingsPath, "InstallFlag"), 0u);
+  EXPECT_EQ(OpenHandles(), "");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "uninstall/launcher_notification.h"
 
+#include "app/send_to_other_program.h"
 #include "app/text.h"
 #include "platform/platform.h"
 #include "resources/string_table.h"
@@ -7,13 +8,6 @@
 namespace {
 
 constexpr int kPropertyNameCapacity = 32;
-
-// How long a launcher may take to answer. A launcher whose window thread
-// hangs, or waits for the installer it started to end, never answers:
-// SendMessageA would then keep the removal run, and the installation run
-// that removes first, waiting for ever. SMTO_ABORTIFHUNG gives up at once on
-// a window Windows already counts as hung (no message taken for 5 s).
-constexpr UINT kLauncherAnswerTimeoutMs = 5000;
 
 // Property names below 0xC000 are integer atoms, not string pointers.
 bool IsIntegerAtom(LPCSTR name) { return reinterpret_cast<ULONG_PTR>(name) < 0xC000; }
@@ -28,9 +22,10 @@ char g_launcherProperty[kPropertyNameCapacity];
 // reports is the one the atom was first made with.)
 BOOL CALLBACK NotifyIfLauncherProperty(HWND window, LPCSTR name, HANDLE) {
   if (!IsIntegerAtom(name) && plat::lstrcmpA(name, g_launcherProperty) == 0) {
-    DWORD_PTR answer = 0;
-    plat::SendMessageTimeoutA(window, WM_DEVICECHANGE, 0, 0, SMTO_ABORTIFHUNG,
-                              kLauncherAnswerTimeoutMs, &answer);
+    // A launcher that hangs, or waits for the installer it started to end,
+    // must not keep the removal run (and the installation run that removes
+    // first) waiting for ever.
+    SendToOtherProgram(window, WM_DEVICECHANGE, 0, 0);
   }
   return TRUE;
 }

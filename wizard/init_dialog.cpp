@@ -5,6 +5,7 @@
 #include "app/center_window.h"
 #include "app/file_version.h"
 #include "app/os_kind.h"
+#include "app/running_instance.h"
 #include "app/text.h"
 #include "platform/platform.h"
 #include "resources/resource.h"
@@ -61,6 +62,8 @@ void SetVersionLabel(HWND window) {
 
 INT_PTR SetupWizard::OnInitDialog(HWND window) {
   plat::SetWindowTextA(window, App().title);
+  // A later instance finds this wizard by the mark and the title.
+  MarkWizardWindow(window);
 
   char instructions[kFormatCapacity];
   FormatText(ChooseInstructions(osKind, launchedWithMode == 1), instructions);

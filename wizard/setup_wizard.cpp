@@ -2,6 +2,7 @@
 
 #include "app/application_state.h"
 #include "app/os_kind.h"
+#include "app/running_instance.h"
 #include "platform/platform.h"
 #include "resources/resource.h"
 
@@ -30,6 +31,9 @@ INT_PTR CALLBACK SetupWizard::DialogProcedure(HWND window, UINT message, WPARAM 
       return wizard->OnDeviceChange(window);
     case WM_CLOSE:
       return wizard->OnClose(window);
+    case WM_DESTROY:
+      UnmarkWizardWindow(window);
+      return 0;
     default:
       return 0;  // left to the platform's dialog default
   }

@@ -281,6 +281,20 @@ TEST_F(Wizard, InstallFlagOnlyAfterNextInAnInstallSwitchRun) {
   EXPECT_EQ(OpenHandles(), "");
 }
 
+// A later instance tells the open wizard from other windows of the same
+// title by the program's mark on it; the mark goes before the window does.
+TEST_F(Wizard, TheOpenWizardCarriesTheProgramsMarkUntilItCloses) {
+  Start(WindowsVersion::WindowsXPSP3);
+  std::strcpy(App().windowClassName, "USBDriverInstall");
+  bool markedWhileOpen = false;
+  Run(12, 1, {DialogEvent::Inspect([&markedWhileOpen](HWND dialog) {
+                markedWhileOpen = plat::GetPropA(dialog, "USBDriverInstall") != nullptr;
+              }),
+              DialogEvent::Click(IDCANCEL)});
+  EXPECT_TRUE(markedWhileOpen);
+  EXPECT_TRUE(LastRun().finalWindow.properties.empty());
+}
+
 // A removal run sends WM_CLOSE. The wizard ends itself with 0 in every
 // state: once the phone is ready Cancel is disabled, and Windows' dialog
 // default then ignores WM_CLOSE; the Next click that would follow must not
@@ -288,7 +302,7 @@ TEST_F(Wizard, InstallFlagOnlyAfterNextInAnInstallSwitchRun) {
 TEST_F(Wizard, WmCloseEndsTheWizardWithZeroInEveryState) {
   Start(WindowsVersion::WindowsXPSP3);
   EXPECT_EQ(Run(12, 1, {DialogEvent::Close()}), 0);
-  EXPECT_EQ(LastRun().delivered, (std::vector<UINT>{WM_INITDIALOG, WM_CLOSE}));
+  EXPECT_EQ(LastRun().delivered, (std::vector<UINT>{WM_INITDIALOG, WM_CLOSE, WM_DESTROY}));
 
   Start(WindowsVersion::WindowsXPSP3);
   machine_->registry.SetDword(HKEY_LOCAL_MACHINE, kSettingsPath, "InstallFlag", 0);

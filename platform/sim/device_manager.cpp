@@ -208,11 +208,6 @@ uint32_t DeviceManager::Remove(Machine& machine, const std::string& instancePath
                               bool* needsReboot) {
   *needsReboot = false;
   if (!Exists(machine, instancePath)) return ERROR_NO_SUCH_DEVINST;
-  if (IsInUse(machine, instancePath)) {
-    // The device cannot be stopped: Windows removes it when it restarts.
-    *needsReboot = true;
-    return ERROR_SUCCESS;
-  }
   RegistryModel& reg = machine.registry;
   std::string key = InstanceKey(instancePath);
   std::string classGuid = UpperAscii(reg.GetString(kLm, key, "ClassGUID").value_or(""));
@@ -220,11 +215,21 @@ uint32_t DeviceManager::Remove(Machine& machine, const std::string& instancePath
   std::string portName =
       reg.GetString(kLm, key + "\\Device Parameters", "PortName").value_or("");
 
-  StopChildren(machine, instancePath);
-  // The driver stops: the running state Plug and Play keeps for the device
-  // (its services' Enum lists, its SERIALCOMM entry) goes with it.
-  StopDevice(machine, instancePath);
-  Detach(machine, instancePath);
+  if (IsInUse(machine, instancePath)) {
+    // The device cannot be stopped: it keeps running, its drivers loaded
+    // with it, until Windows restarts; its keys go now all the same.
+    *needsReboot = true;
+    std::optional<std::string> active =
+        reg.GetString(kLm, key + "\\Control", "ActiveService");
+    runningUntilRestart_.push_back(
+        {UpperAscii(instancePath), DeviceServices(machine, instancePath), active.value_or("")});
+  } else {
+    StopChildren(machine, instancePath);
+    // The driver stops: the running state Plug and Play keeps for the device
+    // (its services' Enum lists, its SERIALCOMM entry) goes with it.
+    StopDevice(machine, instancePath);
+    Detach(machine, instancePath);
+  }
   if (classGuid == kPortsClassGuid || classGuid == kModemClassGuid) {
     ReleaseComNumber(reg, PortNumber(portName));
   }
@@ -256,6 +261,31 @@ void DeviceManager::SetInUse(const std::string& instancePath, bool inUse) {
   }
 }
 
+bool DeviceManager::RunsUntilRestart(const std::string& instancePath) const {
+  for (const RunningDevice& device : runningUntilRestart_) {
+    if (device.upperPath == UpperAscii(instancePath)) return true;
+  }
+  return false;
+}
+
+bool DeviceManager::DrivesARemovedDevice(const std::string& service) const {
+  for (const RunningDevice& device : runningUntilRestart_) {
+    if (!device.activeService.empty() && UpperAscii(device.activeService) == UpperAscii(service)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void DeviceManager::FinishRemovalsAtRestart(Machine& machine) {
+  for (const RunningDevice& device : runningUntilRestart_) {
+    StopDriversOf(machine, device.upperPath, device.services);
+    // The program that held the port open did not outlive the restart.
+    inUse_.erase(device.upperPath);
+  }
+  runningUntilRestart_.clear();
+}
+
 bool DeviceManager::IsInUse(const Machine& machine, const std::string& instancePath) const {
   if (inUse_.count(UpperAscii(instancePath))) return true;
   // A composite device cannot stop while one of its functions is held.
@@ -264,7 +294,8 @@ bool DeviceManager::IsInUse(const Machine& machine, const std::string& instanceP
   if (!prefix || prefix->empty()) return false;
   for (const std::string& held : inUse_) {
     std::string instance = held.substr(held.find_last_of('\\') + 1);
-    if (instance.rfind(UpperAscii(*prefix), 0) == 0 && Exists(machine, held)) return true;
+    if (instance.rfind(UpperAscii(*prefix), 0) != 0) continue;
+    if (Exists(machine, held) || RunsUntilRestart(held)) return true;
   }
   return false;
 }

@@ -29,11 +29,15 @@
 //     the SERIALCOMM entry is volatile and belongs to the running driver).
 //   - services are never touched.
 // A device in use (a program holds one of its ports open, or that of a child
-// of a composite device) cannot be stopped: DIF_REMOVE still succeeds, but it
-// changes nothing and sets DI_NEEDREBOOT in the member's install parameters,
-// as SetupDiRemoveDevice does when the device cannot be stopped dynamically
-// (Microsoft's SetupDiRemoveDevice page): the driver stays loaded and Windows
-// finishes the removal when it restarts.
+// of a composite device) cannot be stopped. As Microsoft's SetupDiRemoveDevice
+// page says, the removal deletes the device's keys all the same (the instance
+// key, the driver key, the interface keys, and the COM number goes back), and
+// because the device cannot be stopped dynamically it sets DI_NEEDREBOOT in
+// the member's install parameters: the device keeps running without keys
+// until Windows restarts. Its running state stays (its services' Enum lists,
+// its SERIALCOMM entry), the driver that serves it stays loaded (its service
+// key stays after DeleteService), and its children are not stopped. The
+// restart (Machine::Restart) stops it for good.
 // Windows 95/98/Me have no such tree here: the device list is empty.
 #pragma once
 #include <cstdint>
@@ -108,6 +112,14 @@ class DeviceManager {
   void SetInUse(const std::string& instancePath, bool inUse);
   // Whether the device or one of its children is in use.
   bool IsInUse(const Machine& machine, const std::string& instancePath) const;
+  // A device whose keys a removal deleted while it was in use: it runs until
+  // the restart.
+  bool RunsUntilRestart(const std::string& instancePath) const;
+  // Whether the service is the active driver of such a device.
+  bool DrivesARemovedDevice(const std::string& service) const;
+  // What the restart does for the devices removed while in use: their drivers
+  // stop for them, and the ports held open are closed.
+  void FinishRemovalsAtRestart(Machine& machine);
   // Counts of DIF_REMOVE calls that removed a device, for tests.
   int removals = 0;
 
@@ -115,6 +127,12 @@ class DeviceManager {
   std::map<uintptr_t, std::vector<std::string>> sets_;
   std::map<std::pair<uintptr_t, int>, uint32_t> installFlags_;
   std::set<std::string> inUse_;  // upper-cased instance paths
+  struct RunningDevice {
+    std::string upperPath;
+    std::vector<std::string> services;  // its driver services, as DeviceServices gives them
+    std::string activeService;          // its Control key's ActiveService
+  };
+  std::vector<RunningDevice> runningUntilRestart_;
 };
 
 }  // namespace sim

@@ -220,46 +220,80 @@ DWORD RestartFlags(Member& member) {
 }
 
 // A program holds the modem's port open: neither the modem nor the composite
-// device above it can be stopped. Their removal succeeds, changes nothing and
-// asks for a restart in the member's install parameters; another member of the
-// same set, and the same device in a new set, are not marked.
-TEST(DeviceManager, ADeviceInUseIsRemovedOnlyAtRestart) {
+// device above it can be stopped. As SetupDiRemoveDevice does then, each
+// removal succeeds, deletes the device's keys at once (instance key, driver
+// key; another maker's device stays), and asks for a restart in the member's
+// install parameters. The devices keep running until the restart: the modem
+// driver's Enum list and SERIALCOMM entry stay, and its service, although
+// deleted, keeps its key. The restart stops them for good.
+TEST(DeviceManager, ADeviceInUseLosesItsKeysAtOnceAndStopsAtTheRestart) {
   sim::Machine& machine = sim::ResetMachine();
   auto& reg = machine.registry;
   std::string cs = kCs;
-  machine.devices.AddDevice(
-      machine, {"USB\\VID_1F3C&PID_6B07\\5&1", kUsb, "Phone", {"USB\\VID_1F3C&PID_6B07"}, true,
-                "USB", std::string(kUsb) + "\\0007", "KV6bus"});
-  reg.SetString(kLm, cs + "Enum\\USB\\VID_1F3C&PID_6B07\\5&1", "ParentIdPrefix", "6&AB");
-  machine.devices.AddDevice(
-      machine, {"USB\\VID_1F3C&PID_6B07&MI_07\\6&AB&0&0007", kModem, "Modem", {"M"}, true,
-                "Modem", std::string(kModem) + "\\0001", "KV6mdm"});
+  const std::string modem = "USB\\VID_1F3C&PID_6B07&MI_07\\6&AB&0&0007";
+  const std::string phone = "USB\\VID_1F3C&PID_6B07\\5&1";
+  machine.devices.AddDevice(machine, {phone, kUsb, "Phone", {"USB\\VID_1F3C&PID_6B07"}, true,
+                                      "USB", std::string(kUsb) + "\\0007", "KV6bus"});
+  reg.SetString(kLm, cs + "Enum\\" + phone, "ParentIdPrefix", "6&AB");
+  machine.devices.AddDevice(machine, {modem, kModem, "Modem", {"M"}, true, "Modem",
+                                      std::string(kModem) + "\\0001", "KV6mdm"});
   machine.devices.AddDevice(machine, {"ROOT\\OTHER\\0000", kPorts, "Other", {"O"}, true,
                                       "Ports", std::string(kPorts) + "\\0009", "Other"});
-  machine.devices.SetInUse("USB\\VID_1F3C&PID_6B07&MI_07\\6&AB&0&0007", true);
-  std::vector<std::string> before = reg.Snapshot();
-
-  for (const char* path : {"USB\\VID_1F3C&PID_6B07&MI_07\\6&AB&0&0007",
-                           "USB\\VID_1F3C&PID_6B07\\5&1"}) {
-    Member held = Find(path);
-    EXPECT_EQ(RestartFlags(held), 0u) << path;
-    EXPECT_TRUE(plat::SetupDiCallClassInstaller(DIF_REMOVE, held.set, &held.device)) << path;
-    EXPECT_EQ(RestartFlags(held), DWORD(DI_NEEDREBOOT)) << path;
-    EXPECT_TRUE(machine.devices.IsPresent(machine, path));
-    plat::SetupDiDestroyDeviceInfoList(held.set);
-    Member fresh = Find(path);
-    EXPECT_EQ(RestartFlags(fresh), 0u) << path;
-    plat::SetupDiDestroyDeviceInfoList(fresh.set);
+  for (const std::string& key : {std::string(kUsb) + "\\0007", std::string(kModem) + "\\0001",
+                                 std::string(kPorts) + "\\0009"}) {
+    reg.SetString(kLm, cs + "Control\\Class\\" + key, "DriverDesc", "x");
   }
-  EXPECT_EQ(reg.Snapshot(), before);
-  EXPECT_EQ(machine.devices.removals, 0);
+  // The modem's driver runs for it.
+  const std::string service = cs + "Services\\KV6mdm";
+  const char kSerialMap[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+  reg.SetDword(kLm, service, "Type", SERVICE_KERNEL_DRIVER);
+  reg.SetString(kLm, service + "\\Enum", "0", modem);
+  reg.SetString(kLm, kSerialMap, "\\Device\\KV6mdm0", "COM5");
+  machine.devices.SetInUse(modem, true);
 
-  // The port closed, the removal stops the devices and takes them.
-  machine.devices.SetInUse("USB\\VID_1F3C&PID_6B07&MI_07\\6&AB&0&0007", false);
-  Member parent = Find("USB\\VID_1F3C&PID_6B07\\5&1");
+  for (const std::string& path : {modem, phone}) {
+    SCOPED_TRACE(path);
+    Member held = Find(path);
+    EXPECT_EQ(RestartFlags(held), 0u);
+    EXPECT_TRUE(plat::SetupDiCallClassInstaller(DIF_REMOVE, held.set, &held.device));
+    EXPECT_EQ(RestartFlags(held), DWORD(DI_NEEDREBOOT));
+    EXPECT_FALSE(machine.devices.Exists(machine, path));
+    EXPECT_TRUE(machine.devices.RunsUntilRestart(path));
+    plat::SetupDiDestroyDeviceInfoList(held.set);
+  }
+  EXPECT_FALSE(reg.KeyExists(kLm, cs + "Enum\\USB\\VID_1F3C&PID_6B07"));
+  EXPECT_FALSE(reg.KeyExists(kLm, cs + "Control\\Class\\" + kUsb + "\\0007"));
+  EXPECT_FALSE(reg.KeyExists(kLm, cs + "Control\\Class\\" + kModem + "\\0001"));
+  EXPECT_TRUE(machine.devices.Exists(machine, "ROOT\\OTHER\\0000"));
+  EXPECT_TRUE(reg.KeyExists(kLm, cs + "Control\\Class\\" + kPorts + "\\0009"));
+  // Still running: the driver's state for the modem stays, and its service
+  // outlives DeleteService.
+  EXPECT_EQ(reg.GetString(kLm, service + "\\Enum", "0"), modem);
+  EXPECT_EQ(reg.GetString(kLm, kSerialMap, "\\Device\\KV6mdm0"), "COM5");
+  SC_HANDLE manager = plat::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  SC_HANDLE driver = plat::OpenServiceA(manager, "KV6mdm", DELETE);
+  EXPECT_TRUE(plat::DeleteService(driver));
+  plat::CloseServiceHandle(driver);
+  plat::CloseServiceHandle(manager);
+  EXPECT_TRUE(reg.KeyExists(kLm, service));
+
+  machine.Restart();
+  EXPECT_FALSE(machine.devices.RunsUntilRestart(modem));
+  EXPECT_FALSE(machine.devices.IsInUse(machine, modem));
+  EXPECT_FALSE(reg.KeyExists(kLm, service));
+  EXPECT_FALSE(reg.GetString(kLm, kSerialMap, "\\Device\\KV6mdm0").has_value());
+  EXPECT_TRUE(machine.devices.Exists(machine, "ROOT\\OTHER\\0000"));
+
+  // A composite device whose port is free stops with its children and asks
+  // for no restart.
+  sim::Machine& fresh = sim::ResetMachine();
+  fresh.devices.AddDevice(fresh, {phone, kUsb, "Phone", {"USB\\VID_1F3C&PID_6B07"}, true,
+                                  "USB", std::string(kUsb) + "\\0007", "KV6bus"});
+  Member parent = Find(phone);
   EXPECT_TRUE(plat::SetupDiCallClassInstaller(DIF_REMOVE, parent.set, &parent.device));
   EXPECT_EQ(RestartFlags(parent), 0u);
-  EXPECT_FALSE(machine.devices.Exists(machine, "USB\\VID_1F3C&PID_6B07\\5&1"));
+  EXPECT_FALSE(fresh.devices.Exists(fresh, phone));
+  EXPECT_FALSE(fresh.devices.RunsUntilRestart(phone));
 
   // The parameters of a record that is not of the set, or of no set, are refused.
   SP_DEVINSTALL_PARAMS_A params{};

@@ -205,6 +205,9 @@ INT_PTR DialogManager::RunModal(Machine& machine, const DialogTemplate& dialog, 
     Perform(machine, window, event);
   }
 
+  // DialogBoxParamA destroys the dialog before it returns: the procedure
+  // hears WM_DESTROY first, while the window and its controls still exist.
+  if (windows.Find(window)) Dispatch(window, WM_DESTROY, 0, 0);
   DialogRun& run = runs[index];
   if (const Window* entry = windows.Find(window)) run.finalWindow = *entry;
   for (HWND control : controls) {

@@ -10,6 +10,9 @@
 // changes the machine between two messages (plugging in a function of the
 // phone). When the script ends before the dialog does, DialogBoxParamA
 // returns -1 and the run records it, so a test fails instead of hanging.
+// Either way the dialog is destroyed before DialogBoxParamA returns, and its
+// procedure receives WM_DESTROY first (DialogRun::finalWindow is the window
+// as WM_DESTROY left it).
 //
 // What the platform's dialog default does with a message the procedure
 // leaves alone (returns 0) is modelled for WM_CLOSE only, as Microsoft

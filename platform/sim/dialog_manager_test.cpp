@@ -137,7 +137,8 @@ TEST(DialogManager, CloseBecomesTheCancelCommandUnlessCancelIsDisabled) {
     const sim::DialogRun& run = machine.dialogs.runs.back();
     if (cancelEnabled) {
       EXPECT_EQ(result, 100 + IDCANCEL);
-      EXPECT_EQ(recorder.messages, (std::vector<UINT>{WM_INITDIALOG, WM_CLOSE, WM_COMMAND}));
+      EXPECT_EQ(recorder.messages,
+                (std::vector<UINT>{WM_INITDIALOG, WM_CLOSE, WM_COMMAND, WM_DESTROY}));
       EXPECT_EQ(recorder.commands, std::vector<WPARAM>{MAKEWPARAM(IDCANCEL, BN_CLICKED)});
       EXPECT_EQ(recorder.commandSources[0], run.FinalControl(IDCANCEL)->handle);
       EXPECT_EQ(run.warningBeeps, 0);
@@ -172,7 +173,8 @@ TEST(DialogManager, AScriptThatEndsEarlyEndsTheDialogWithMinusOne) {
   const sim::DialogRun& run = machine.dialogs.runs.back();
   EXPECT_TRUE(run.scriptRanOut);
   EXPECT_FALSE(run.ended);
-  EXPECT_EQ(run.delivered, (std::vector<UINT>{WM_INITDIALOG, WM_DEVICECHANGE, WM_COMMAND}));
+  EXPECT_EQ(run.delivered,
+            (std::vector<UINT>{WM_INITDIALOG, WM_DEVICECHANGE, WM_COMMAND, WM_DESTROY}));
   EXPECT_EQ(machine.windows.Find(run.window), nullptr);
 }
 

@@ -19,6 +19,11 @@ bool IsNtFamily(WindowsVersion version) {
 
 Machine::Machine(const MachineOptions& options) : options_(options) { SeedImage(*this); }
 
+void Machine::Restart() {
+  devices.FinishRemovalsAtRestart(*this);
+  services.DeleteMarkedAtRestart(*this);
+}
+
 namespace {
 std::unique_ptr<Machine>& Slot() {
   static std::unique_ptr<Machine> machine;

@@ -25,6 +25,12 @@ class Machine {
   explicit Machine(const MachineOptions& options);
 
   const MachineOptions& options() const { return options_; }
+
+  // What a restart of Windows finishes in this model: the devices removed
+  // while in use stop for good (their drivers' running state goes, the port
+  // is no longer held), and the services marked for deletion go with their
+  // keys. Nothing else of a restart is modelled.
+  void Restart();
   bool IsNt() const { return IsNtFamily(options_.version); }
 
   // The thread's last-error code (GetLastError / SetLastError).

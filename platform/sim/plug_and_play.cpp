@@ -346,29 +346,43 @@ void UnplugPhone(Machine& machine, const PlugOptions& options) {
   }
 }
 
+std::vector<std::string> DeviceServices(const Machine& machine, const std::string& instancePath) {
+  std::vector<std::string> services;
+  if (UsesLegacyLayout(machine) || HasNoUsb(machine)) return services;
+  const RegistryModel& reg = machine.registry;
+  std::string deviceKey = std::string(kCurrentSet) + "Enum\\" + instancePath;
+  std::optional<std::string> service = reg.GetString(kLm, deviceKey, "Service");
+  if (!service) return services;
+  services.push_back(*service);
+  std::optional<RegValue> filters = reg.GetValue(kLm, deviceKey, "LowerFilters");
+  if (filters && !filters->data.empty()) {
+    // The first string of the multi-string, never past the data.
+    std::string first(filters->data.begin(), filters->data.end());
+    services.push_back(first.substr(0, first.find('\0')));
+  }
+  return services;
+}
+
+void StopDriversOf(Machine& machine, const std::string& instancePath,
+                   const std::vector<std::string>& services) {
+  RegistryModel& reg = machine.registry;
+  for (const std::string& name : services) {
+    std::string enumKey = std::string(kCurrentSet) + kServicesKey + "\\" + name + "\\Enum";
+    std::optional<std::string> running = reg.GetString(kLm, enumKey, "0");
+    if (running && UpperAscii(*running) == UpperAscii(instancePath)) {
+      reg.DeleteTree(kLm, enumKey);
+      reg.DeleteValue(kLm, kNtSerialMap, "\\Device\\" + name + "0");
+    }
+  }
+}
+
 void StopDevice(Machine& machine, const std::string& instancePath) {
   if (UsesLegacyLayout(machine) || HasNoUsb(machine)) return;
   RegistryModel& reg = machine.registry;
   std::string deviceKey = std::string(kCurrentSet) + "Enum\\" + instancePath;
-  std::optional<std::string> service = reg.GetString(kLm, deviceKey, "Service");
+  std::vector<std::string> services = DeviceServices(machine, instancePath);
   reg.DeleteTree(kLm, deviceKey + "\\Control");
-  if (service) {
-    std::vector<std::string> services = {*service};
-    std::optional<RegValue> filters = reg.GetValue(kLm, deviceKey, "LowerFilters");
-    if (filters && !filters->data.empty()) {
-      // The first string of the multi-string, never past the data.
-      std::string first(filters->data.begin(), filters->data.end());
-      services.push_back(first.substr(0, first.find('\0')));
-    }
-    for (const std::string& name : services) {
-      std::string enumKey = std::string(kCurrentSet) + kServicesKey + "\\" + name + "\\Enum";
-      std::optional<std::string> running = reg.GetString(kLm, enumKey, "0");
-      if (running && UpperAscii(*running) == UpperAscii(instancePath)) {
-        reg.DeleteTree(kLm, enumKey);
-        reg.DeleteValue(kLm, kNtSerialMap, "\\Device\\" + name + "0");
-      }
-    }
-  }
+  StopDriversOf(machine, instancePath, services);
   std::string mangled = instancePath;
   std::replace(mangled.begin(), mangled.end(), '\\', '#');
   std::string classes = std::string(kCurrentSet) + "Control\\DeviceClasses";

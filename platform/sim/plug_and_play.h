@@ -135,6 +135,14 @@ void UnplugPhone(Machine& machine, const PlugOptions& options = {});
 // 2000/XP. The device removal of the simulated setup API calls it for a device it
 // removes; nothing happens on the other versions.
 void StopDevice(Machine& machine, const std::string& instancePath);
+// The two parts of StopDevice that outlive a device's keys: the services that
+// drive the device (its "Service" and its first lower filter), and stopping
+// them for it (their Enum lists and SERIALCOMM entries go). A device removed
+// while in use keeps running without keys until the restart, which then
+// stops its drivers.
+std::vector<std::string> DeviceServices(const Machine& machine, const std::string& instancePath);
+void StopDriversOf(Machine& machine, const std::string& instancePath,
+                   const std::vector<std::string>& services);
 
 // The instance path of a function plugged into a port, as Windows names it
 // ("USB\VID_1F3C&PID_6B07\5&1A2B3C01&0&1").

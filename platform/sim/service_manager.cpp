@@ -36,7 +36,17 @@ bool ServiceManager::IsRunning(const Machine& machine, const std::string& name) 
     std::optional<std::string> active = machine.registry.GetString(kLm, control, "ActiveService");
     if (active && UpperAscii(*active) == UpperAscii(name)) return true;
   }
-  return false;
+  // A device removed while in use has no keys left but still runs.
+  return machine.devices.DrivesARemovedDevice(name);
+}
+
+void ServiceManager::DeleteMarkedAtRestart(Machine& machine) {
+  std::set<std::string> marked = marked_;
+  for (const std::string& name : marked) {
+    if (IsRunning(machine, name)) continue;
+    machine.registry.DeleteTree(kLm, ServiceKey(name));
+    marked_.erase(name);
+  }
 }
 
 uintptr_t ServiceManager::OpenManager(Machine& machine, DWORD access) {

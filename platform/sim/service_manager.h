@@ -38,6 +38,9 @@ class ServiceManager {
   bool IsMarkedForDeletion(const std::string& name) const;
   // True while an attached device runs the service.
   bool IsRunning(const Machine& machine, const std::string& name) const;
+  // The restart: services marked for deletion whose driver no longer runs
+  // lose their keys (no handle survives a restart).
+  void DeleteMarkedAtRestart(Machine& machine);
 
   // Manager handles.
   uintptr_t OpenManager(Machine& machine, DWORD access);

@@ -353,6 +353,26 @@ BOOL SetPropA(HWND window, LPCSTR name, HANDLE data) {
   return TRUE;
 }
 
+// Takes the property off the window and returns its data; null when the
+// window has no property of that name (or the window is gone).
+HANDLE RemovePropA(HWND window, LPCSTR name) {
+  uint32_t error = 0;
+  if (EnterCall("RemovePropA", &error)) return nullptr;
+  sim::Window* entry = WindowOrError(window);
+  if (!entry || !name) return nullptr;
+  auto& properties = entry->properties;
+  for (auto it = properties.begin(); it != properties.end(); ++it) {
+    bool match = IS_INTRESOURCE(name) ? it->name.empty() && it->atom == LOWORD(name)
+                                      : !it->name.empty() && NamesEqual(it->name, name);
+    if (match) {
+      HANDLE data = it->data;
+      properties.erase(it);
+      return data;
+    }
+  }
+  return nullptr;
+}
+
 // Top-level windows only, front to back; class and title compare without case.
 HWND FindWindowA(LPCSTR className, LPCSTR title) {
   uint32_t error = 0;

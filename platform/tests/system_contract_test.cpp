@@ -10,12 +10,55 @@
 
 #include "platform/tests/contract_env.h"
 
+#ifdef USBINST_CONTRACT_SIM
+#include <cstdlib>
+
+#include "platform/sim/machine.h"
+#endif
+
 namespace {
 
 class SystemContract : public ::testing::Test {
  protected:
   void SetUp() override { ResetContractMachine(); }
 };
+
+// A started program's exit code is read once the wait for it has returned
+// (the 64-bit handover tells a run that ended abnormally by it); a program
+// that is not there is not started. The program is the system's cmd.exe told
+// to end with code 3; on the simulated machine a stand-in of it.
+TEST_F(SystemContract, AStartedProgramsExitCodeIsReadAfterItsEnd) {
+  char system[MAX_PATH] = {};
+  ASSERT_GT(plat::GetSystemDirectoryA(system, MAX_PATH), 0u);
+  std::string cmd = std::string(system) + "\\cmd.exe";
+#ifdef USBINST_CONTRACT_SIM
+  sim::SystemModel::Program standIn;
+  standIn.run = [](const std::string& line) -> DWORD {
+    size_t exit = line.find("/c exit ");
+    return exit == std::string::npos ? 0 : DWORD(std::atoi(line.c_str() + exit + 8));
+  };
+  sim::CurrentMachine().system.InstallProgram(sim::CurrentMachine(), cmd, standIn);
+#endif
+  std::string line = "\"" + cmd + "\" /c exit 3";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(plat::CreateProcessA(cmd.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &process));
+  EXPECT_EQ(plat::WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0);
+  DWORD exitCode = 99;
+  EXPECT_TRUE(plat::GetExitCodeProcess(process.hProcess, &exitCode));
+  EXPECT_EQ(exitCode, 3u);
+  EXPECT_TRUE(plat::CloseHandle(process.hThread));
+  EXPECT_TRUE(plat::CloseHandle(process.hProcess));
+
+  std::string missing = ContractScratchFolder() + "missing.exe";
+  std::string missingLine = "\"" + missing + "\"";
+  plat::SetLastError(0xdeadbeef);
+  EXPECT_FALSE(plat::CreateProcessA(missing.c_str(), missingLine.data(), nullptr, nullptr, FALSE,
+                                    0, nullptr, nullptr, &startup, &process));
+  EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+}
 
 TEST_F(SystemContract, LastErrorIsWhatWasSet) {
   plat::SetLastError(0xdeadbeef);

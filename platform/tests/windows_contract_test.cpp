@@ -79,6 +79,16 @@ TEST_F(WindowsContract, PropertiesAreFoundWithoutCaseAndEnumeratedByName) {
   EXPECT_TRUE(found);
 }
 
+// RemovePropA gives back the data of the property it takes off, and null
+// once the window has no such property.
+TEST_F(WindowsContract, ARemovedPropertyIsGone) {
+  HANDLE marker = reinterpret_cast<HANDLE>(uintptr_t{1});
+  ASSERT_TRUE(plat::SetPropA(window_, "USBDriverInstall", marker));
+  EXPECT_EQ(plat::RemovePropA(window_, "usbdriverinstall"), marker);
+  EXPECT_EQ(plat::GetPropA(window_, "USBDriverInstall"), nullptr);
+  EXPECT_EQ(plat::RemovePropA(window_, "USBDriverInstall"), nullptr);
+}
+
 TEST_F(WindowsContract, FindWindowByTitle) {
   EXPECT_EQ(plat::FindWindowA(nullptr, kTitle), window_);
   EXPECT_EQ(plat::FindWindowA(nullptr, "UsbInst window that does not exist"), nullptr);

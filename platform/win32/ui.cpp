@@ -78,6 +78,8 @@ HANDLE GetPropA(HWND window, LPCSTR name) { return ::GetPropA(window, name); }
 
 BOOL SetPropA(HWND window, LPCSTR name, HANDLE data) { return ::SetPropA(window, name, data); }
 
+HANDLE RemovePropA(HWND window, LPCSTR name) { return ::RemovePropA(window, name); }
+
 HWND FindWindowA(LPCSTR className, LPCSTR title) { return ::FindWindowA(className, title); }
 
 BOOL IsIconic(HWND window) { return ::IsIconic(window); }

@@ -13,6 +13,11 @@
 //   removal_footprint.exe hung-launcher F S
 //                                     a launcher window whose thread takes no
 //                                     messages for S seconds, then logs to F
+//   removal_footprint.exe foreign-window F S
+//                                     another program's window titled as the
+//                                     installer's wizard, in front of it, whose
+//                                     thread takes no messages for S seconds;
+//                                     then it logs to F what it was sent
 //
 // Devices are planted two ways: as registry keys (what Plug and Play leaves),
 // and, where Wine allows it, through SetupDiCreateDeviceInfoA and
@@ -357,6 +362,50 @@ int HungLauncher(const char* logPath, int seconds) {
   return 0;
 }
 
+LRESULT CALLBACK ForeignProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CLOSE) {
+    g_log += "foreign window: WM_CLOSE\n";
+    WriteFileText(g_logPath, g_log);
+    return 0;  // another program decides for itself whether to close
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Another program's window that carries the installer's title, put in front
+// of every other window, whose thread sleeps for `seconds` without taking
+// messages (hung). Writes "ready", then "awake" when it takes messages again,
+// each message that matters as it handles it, and "done" at the end.
+int ForeignWindow(const char* logPath, int seconds) {
+  g_logPath = logPath;
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = ForeignProc;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "UsbInstTestForeignWindow";
+  RegisterClassA(&windowClass);
+  HWND window = CreateWindowA("UsbInstTestForeignWindow", "ORVEX 3G/GSM USB Driver Installer",
+                              WS_OVERLAPPEDWINDOW, 50, 50, 300, 150, nullptr, nullptr,
+                              windowClass.hInstance, nullptr);
+  ShowWindow(window, SW_SHOWNOACTIVATE);
+  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  g_log = "ready\n";
+  WriteFileText(logPath, g_log);
+  Sleep(static_cast<DWORD>(seconds) * 1000);
+  g_log += "awake\n";
+  WriteFileText(logPath, g_log);
+  // Whatever was sent meanwhile is handled now; a sender still waiting for
+  // the answer gets it here.
+  DWORD until = GetTickCount() + 2000;
+  MSG message;
+  while (GetTickCount() < until) {
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    Sleep(50);
+  }
+  DestroyWindow(window);
+  g_log += "done\n";
+  WriteFileText(logPath, g_log);
+  return 0;
+}
+
 BOOL CALLBACK PrintProperty(HWND window, LPCSTR name, HANDLE) {
   if (reinterpret_cast<ULONG_PTR>(name) < 0xC000) {
     std::printf("  %p atom %lu\n", static_cast<void*>(window),
@@ -387,8 +436,9 @@ int main(int argc, char** argv) {
   if (mode == "props") return EnumWindows(PrintProperties, 0) ? 0 : 1;
   if (mode == "launcher" && argc > 2) return Launcher(argv[2]);
   if (mode == "hung-launcher" && argc > 3) return HungLauncher(argv[2], std::atoi(argv[3]));
+  if (mode == "foreign-window" && argc > 3) return ForeignWindow(argv[2], std::atoi(argv[3]));
   std::fprintf(stderr,
                "usage: removal_footprint.exe plant | check | launcher FILE | "
-               "hung-launcher FILE SECONDS\n");
+               "hung-launcher FILE SECONDS | foreign-window FILE SECONDS\n");
   return 2;
 }

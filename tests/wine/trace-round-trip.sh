@@ -23,6 +23,11 @@
 #   second         a second installation run while the wizard waits (brings it to
 #                  the front and ends), Cancel; then /r
 #   remove-during  /r while the wizard is open (it closes the wizard); then /r
+#   remove-foreign /r while the wizard is open behind another program's window
+#                  of the same title whose thread takes no messages
+#                  (removal_footprint.exe foreign-window): the run closes the
+#                  wizard, ends before that window takes messages again, and
+#                  never sends it WM_CLOSE; then /r
 #   reinstall      full installation, then a second one over it, whose own removal
 #                  must clean the first (a snapshot between the two installed
 #                  states shows one copy of each file and one set of devices); /r
@@ -504,6 +509,38 @@ run_scenario() {
       shown "remove-during: the removal run closed the wizard"
       finish_installer
       removal_run remove-during-final
+      ;;
+    remove-foreign)
+      step "a removal run while the wizard waits behind a hung window of the same title"
+      start_installer /i
+      await_wizard remove-foreign
+      local foreign_log=$WINEPREFIX/drive_c/foreign.txt foreign started
+      rm -f "$foreign_log"
+      # Hung for 30 s: a removal run takes a few seconds here, and one that
+      # waited for the window would end only after it woke.
+      "$wine" "$build/removal_footprint.exe" foreign-window 'C:\foreign.txt' 30 &
+      foreign=$!
+      for _ in $(seq 1 100); do
+        grep -q ready "$foreign_log" 2>/dev/null && break
+        sleep 0.2
+      done
+      grep -q ready "$foreign_log" 2>/dev/null || fail "the foreign window did not start"
+      screenshot remove-foreign-waiting
+      started=$(date +%s)
+      removal_run remove-foreign
+      grep -q awake "$foreign_log" &&
+        fail "the removal run waited until the foreign window took messages again"
+      shown "remove-foreign: the removal run ended after $(($(date +%s) - started)) s," \
+        "the foreign window still hung"
+      driver wait-gone 30
+      shown "remove-foreign: the removal run closed the wizard"
+      finish_installer
+      wait "$foreign"
+      cat "$foreign_log"
+      grep -q '^done$' "$foreign_log" || fail "the foreign window did not end"
+      grep -q WM_CLOSE "$foreign_log" && fail "the foreign window was sent WM_CLOSE"
+      shown "remove-foreign: the foreign window of the same title was sent no WM_CLOSE"
+      removal_run remove-foreign-final
       ;;
     reinstall)
       install_full first

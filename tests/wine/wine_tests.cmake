@@ -208,6 +208,8 @@ if(USBINST_RUN_UNDER_WINE)
                 --no-dialog 120 usbinst.exe /r)
   set_property(TEST signed_removal_run APPEND PROPERTY FIXTURES_REQUIRED signed_programs)
 
+  # A removal run beside another program's hung window of the wizard's title.
+  add_trace_test(win7 remove-foreign)
   if(USBINST_WINE_ARCH STREQUAL "win64")
     # The Wine benchmark's smallest run, one repeat, as a check only: the
     # phone's footprint gone after the removal, every foreign entry kept. Its
