@@ -159,23 +159,25 @@ int DriverInstaller::RemoveStaleOemInfs() {
 
 // The system's own way first: SetupUninstallOEMInf takes the INF, its PNF
 // and the catalog SetupCopyOEMInf installed with it (Microsoft,
-// SetupUninstallOEMInf). It is called without SUOI_FORCEDELETE. By the time
-// this runs in a removal the phone's devices, present or not, have been
-// removed and their keys deleted, so ERROR_INF_IN_USE_BY_DEVICES means that
-// a device the removal did not take still has this INF as its driver: a
-// phone device whose removal Windows finishes only at the restart, or a
-// device of another ID that the INF also drives. Forcing would take the
-// driver package from under a device that may still be running and that is
-// not known to be the phone's, so the refusal is shown as any failed system
-// call is, and the removal goes on. Windows 2000 has no such function
-// (ERROR_PROC_NOT_FOUND): nothing to tell, the files go by hand.
+// SetupUninstallOEMInf). It is called without SUOI_FORCEDELETE, so it
+// refuses an INF that an installed device uses ("a device does not need to
+// be present to be detected as using the .inf file"). By the time this runs
+// in a removal the phone's devices, present or not, have been removed and
+// their keys deleted, so ERROR_INF_IN_USE_BY_DEVICES means that a device
+// the removal did not take still has this INF as its driver: a phone device
+// whose removal Windows finishes only at the restart, or a device of
+// another ID that the INF also drives. Nothing here shows which, and
+// forcing would let the system drop its own records of a package that a
+// running device may still need, so the refusal is shown as any failed
+// system call is, and the removal goes on. Windows 2000 has no such
+// function (ERROR_PROC_NOT_FOUND): nothing to tell, the files go by hand.
 //
 // Then by hand, whatever is left: the INF while it is still the phone's
-// (Wine's function deletes nothing without SUOI_FORCEDELETE), and the PNF
-// twin and the catalog oemN.cat of the same name, which belong to the INF
-// judged the phone's before the call. A system that refused because a
-// device still uses the INF thus loses the files as it did before this
-// step used the system: Plug and Play must not find the old driver again.
+// (Wine's function deletes nothing without SUOI_FORCEDELETE; a refusal
+// leaves everything), and the PNF twin and the catalog oemN.cat of the same
+// name, which belong to the INF judged the phone's before the call. The
+// files go after a refusal too, as the removal always took them: Plug and
+// Play must not find the old driver in the INF folder again.
 int DriverInstaller::UninstallStaleOemInf(const char* path, const char* name) {
   if (!plat::SetupUninstallOEMInfA(name, 0, nullptr)) {
     DWORD uninstallError = plat::GetLastError();

@@ -129,6 +129,7 @@ const std::map<std::string, std::vector<DWORD>>& Failures() {
        {ERROR_INF_IN_USE_BY_DEVICES, ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND}},
       {"SetupOpenInfFileA", {ERROR_FILE_NOT_FOUND, kErrorExpectedSectionName, ERROR_WRONG_INF_STYLE}},
       {"SetupFindFirstLineA", {ERROR_LINE_NOT_FOUND, ERROR_SECTION_NOT_FOUND}},
+      {"SetupFindNextLine", {ERROR_LINE_NOT_FOUND}},
       {"SetupGetStringFieldA", {ERROR_INSUFFICIENT_BUFFER, ERROR_INVALID_PARAMETER}},
       // Tokens, SIDs, security descriptors and memory.
       {"OpenProcessToken", {ERROR_ACCESS_DENIED}},
