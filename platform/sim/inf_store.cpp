@@ -1,5 +1,7 @@
 #include "platform/sim/inf_store.h"
 
+#include <optional>
+
 #include "platform/sim/code_pages.h"
 #include "platform/sim/file_system.h"
 #include "platform/sim/registry_model.h"
@@ -126,16 +128,34 @@ uint32_t InfStore::CopyOemInf(FileSystem& files, const std::string& source, uint
   FsLookup folderLookup = files.Lookup(folder);
   if (folderLookup.error != ERROR_SUCCESS || !folderLookup.node) return ERROR_PATH_NOT_FOUND;
   FsRef infFolder = folderLookup.node;
+  std::string catalogName = inf.VersionValue("CatalogFile");
+  std::string catalogText;
+  uint32_t catalogError = ERROR_SUCCESS;
+  if (!catalogName.empty()) {
+    std::string sourceFolder = FolderOf(source);
+    std::string catalogSource = sourceFolder.empty() ? catalogName
+                                                     : sourceFolder + "\\" + catalogName;
+    catalogError = ReadWhole(files, catalogSource, &catalogText);
+    if (catalogError == ERROR_PATH_NOT_FOUND) catalogError = ERROR_FILE_NOT_FOUND;
+  }
   std::string existing;
   if (sourceLookup.folder == infFolder) {
     existing = sourceLookup.node->name;
   } else {
     for (const auto& [upper, child] : infFolder->children) {
       if (child->directory || !IsOemInfName(child->name)) continue;
-      if (std::string(child->contents.begin(), child->contents.end()) == text) {
-        existing = child->name;
-        break;
+      if (std::string(child->contents.begin(), child->contents.end()) != text) continue;
+      // A copy of a signed INF is the same only with the same catalog
+      // installed under its name; otherwise the search goes on and the
+      // package gets a new name (Microsoft, SetupCopyOEMInf, Remarks).
+      if (!catalogName.empty()) {
+        std::string stem = child->name.substr(0, child->name.size() - 4);
+        std::optional<std::string> installed =
+            files.ReadFile(CatalogFolder(files) + "\\" + stem + ".cat");
+        if (catalogError != ERROR_SUCCESS || !installed || *installed != catalogText) continue;
       }
+      existing = child->name;
+      break;
     }
   }
   if (!existing.empty()) {
@@ -144,17 +164,9 @@ uint32_t InfStore::CopyOemInf(FileSystem& files, const std::string& source, uint
   }
   if (copyStyle & SP_COPY_REPLACEONLY) return ERROR_FILE_NOT_FOUND;
   if (!mayWrite) return ERROR_ACCESS_DENIED;
-  // The catalog the INF names lies beside it; one that is not there fails
-  // the copy before anything is written.
-  std::string catalogName = inf.VersionValue("CatalogFile");
-  std::string catalogText;
-  if (!catalogName.empty()) {
-    std::string sourceFolder = FolderOf(source);
-    std::string catalogSource = sourceFolder.empty() ? catalogName
-                                                     : sourceFolder + "\\" + catalogName;
-    error = ReadWhole(files, catalogSource, &catalogText);
-    if (error != ERROR_SUCCESS) return error == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : error;
-  }
+  // The catalog the INF names, beside it; one that is not there fails the
+  // copy before anything is written.
+  if (catalogError != ERROR_SUCCESS) return catalogError;
   for (int n = 0;; ++n) {
     std::string number = "oem" + std::to_string(n);
     std::string stem = folder + "\\" + number;

@@ -17,7 +17,9 @@
 // CatalogFile= brings it along from beside itself, and the store installs it
 // as oemN.cat, the INF's own stem, in system32\CatRoot\{F750E6C3-38EE-11D1-
 // 85E5-00C04FC295EE}; a named catalog that is not there fails the copy with
-// ERROR_FILE_NOT_FOUND before anything is written. SetupUninstallOEMInf
+// ERROR_FILE_NOT_FOUND before anything is written. A signed INF matches a
+// copy already there only when that copy's oemN.cat is the same catalog.
+// SetupUninstallOEMInf
 // (XP and later) takes the INF, its PNF and that catalog away again.
 #pragma once
 #include <cstdint>

@@ -270,3 +270,41 @@ TEST_F(SetupInfOps, UninstallOemInfIsNotThereBeforeWindowsXp) {
   machine_->files.WriteFile(Inf("oem7.inf"), kInf);
   EXPECT_TRUE(plat::SetupUninstallOEMInfA("oem7.inf", 0, nullptr));
 }
+
+// A signed INF brings its catalog along as oemN.cat, and is the same as a
+// copy already there only with the same catalog installed under that copy's
+// name; a named catalog that is missing fails the copy with nothing written.
+TEST_F(SetupInfOps, CopyOemInfInstallsTheCatalogAndMatchesCopiesByItToo) {
+  const std::string signedInf =
+      std::string("[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Modem\r\n"
+                  "CatalogFile=phone.cat\r\n") +
+      (kInf + std::strlen("[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Modem\r\n"));
+  const std::string catalogs = sim::InfStore::CatalogFolder(machine_->files) + "\\";
+  machine_->files.WriteFile("D:\\cd\\phone.inf", signedInf);
+  machine_->files.WriteFile("D:\\cd\\phone.cat", "catalog 1");
+  char stored[MAX_PATH];
+  ASSERT_TRUE(plat::SetupCopyOEMInfA("D:\\cd\\phone.inf", nullptr, SPOST_PATH, 0, stored,
+                                     sizeof stored, nullptr, nullptr));
+  EXPECT_EQ(std::string(stored), Inf("oem0.inf"));
+  EXPECT_EQ(machine_->files.ReadFile(catalogs + "oem0.cat"), "catalog 1");
+  // The same INF with the same catalog: the copy that is there.
+  ASSERT_TRUE(plat::SetupCopyOEMInfA("D:\\cd\\phone.inf", nullptr, SPOST_PATH, 0, stored,
+                                     sizeof stored, nullptr, nullptr));
+  EXPECT_EQ(std::string(stored), Inf("oem0.inf"));
+  // The same INF signed anew: a package of its own.
+  machine_->files.WriteFile("D:\\cd\\phone.cat", "catalog 2");
+  ASSERT_TRUE(plat::SetupCopyOEMInfA("D:\\cd\\phone.inf", nullptr, SPOST_PATH, 0, stored,
+                                     sizeof stored, nullptr, nullptr));
+  EXPECT_EQ(std::string(stored), Inf("oem1.inf"));
+  EXPECT_EQ(machine_->files.ReadFile(catalogs + "oem1.cat"), "catalog 2");
+  EXPECT_EQ(machine_->files.ReadFile(catalogs + "oem0.cat"), "catalog 1");
+
+  machine_->files.Remove("D:\\cd\\phone.cat");
+  machine_->files.WriteFile("D:\\cd\\phone.inf", signedInf + "; changed\r\n");
+  EXPECT_FALSE(plat::SetupCopyOEMInfA("D:\\cd\\phone.inf", nullptr, SPOST_PATH, 0, stored,
+                                      sizeof stored, nullptr, nullptr));
+  EXPECT_EQ(plat::GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(machine_->files.FileExists(Inf("oem2.inf")));
+  EXPECT_FALSE(machine_->files.FileExists(Inf("oem2.PNF")));
+  EXPECT_FALSE(machine_->files.FileExists(catalogs + "oem2.cat"));
+}
