@@ -19,8 +19,8 @@
 // 85E5-00C04FC295EE}; a named catalog that is not there fails the copy with
 // ERROR_FILE_NOT_FOUND before anything is written. A signed INF matches a
 // copy already there only when that copy's oemN.cat is the same catalog.
-// SetupUninstallOEMInf
-// (XP and later) takes the INF, its PNF and that catalog away again.
+// SetupUninstallOEMInf (XP and later) takes the INF, its PNF and that
+// catalog away again.
 #pragma once
 #include <cstdint>
 #include <map>
