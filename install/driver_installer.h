@@ -22,7 +22,9 @@ class DriverInstaller {
   // Deletes the Windows 98/Me driver database files from the INF folder.
   int DeleteDriverDatabase();
 
-  // Deletes every OEM INF of the INF folder that belongs to the phone, with its PNF twin.
+  // Uninstalls every OEM INF of the INF folder that belongs to the phone:
+  // through the system where it has SetupUninstallOEMInf (XP and later),
+  // then by hand whatever of the INF, its PNF twin and its catalog is left.
   int RemoveStaleOemInfs();
   // 1 when the INF's maker section names the phone's hardware ID.
   int IsStaleOemInf(const char* infPath);
@@ -32,9 +34,15 @@ class DriverInstaller {
   int GetLastGoodInfFolder(char* folder);
   int GetDriversFolder(char* folder);
   int GetLastGoodDriversFolder(char* folder);
+  // The folder SetupCopyOEMInf installs a package's catalog in, as oemN.cat.
+  int GetCatalogFolder(char* folder);
   // Deletes one file after clearing its attributes; a missing file counts as deleted.
   int DeleteFileIfPresent(const char* path);
 
  private:
+  // One OEM INF judged the phone's: `name` is its name in the INF folder,
+  // `path` its full path. 0 when the INF is still there and could not be deleted.
+  int UninstallStaleOemInf(const char* path, const char* name);
+
   int osKind_;
 };

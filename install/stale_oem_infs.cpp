@@ -1,6 +1,7 @@
 // Finds the OEM INF files of earlier installations of the phone in the INF
-// folder and deletes them with their precompiled twins, so that Plug and
-// Play cannot pick an earlier driver.
+// folder and uninstalls them with their precompiled twins and catalogs, so
+// that Plug and Play cannot pick an earlier driver.
+#include "app/message_boxes.h"
 #include "app/path_routines.h"
 #include "app/text.h"
 #include "install/driver_installer.h"
@@ -151,10 +152,56 @@ int DriverInstaller::RemoveStaleOemInfs() {
     // A path that does not fit would name some other file: leave it alone.
     if (!JoinPath(path, infFolder, found.cFileName)) continue;
     if (!IsStaleOemInf(path)) continue;
-    if (!DeleteFileIfPresent(path)) return 0;
-    // "x.inf" becomes "x.PNF": the same length, so the limit never cuts it.
-    ReplaceExtension(path, ".PNF", kPathLimit);
-    DeleteFileIfPresent(path);
+    if (!UninstallStaleOemInf(path, found.cFileName)) return 0;
   } while (plat::FindNextFileA(search.get(), &found));
+  return 1;
+}
+
+// The system's own way first: SetupUninstallOEMInf takes the INF, its PNF
+// and the catalog SetupCopyOEMInf installed with it (Microsoft,
+// SetupUninstallOEMInf). It is called without SUOI_FORCEDELETE, so it
+// refuses an INF that an installed device uses ("a device does not need to
+// be present to be detected as using the .inf file"). By the time this runs
+// in a removal the phone's devices, present or not, have been removed and
+// their keys deleted, so ERROR_INF_IN_USE_BY_DEVICES means that a device
+// the removal did not take still has this INF as its driver: a phone device
+// whose removal Windows finishes only at the restart, or a device of
+// another ID that the INF also drives. Nothing here shows which, and
+// forcing would let the system drop its own records of a package that a
+// running device may still need, so the refusal is shown as any failed
+// system call is, and the removal goes on. Windows 2000 has no such
+// function (ERROR_PROC_NOT_FOUND): nothing to tell, the files go by hand.
+//
+// Then by hand, whatever is left: the INF while it is still the phone's
+// (Wine's function deletes nothing without SUOI_FORCEDELETE; a refusal
+// leaves everything), and the PNF twin and the catalog oemN.cat of the same
+// name, which belong to the INF judged the phone's before the call. The
+// files go after a refusal too, as the removal always took them: Plug and
+// Play must not find the old driver in the INF folder again.
+int DriverInstaller::UninstallStaleOemInf(const char* path, const char* name) {
+  if (!plat::SetupUninstallOEMInfA(name, 0, nullptr)) {
+    DWORD uninstallError = plat::GetLastError();
+    if (uninstallError != ERROR_PROC_NOT_FOUND) ShowSystemError(uninstallError);
+  }
+  DWORD attributes = plat::GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    // Still there: it goes only while it is still the phone's.
+    if (!IsStaleOemInf(path)) return 1;
+    if (!DeleteFileIfPresent(path)) return 0;
+  } else {
+    DWORD attributesError = plat::GetLastError();
+    if (attributesError != ERROR_FILE_NOT_FOUND) return 1;  // nothing shows what is there
+  }
+  char twin[kPathCapacity];
+  // "x.inf" becomes "x.PNF" and "x.cat": the same length, so the limit never cuts them.
+  if (CopyBounded(twin, path, kPathLimit, nullptr) && ReplaceExtension(twin, ".PNF", kPathLimit)) {
+    DeleteFileIfPresent(twin);
+  }
+  char catalogFolder[kPathCapacity];
+  char catalog[kPathCapacity];
+  if (GetCatalogFolder(catalogFolder) && JoinPath(catalog, catalogFolder, name) &&
+      ReplaceExtension(catalog, ".cat", kPathLimit)) {
+    DeleteFileIfPresent(catalog);
+  }
   return 1;
 }

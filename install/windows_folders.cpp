@@ -66,3 +66,8 @@ int DriverInstaller::GetLastGoodDriversFolder(char* folder) {
   folder[0] = '\0';
   return BuildWindowsFolder(folder, IDS_FOLDER_LASTGOOD, IDS_FOLDER_DRIVERS);
 }
+
+int DriverInstaller::GetCatalogFolder(char* folder) {
+  folder[0] = '\0';
+  return BuildWindowsFolder(folder, IDS_FOLDER_CATROOT, 0);
+}

@@ -26,5 +26,9 @@ void SetupCloseInfFile(HINF inf);
 BOOL SetupCopyOEMInfA(LPCSTR sourceInf, LPCSTR mediaRoot, DWORD mediaType, DWORD copyStyle,
                       LPSTR destination, DWORD destinationSize, PDWORD requiredSize,
                       LPSTR* destinationFilePart);
+// Uninstalls an INF of the INF store by its published name ("oem3.inf", no
+// folder): the INF, its PNF and the catalog installed with it. Windows XP and
+// later; where the system lacks it the call fails with ERROR_PROC_NOT_FOUND.
+BOOL SetupUninstallOEMInfA(LPCSTR infFileName, DWORD flags, PVOID reserved);
 
 }  // namespace plat

@@ -126,8 +126,11 @@ const std::map<std::string, std::vector<DWORD>>& Failures() {
        {ERROR_NO_SUCH_DEVINST, kErrorNoDriverSelected, ERROR_ACCESS_DENIED}},
       {"SetupDiGetDeviceInstallParamsA", {ERROR_INVALID_USER_BUFFER, ERROR_INVALID_PARAMETER}},
       {"SetupCopyOEMInfA", {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_NO_CATALOG_FOR_OEM_INF}},
+      {"SetupUninstallOEMInfA",
+       {ERROR_INF_IN_USE_BY_DEVICES, ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND}},
       {"SetupOpenInfFileA", {ERROR_FILE_NOT_FOUND, kErrorExpectedSectionName, ERROR_WRONG_INF_STYLE}},
       {"SetupFindFirstLineA", {ERROR_LINE_NOT_FOUND, ERROR_SECTION_NOT_FOUND}},
+      {"SetupFindNextLine", {ERROR_LINE_NOT_FOUND}},
       {"SetupGetStringFieldA", {ERROR_INSUFFICIENT_BUFFER, ERROR_INVALID_PARAMETER}},
       {"SetupFindNextLine", {ERROR_LINE_NOT_FOUND}},
       // Tokens, SIDs, security descriptors and memory.

@@ -4,7 +4,11 @@
 // next to the phone installed from the driver CD. A removal run must leave
 // every one of them as it was, also when a stale device key of the phone's
 // modem names it: the stale INF scan and the file cleanup both read the
-// file and find it is not the phone's.
+// file and find it is not the phone's. Each is planted with the catalog the
+// store installs beside a signed package (oemN.cat in CatRoot): the removal
+// uninstalls the phone's copies through the system (SetupUninstallOEMInf,
+// which takes an INF's catalog too), and makes no such call for another
+// maker's copy, so its INF, PNF and catalog all stay.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -85,6 +89,8 @@ TEST(RealInfs, OtherMakersInfsSurviveTheRemovalAlsoWhenAPhoneKeyNamesThem) {
         std::string contents(corpus[i].bytes, corpus[i].size);
         machine.files.WriteFile(windows + "\\INF\\" + stem + ".inf", contents);
         machine.files.WriteFile(windows + "\\INF\\" + stem + ".PNF", "PNF " + stem);
+        machine.files.WriteFile(sim::InfStore::CatalogFolder(machine.files) + "\\" + stem + ".cat",
+                                "catalog " + stem);
         if (!xp) continue;
         machine.files.WriteFile(windows + "\\LastGood\\INF\\" + stem + ".inf", contents);
         machine.registry.SetDword(kLm, kLastGood, "inf\\" + stem + ".inf", 1);
@@ -100,7 +106,7 @@ TEST(RealInfs, OtherMakersInfsSurviveTheRemovalAlsoWhenAPhoneKeyNamesThem) {
       std::vector<std::string> files = LinesOf(machine.files.Snapshot(), stems);
       const std::string lastGood = std::string("HKLM\\") + kLastGood;
       std::vector<std::string> entries = LinesOf(machine.registry.Snapshot(), stems, lastGood);
-      ASSERT_EQ(files.size(), xp ? 3 * count : 2 * count);
+      ASSERT_EQ(files.size(), xp ? 4 * count : 3 * count);
       ASSERT_EQ(entries.size(), xp ? 2 * count : 0u);
 
       RunInstaller(nullptr, "/r");

@@ -163,6 +163,10 @@ int DriverFileCleaner::RemoveOemInfFiles(DriverInstaller& installer) {
 // One INF named by a device key: its ".inf" and ".PNF" go from a folder only
 // when that folder's copy is the phone's, each name in the INF folder before
 // the LastGood INF folder. The package's own names are the phone's by name.
+// An INF-store copy (oemN.inf) in the INF folder is left for the stale INF
+// step, which runs after the devices are removed: it uninstalls the copy
+// through the system, which also takes the catalog installed with it, and
+// it applies the same test of whose the copy is.
 // The LastGood copy is looked at on its own: it is the file as it was before
 // the last driver change, which may be another package's. The LastGood
 // entries name the INF folder's file ("inf\oem12.inf"), so they follow that
@@ -176,8 +180,9 @@ void DriverFileCleaner::RemoveNamedInf(DriverInstaller& installer, const char* i
   if (lastGoodFolder != nullptr) {
     lastGood = byName ? InfCopy::kPhones : ExamineInfCopy(installer, lastGoodFolder, stem);
   }
+  bool liveGoesHere = live == InfCopy::kPhones && byName;
   for (const char* extension : {kNtInfExtension, kNtPnfExtension}) {
-    if (live == InfCopy::kPhones) DeleteComposedFile(installer, infFolder, stem, extension);
+    if (liveGoesHere) DeleteComposedFile(installer, infFolder, stem, extension);
     if (lastGood == InfCopy::kPhones) {
       DeleteComposedFile(installer, lastGoodFolder, stem, extension);
     }

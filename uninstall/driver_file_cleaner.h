@@ -3,7 +3,9 @@
 // on Windows 98 and Me, the system's driver information database. On Windows
 // 2000 and XP the installed INF names are found through the phone's device
 // keys, so the cleaner runs before anything removes those keys; on XP it also
-// takes the LastKnownGoodRecovery entries of the INF files it deletes.
+// takes the LastGood copies and the LastKnownGoodRecovery entries of the
+// phone's INF files. The INF-store copies (oemN.inf) in the INF folder are
+// left to the stale INF step, which uninstalls them after the devices.
 #pragma once
 
 class DriverInstaller;

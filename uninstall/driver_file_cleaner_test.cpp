@@ -83,10 +83,13 @@ TEST(DriverFileCleaner, WindowsXpDeletesThePhonesInfsAndDriversWithTheirLastGood
 
   DriverFileCleaner cleaner(12);
   EXPECT_EQ(cleaner.Clean(), 1);
+  // The LastGood copies go; the INF-store copies in the INF folder are left
+  // for the stale INF step, which uninstalls them after the devices.
+  for (const char* name : {"oem12.inf", "oem12.PNF", "oem13.inf", "oem13.PNF"}) {
+    EXPECT_FALSE(files.FileExists(std::string("C:\\WINDOWS\\LastGood\\INF\\") + name)) << name;
+    EXPECT_TRUE(files.FileExists(std::string("C:\\WINDOWS\\INF\\") + name)) << name;
+  }
   for (const char* folder : {"C:\\WINDOWS\\INF\\", "C:\\WINDOWS\\LastGood\\INF\\"}) {
-    for (const char* name : {"oem12.inf", "oem12.PNF", "oem13.inf", "oem13.PNF"}) {
-      EXPECT_FALSE(files.FileExists(std::string(folder) + name)) << folder << name;
-    }
     EXPECT_TRUE(files.FileExists(std::string(folder) + "oem10.inf"));
   }
   EXPECT_TRUE(files.FileExists("C:\\WINDOWS\\INF\\usb.inf"));
@@ -186,24 +189,34 @@ TEST(DriverFileCleaner, AnInfNamedByADeviceKeyGoesOnlyWhereItIsThePhones) {
 }
 
 TEST(DriverFileCleaner, WindowsXpDeletesEachNameInTheInfFolderBeforeTheLastGoodFolder) {
-  const char* expectedOrder[] = {"C:\\WINDOWS\\INF\\oem12.inf",
+  // The package's own names go from the INF folder here; an INF-store copy
+  // there (oem12) is left for the stale INF step, its LastGood copy goes.
+  const char* expectedOrder[] = {"C:\\WINDOWS\\INF\\KV6mdm2.inf",
+                                 "C:\\WINDOWS\\LastGood\\INF\\KV6mdm2.inf",
+                                 "C:\\WINDOWS\\INF\\KV6mdm2.PNF",
+                                 "C:\\WINDOWS\\LastGood\\INF\\KV6mdm2.PNF",
                                  "C:\\WINDOWS\\LastGood\\INF\\oem12.inf",
-                                 "C:\\WINDOWS\\INF\\oem12.PNF",
                                  "C:\\WINDOWS\\LastGood\\INF\\oem12.PNF",
                                  "C:\\WINDOWS\\system32\\drivers\\KV6bus.sys",
                                  "C:\\WINDOWS\\LastGood\\system32\\DRIVERS\\KV6bus.sys"};
+  const int count = sizeof expectedOrder / sizeof expectedOrder[0];
   // The n-th deletion fails: the n-th name of the order is the one left.
-  for (int n = 1; n <= 6; ++n) {
+  for (int n = 1; n <= count; ++n) {
     sim::Machine& machine = FreshMachine();
-    PlantInstalledFunction(machine, "VID_1F3C&PID_6B07", "0001", "oem12.inf");
+    PlantInstalledFunction(machine, "VID_1F3C&PID_6B07", "0001", "KV6mdm2.inf");
+    PlantInstalledFunction(machine, "VID_1F3C&PID_6B07&Mi_03", "0002", "oem12.inf");
     for (const char* path : expectedOrder) {
       machine.files.WriteFile(path, FixtureText("infs/stale_phone.inf"));
     }
+    machine.files.WriteFile("C:\\WINDOWS\\INF\\oem12.inf", FixtureText("infs/stale_phone.inf"));
+    machine.files.WriteFile("C:\\WINDOWS\\INF\\oem12.PNF", "PNF");
     machine.faults.FailOn("DeleteFileA", n, ERROR_ACCESS_DENIED);
     DriverFileCleaner(12).Clean();
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < count; ++i) {
       EXPECT_EQ(machine.files.FileExists(expectedOrder[i]), i == n - 1) << n << " " << i;
     }
+    EXPECT_TRUE(machine.files.FileExists("C:\\WINDOWS\\INF\\oem12.inf"));
+    EXPECT_TRUE(machine.files.FileExists("C:\\WINDOWS\\INF\\oem12.PNF"));
   }
 }
 

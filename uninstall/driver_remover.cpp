@@ -37,8 +37,10 @@ void RemoveStaleOemInfs(int osKind) {
 // next. The file cleanup comes first because on 2000/XP it finds the INF
 // names through the device keys that the later steps delete (and on XP it
 // takes the LastGood entries of the INF files it deletes); the stale INF
-// scan reads file contents, so it can come after the registry cleanup; the
-// launcher hears of the change when everything is done.
+// scan reads file contents, so it can come after the registry cleanup, and
+// it must: it uninstalls the phone's INF-store copies through the system,
+// which refuses an INF that a device still uses, so the devices and their
+// keys go first; the launcher hears of the change when everything is done.
 int DriverRemover(int osKind, int* restartNeeded) {
   DriverFileCleaner files(osKind);
   AnnounceRemovalStep("install flag");

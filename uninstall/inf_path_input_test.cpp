@@ -3,7 +3,10 @@
 // whatever installed the driver: only a name the INF store gives a copy
 // ("oem" and digits) or one of the package's own INF names may go, whatever
 // else the value holds. Every file here holds the phone's INF, so that the
-// name alone decides.
+// name alone decides. The LastGood copies show it for every name: an
+// INF-store copy in the INF folder itself is left for the stale INF step,
+// which uninstalls it after the devices, and only a package name goes from
+// the INF folder here.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,6 +21,7 @@ namespace {
 const HKEY kLm = HKEY_LOCAL_MACHINE;
 const char kModemClass[] = "{4D36E96D-E325-11CE-BFC1-08002BE10318}";
 const char kInf[] = "C:\\WINDOWS\\INF\\";
+const char kLastGoodInf[] = "C:\\WINDOWS\\LastGood\\INF\\";
 
 // The modem function's first instance points at a driver key whose
 // "InfPath" holds `data` of `type`.
@@ -64,6 +68,7 @@ TEST(InfPathInput, OnlyInfStoreAndPackageNamesAreDeleted) {
                                       "oem.inf",     "oem1x.inf",   dbcs + ".inf", dbcs + ".PNF"};
     for (const std::string& name : names) {
       machine.files.WriteFile(kInf + name, FixtureText("infs/stale_phone.inf"));
+      machine.files.WriteFile(kLastGoodInf + name, FixtureText("infs/stale_phone.inf"));
     }
     PlantInfPath(machine, c.type, c.data);
     DriverFileCleaner(12).RemoveInfFiles();
@@ -71,7 +76,10 @@ TEST(InfPathInput, OnlyInfStoreAndPackageNamesAreDeleted) {
     for (const std::string& name : names) {
       std::string stem = name.substr(0, name.rfind('.'));
       bool gone = sim::UpperName(stem) == sim::UpperName(c.deleted);
-      EXPECT_EQ(machine.files.FileExists(kInf + name), !gone) << what << ": " << name;
+      bool storeCopy = sim::UpperName(stem).rfind("OEM", 0) == 0;
+      EXPECT_EQ(machine.files.FileExists(kLastGoodInf + name), !gone) << what << ": " << name;
+      EXPECT_EQ(machine.files.FileExists(kInf + name), !(gone && !storeCopy))
+          << what << ": " << name;
     }
     std::string boxes = MessageBoxTexts();
     EXPECT_EQ(boxes, c.data.size() > 261 ? "More data is available.\r\n\n" : "") << what;

@@ -1,5 +1,7 @@
 #include "platform/sim/inf_store.h"
 
+#include <optional>
+
 #include "platform/sim/code_pages.h"
 #include "platform/sim/file_system.h"
 #include "platform/sim/registry_model.h"
@@ -51,7 +53,40 @@ bool IsOemInfName(const std::string& name) {
   return true;
 }
 
+// The folder part of a path, without the separator; empty for a bare name.
+std::string FolderOf(const std::string& path) {
+  size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+// Whether a device, present or not, is driven from the INF `name`: the
+// driver key its Driver value names has InfPath `name`. Every instance
+// under Enum counts, as a device that is not plugged in keeps its keys.
+bool InfDrivesADevice(const RegistryModel& registry, const std::string& name) {
+  const std::string enumPath = "SYSTEM\\CurrentControlSet\\Enum";
+  const std::string classPath = "SYSTEM\\CurrentControlSet\\Control\\Class\\";
+  for (const std::string& bus : registry.SubKeyNames(HKEY_LOCAL_MACHINE, enumPath)) {
+    std::string busPath = enumPath + "\\" + bus;
+    for (const std::string& device : registry.SubKeyNames(HKEY_LOCAL_MACHINE, busPath)) {
+      std::string devicePath = busPath + "\\" + device;
+      for (const std::string& instance : registry.SubKeyNames(HKEY_LOCAL_MACHINE, devicePath)) {
+        std::optional<std::string> driver =
+            registry.GetString(HKEY_LOCAL_MACHINE, devicePath + "\\" + instance, "Driver");
+        if (!driver || driver->empty()) continue;
+        std::optional<std::string> infPath =
+            registry.GetString(HKEY_LOCAL_MACHINE, classPath + *driver, "InfPath");
+        if (infPath && SameInfName(*infPath, name)) return true;
+      }
+    }
+  }
+  return false;
+}
+
 }  // namespace
+
+std::string InfStore::CatalogFolder(const FileSystem& files) {
+  return files.SystemDirectory() + "\\CatRoot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}";
+}
 
 std::string InfStore::InfFolder(const FileSystem& files) {
   return files.WindowsDirectory() + "\\INF";
@@ -93,16 +128,34 @@ uint32_t InfStore::CopyOemInf(FileSystem& files, const std::string& source, uint
   FsLookup folderLookup = files.Lookup(folder);
   if (folderLookup.error != ERROR_SUCCESS || !folderLookup.node) return ERROR_PATH_NOT_FOUND;
   FsRef infFolder = folderLookup.node;
+  std::string catalogName = inf.VersionValue("CatalogFile");
+  std::string catalogText;
+  uint32_t catalogError = ERROR_SUCCESS;
+  if (!catalogName.empty()) {
+    std::string sourceFolder = FolderOf(source);
+    std::string catalogSource = sourceFolder.empty() ? catalogName
+                                                     : sourceFolder + "\\" + catalogName;
+    catalogError = ReadWhole(files, catalogSource, &catalogText);
+    if (catalogError == ERROR_PATH_NOT_FOUND) catalogError = ERROR_FILE_NOT_FOUND;
+  }
   std::string existing;
   if (sourceLookup.folder == infFolder) {
     existing = sourceLookup.node->name;
   } else {
     for (const auto& [upper, child] : infFolder->children) {
       if (child->directory || !IsOemInfName(child->name)) continue;
-      if (std::string(child->contents.begin(), child->contents.end()) == text) {
-        existing = child->name;
-        break;
+      if (std::string(child->contents.begin(), child->contents.end()) != text) continue;
+      // A copy of a signed INF is the same only with the same catalog
+      // installed under its name; otherwise the search goes on and the
+      // package gets a new name (Microsoft, SetupCopyOEMInf, Remarks).
+      if (!catalogName.empty()) {
+        std::string stem = child->name.substr(0, child->name.size() - 4);
+        std::optional<std::string> installed =
+            files.ReadFile(CatalogFolder(files) + "\\" + stem + ".cat");
+        if (catalogError != ERROR_SUCCESS || !installed || *installed != catalogText) continue;
       }
+      existing = child->name;
+      break;
     }
   }
   if (!existing.empty()) {
@@ -111,14 +164,45 @@ uint32_t InfStore::CopyOemInf(FileSystem& files, const std::string& source, uint
   }
   if (copyStyle & SP_COPY_REPLACEONLY) return ERROR_FILE_NOT_FOUND;
   if (!mayWrite) return ERROR_ACCESS_DENIED;
+  // The catalog the INF names, beside it; one that is not there fails the
+  // copy before anything is written.
+  if (catalogError != ERROR_SUCCESS) return catalogError;
   for (int n = 0;; ++n) {
-    std::string stem = folder + "\\oem" + std::to_string(n);
+    std::string number = "oem" + std::to_string(n);
+    std::string stem = folder + "\\" + number;
     if (files.Lookup(stem + ".inf").node || files.Lookup(stem + ".PNF").node) continue;
     files.WriteFile(stem + ".inf", text);
     files.WriteFile(stem + ".PNF", "PNF of " + source);
+    if (!catalogName.empty()) {
+      files.WriteFile(CatalogFolder(files) + "\\" + number + ".cat", catalogText);
+    }
     *stored = stem + ".inf";
     return ERROR_SUCCESS;
   }
+}
+
+uint32_t InfStore::UninstallOemInf(FileSystem& files, const RegistryModel& registry,
+                                   const std::string& name, uint32_t flags,
+                                   bool mayWrite) const {
+  if (HasFolder(name) || !IsOemInfName(name)) return ERROR_INVALID_PARAMETER;
+  if (!mayWrite) return ERROR_ACCESS_DENIED;
+  const std::string stem = name.substr(0, name.size() - 4);
+  const std::string inf = InfFolder(files) + "\\" + name;
+  FsLookup lookup = files.Lookup(inf);
+  if (lookup.error != ERROR_SUCCESS) return lookup.error;
+  if (!lookup.node || lookup.node->directory) return ERROR_FILE_NOT_FOUND;
+  if (!(flags & SUOI_FORCEDELETE) && InfDrivesADevice(registry, name)) {
+    return ERROR_INF_IN_USE_BY_DEVICES;
+  }
+  // An INF another program holds open cannot be deleted, by the store either.
+  if (!FileSystem::SharingAllows(*lookup.node, DELETE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)) {
+    return ERROR_SHARING_VIOLATION;
+  }
+  files.Remove(inf);
+  files.Remove(InfFolder(files) + "\\" + stem + ".PNF");
+  files.Remove(CatalogFolder(files) + "\\" + stem + ".cat");
+  return ERROR_SUCCESS;
 }
 
 }  // namespace sim

@@ -11,6 +11,16 @@
 // unless a different file holds it.) A test makes the store refuse a copy
 // through the failure switch, e.g.
 // faults.FailOn("SetupCopyOEMInfA", 2, ERROR_NO_CATALOG_FOR_OEM_INF).
+//
+// Catalogs, as on Windows 2000 and XP (Microsoft, SetupCopyOEMInf and
+// SetupUninstallOEMInf): an INF whose [Version] names a catalog with
+// CatalogFile= brings it along from beside itself, and the store installs it
+// as oemN.cat, the INF's own stem, in system32\CatRoot\{F750E6C3-38EE-11D1-
+// 85E5-00C04FC295EE}; a named catalog that is not there fails the copy with
+// ERROR_FILE_NOT_FOUND before anything is written. A signed INF matches a
+// copy already there only when that copy's oemN.cat is the same catalog.
+// SetupUninstallOEMInf (XP and later) takes the INF, its PNF and that
+// catalog away again.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -22,6 +32,7 @@
 namespace sim {
 
 class FileSystem;
+class RegistryModel;
 
 class InfStore {
  public:
@@ -48,7 +59,19 @@ class InfStore {
   uint32_t CopyOemInf(FileSystem& files, const std::string& source, uint32_t copyStyle,
                       bool mayWrite, uint32_t codePage, std::string* stored) const;
 
+  // The work of SetupUninstallOEMInfA for the published name `name`
+  // ("oem3.inf"): ERROR_SUCCESS when the INF, its PNF and its catalog are
+  // gone. A name with a folder or one the store does not give fails with
+  // ERROR_INVALID_PARAMETER, a missing INF with ERROR_FILE_NOT_FOUND. While a
+  // device, present or not, has a driver key whose InfPath names the INF, the
+  // call fails with ERROR_INF_IN_USE_BY_DEVICES unless `flags` holds
+  // SUOI_FORCEDELETE.
+  uint32_t UninstallOemInf(FileSystem& files, const RegistryModel& registry,
+                           const std::string& name, uint32_t flags, bool mayWrite) const;
+
   static std::string InfFolder(const FileSystem& files);
+  // The folder the store installs catalogs in, without a trailing backslash.
+  static std::string CatalogFolder(const FileSystem& files);
 
   // Every file name SetupOpenInfFileA was given, in order, as given: for a
   // tool that must know which INF files a run read.

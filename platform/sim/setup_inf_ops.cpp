@@ -150,4 +150,20 @@ BOOL SetupCopyOEMInfA(LPCSTR sourceInf, LPCSTR mediaRoot, DWORD mediaType, DWORD
   return copied;
 }
 
+// Windows XP brought the function: on the earlier versions setupapi.dll
+// lacks it, and the program's lookup fails with ERROR_PROC_NOT_FOUND.
+BOOL SetupUninstallOEMInfA(LPCSTR infFileName, DWORD flags, PVOID reserved) {
+  uint32_t error = 0;
+  if (sim::EnterCall("SetupUninstallOEMInfA", &error)) return FALSE;
+  if (Machine().options().version < sim::WindowsVersion::WindowsXPSP1) {
+    return FailWith(ERROR_PROC_NOT_FOUND);
+  }
+  if (!infFileName || reserved) return FailWith(ERROR_INVALID_PARAMETER);
+  error = Machine().infs.UninstallOemInf(Machine().files, Machine().registry, infFileName, flags,
+                                         Machine().options().administrator);
+  if (error != ERROR_SUCCESS) return FailWith(error);
+  sim::SetError(ERROR_SUCCESS);
+  return TRUE;
+}
+
 }  // namespace plat

@@ -184,3 +184,127 @@ TEST_F(SetupInfOps, CopyOemInfFailures) {
 }
 
 }  // namespace
+
+// SetupUninstallOEMInf on what the contract test cannot show under Wine: a
+// device that still uses the INF, present or not (only its keys), refuses
+// the uninstall with ERROR_INF_IN_USE_BY_DEVICES and leaves every file,
+// unless SUOI_FORCEDELETE; a name with a folder or one the store does not
+// give is refused (the function takes "the file name, without path, of the
+// .inf file in the Windows Inf directory"); a caller without administrative
+// privileges fails (Microsoft, SetupUninstallOEMInf).
+TEST_F(SetupInfOps, UninstallOemInfRefusesAnInfADeviceUses) {
+  const std::string catalog = sim::InfStore::CatalogFolder(machine_->files) + "\\oem7.cat";
+  auto plant = [&] {
+    machine_->files.WriteFile(Inf("oem7.inf"), kInf);
+    machine_->files.WriteFile(Inf("oem7.PNF"), "PNF");
+    machine_->files.WriteFile(catalog, "catalog");
+  };
+  plant();
+  // The keys of a device that is not plugged in.
+  const char modem[] = "{4D36E96D-E325-11CE-BFC1-08002BE10318}";
+  machine_->registry.SetString(HKEY_LOCAL_MACHINE,
+                               "SYSTEM\\ControlSet001\\Enum\\USB\\VID_1F3C&PID_6B07&MI_07\\0000",
+                               "Driver", std::string(modem) + "\\0042");
+  const std::string driverKey = std::string("SYSTEM\\ControlSet001\\Control\\Class\\") + modem +
+                                "\\0042";
+  machine_->registry.SetString(HKEY_LOCAL_MACHINE, driverKey, "InfPath", "OEM7.INF");
+  EXPECT_FALSE(plat::SetupUninstallOEMInfA("oem7.inf", 0, nullptr));
+  EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_INF_IN_USE_BY_DEVICES));
+  EXPECT_TRUE(machine_->files.FileExists(Inf("oem7.inf")));
+  EXPECT_TRUE(machine_->files.FileExists(Inf("oem7.PNF")));
+  EXPECT_TRUE(machine_->files.FileExists(catalog));
+
+  ASSERT_TRUE(plat::SetupUninstallOEMInfA("oem7.inf", SUOI_FORCEDELETE, nullptr));
+  EXPECT_FALSE(machine_->files.FileExists(Inf("oem7.inf")));
+  EXPECT_FALSE(machine_->files.FileExists(Inf("oem7.PNF")));
+  EXPECT_FALSE(machine_->files.FileExists(catalog));
+
+  // Once the device's driver key names another INF, nothing holds oem7.
+  plant();
+  machine_->registry.SetString(HKEY_LOCAL_MACHINE, driverKey, "InfPath", "oem8.inf");
+  ASSERT_TRUE(plat::SetupUninstallOEMInfA("oem7.inf", 0, nullptr));
+  EXPECT_FALSE(machine_->files.FileExists(Inf("oem7.inf")));
+  EXPECT_FALSE(machine_->files.FileExists(catalog));
+}
+
+TEST_F(SetupInfOps, UninstallOemInfFailures) {
+  machine_->files.WriteFile(Inf("oem7.inf"), kInf);
+  const std::pair<const char*, DWORD> cases[] = {
+      {"oem9.inf", ERROR_FILE_NOT_FOUND},
+      {"machine.inf", ERROR_INVALID_PARAMETER},  // Windows' own INF
+      {"C:\\WINDOWS\\INF\\oem7.inf", ERROR_INVALID_PARAMETER},
+      {"..\\INF\\oem7.inf", ERROR_INVALID_PARAMETER},
+  };
+  for (const auto& [name, error] : cases) {
+    plat::SetLastError(0);
+    EXPECT_FALSE(plat::SetupUninstallOEMInfA(name, 0, nullptr)) << name;
+    EXPECT_EQ(plat::GetLastError(), error) << name;
+  }
+  EXPECT_TRUE(machine_->files.FileExists(Inf("oem7.inf")));
+  EXPECT_TRUE(machine_->files.FileExists(Inf("machine.inf")));
+
+  sim::MachineOptions user;
+  user.administrator = false;
+  machine_ = &sim::ResetMachine(user);
+  machine_->files.WriteFile(Inf("oem7.inf"), kInf);
+  EXPECT_FALSE(plat::SetupUninstallOEMInfA("oem7.inf", 0, nullptr));
+  EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+  EXPECT_TRUE(machine_->files.FileExists(Inf("oem7.inf")));
+}
+
+// SetupUninstallOEMInf came with Windows XP ("Minimum supported client:
+// Windows XP"): on Windows 2000 setupapi.dll has no such export, and the
+// program's lookup of it fails with ERROR_PROC_NOT_FOUND.
+TEST_F(SetupInfOps, UninstallOemInfIsNotThereBeforeWindowsXp) {
+  for (sim::WindowsVersion version :
+       {sim::WindowsVersion::Windows2000, sim::WindowsVersion::WindowsNT4}) {
+    sim::MachineOptions options;
+    options.version = version;
+    machine_ = &sim::ResetMachine(options);
+    machine_->files.WriteFile(Inf("oem7.inf"), kInf);
+    EXPECT_FALSE(plat::SetupUninstallOEMInfA("oem7.inf", SUOI_FORCEDELETE, nullptr));
+    EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_PROC_NOT_FOUND));
+    EXPECT_TRUE(machine_->files.FileExists(Inf("oem7.inf")));
+  }
+  machine_ = &sim::ResetMachine();
+  machine_->files.WriteFile(Inf("oem7.inf"), kInf);
+  EXPECT_TRUE(plat::SetupUninstallOEMInfA("oem7.inf", 0, nullptr));
+}
+
+// A signed INF brings its catalog along as oemN.cat, and is the same as a
+// copy already there only with the same catalog installed under that copy's
+// name; a named catalog that is missing fails the copy with nothing written.
+TEST_F(SetupInfOps, CopyOemInfInstallsTheCatalogAndMatchesCopiesByItToo) {
+  const std::string signedInf =
+      std::string("[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Modem\r\n"
+                  "CatalogFile=phone.cat\r\n") +
+      (kInf + std::strlen("[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Modem\r\n"));
+  const std::string catalogs = sim::InfStore::CatalogFolder(machine_->files) + "\\";
+  machine_->files.WriteFile("D:\\cd\\phone.inf", signedInf);
+  machine_->files.WriteFile("D:\\cd\\phone.cat", "catalog 1");
+  char stored[MAX_PATH];
+  ASSERT_TRUE(plat::SetupCopyOEMInfA("D:\\cd\\phone.inf", nullptr, SPOST_PATH, 0, stored,
+                                     sizeof stored, nullptr, nullptr));
+  EXPECT_EQ(std::string(stored), Inf("oem0.inf"));
+  EXPECT_EQ(machine_->files.ReadFile(catalogs + "oem0.cat"), "catalog 1");
+  // The same INF with the same catalog: the copy that is there.
+  ASSERT_TRUE(plat::SetupCopyOEMInfA("D:\\cd\\phone.inf", nullptr, SPOST_PATH, 0, stored,
+                                     sizeof stored, nullptr, nullptr));
+  EXPECT_EQ(std::string(stored), Inf("oem0.inf"));
+  // The same INF signed anew: a package of its own.
+  machine_->files.WriteFile("D:\\cd\\phone.cat", "catalog 2");
+  ASSERT_TRUE(plat::SetupCopyOEMInfA("D:\\cd\\phone.inf", nullptr, SPOST_PATH, 0, stored,
+                                     sizeof stored, nullptr, nullptr));
+  EXPECT_EQ(std::string(stored), Inf("oem1.inf"));
+  EXPECT_EQ(machine_->files.ReadFile(catalogs + "oem1.cat"), "catalog 2");
+  EXPECT_EQ(machine_->files.ReadFile(catalogs + "oem0.cat"), "catalog 1");
+
+  machine_->files.Remove("D:\\cd\\phone.cat");
+  machine_->files.WriteFile("D:\\cd\\phone.inf", signedInf + "; changed\r\n");
+  EXPECT_FALSE(plat::SetupCopyOEMInfA("D:\\cd\\phone.inf", nullptr, SPOST_PATH, 0, stored,
+                                      sizeof stored, nullptr, nullptr));
+  EXPECT_EQ(plat::GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(machine_->files.FileExists(Inf("oem2.inf")));
+  EXPECT_FALSE(machine_->files.FileExists(Inf("oem2.PNF")));
+  EXPECT_FALSE(machine_->files.FileExists(catalogs + "oem2.cat"));
+}

@@ -495,6 +495,7 @@ const SystemMessage kSystemMessages[] = {
                  "should be done."},
     {0x800F0232, "The device cannot be removed."},
     {0x800F022F, "The third-party INF does not contain digital signature information."},
+    {0x800F023D, "One or more devices are presently installed using the specified INF."},
 };
 
 const char* FindSystemMessage(DWORD code) {

@@ -110,4 +110,10 @@ BOOL SetupCopyOEMInfA(LPCSTR sourceInf, LPCSTR mediaRoot, DWORD mediaType, DWORD
                   : FALSE;
 }
 
+// Windows XP and later: Windows 2000's setupapi.dll has no such export.
+BOOL SetupUninstallOEMInfA(LPCSTR infFileName, DWORD flags, PVOID reserved) {
+  SETUPAPI_FUNCTION(SetupUninstallOEMInfA);
+  return function ? function(infFileName, flags, reserved) : FALSE;
+}
+
 }  // namespace plat
