@@ -132,7 +132,6 @@ const std::map<std::string, std::vector<DWORD>>& Failures() {
       {"SetupFindFirstLineA", {ERROR_LINE_NOT_FOUND, ERROR_SECTION_NOT_FOUND}},
       {"SetupFindNextLine", {ERROR_LINE_NOT_FOUND}},
       {"SetupGetStringFieldA", {ERROR_INSUFFICIENT_BUFFER, ERROR_INVALID_PARAMETER}},
-      {"SetupFindNextLine", {ERROR_LINE_NOT_FOUND}},
       // Tokens, SIDs, security descriptors and memory.
       {"OpenProcessToken", {ERROR_ACCESS_DENIED}},
       {"OpenThreadToken", {ERROR_NO_TOKEN, ERROR_ACCESS_DENIED}},
