@@ -22,6 +22,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,33 @@ std::vector<std::pair<std::string, std::string>> StageCorpus(sim::Machine& machi
   return staged;
 }
 
+// The real machine's own OEM INF files, as stand-ins. An export holds the
+// registry and no files, but on the real PC every oemN.inf that a driver key
+// names (InfPath) lay in the INF folder: Setup publishes a new package under
+// the first oemN.inf name that no file has, so without them the phone's INF
+// would be published under a name the machine's own devices name, which
+// cannot happen on that PC. Returns the planted files.
+std::vector<std::pair<std::string, std::string>> PlantTheMachinesOemInfs(
+    sim::Machine& machine, const trace::Snapshot& real) {
+  std::vector<std::pair<std::string, std::string>> planted;
+  const std::string inf = machine.files.WindowsDirectory() + "\\INF\\";
+  const std::regex name("oem[0-9]+\\.inf", std::regex::icase);
+  for (const auto& [path, entry] : real) {
+    if (entry.kind != 'V') continue;
+    std::string upper = sim::UpperName(path);
+    if (upper.size() < 8 || upper.compare(upper.size() - 8, 8, "|INFPATH") != 0) continue;
+    std::smatch found;
+    if (!std::regex_search(entry.detail, found, name)) continue;
+    std::string file = inf + found.str();
+    if (machine.files.ReadFile(file).has_value()) continue;
+    std::string contents = "[Version]\r\nSignature=\"$Windows NT$\"\r\n; " + found.str() +
+                           " of the real machine\r\n";
+    machine.files.WriteFile(file, contents);
+    planted.emplace_back(file, contents);
+  }
+  return planted;
+}
+
 bool IsPhoneInstance(const std::string& path) {
   return sim::UpperName(path).find("\\ENUM\\USB\\VID_1F3C&PID_6B07") != std::string::npos;
 }
@@ -178,6 +206,8 @@ TEST_P(RealRegistries, TheRemovalKeepsTheRealMachineAndThePreviewPredictsIt) {
   }
   EXPECT_TRUE(machine.registry.KeyExists(kLm, "SYSTEM\\CurrentControlSet\\Control\\Class"));
 
+  std::vector<std::pair<std::string, std::string>> machinesInfs =
+      PlantTheMachinesOemInfs(machine, real.entries);
   InstallThePhone(machine);
   ASSERT_TRUE(
       machine.registry.KeyExists(kLm, "SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_1F3C&PID_6B07"))
@@ -217,7 +247,9 @@ TEST_P(RealRegistries, TheRemovalKeepsTheRealMachineAndThePreviewPredictsIt) {
                     << now->second.detail << "]";
     }
   }
-  // Every corpus file survives byte for byte.
+  // Every corpus file, and every stand-in of the machine's own INF files,
+  // survives byte for byte.
+  staged.insert(staged.end(), machinesInfs.begin(), machinesInfs.end());
   for (const auto& [path, contents] : staged) {
     std::optional<std::string> now = machine.files.ReadFile(path);
     EXPECT_TRUE(now && *now == contents) << path;
@@ -263,8 +295,8 @@ TEST_P(RealRegistries, TheRemovalKeepsTheRealMachineAndThePreviewPredictsIt) {
   }
 
   std::printf(
-      "[real registry] %s: %zu real keys and %zu real values protected, %zu corpus files "
-      "protected, %zu footprint entries removed; read %.1f s, install and removal %.1f s, "
+      "[real registry] %s: %zu real keys and %zu real values protected, %zu corpus and "
+      "machine INF files protected, %zu footprint entries removed; read %.1f s, install and removal %.1f s, "
       "preview %.1f s\n",
       registry.machine, realKeys, realValues, staged.size(), footprint, readSeconds,
       removalSeconds - readSeconds, SecondsSince(start) - removalSeconds);
