@@ -153,7 +153,17 @@ TEST_F(OemInfStore, AMissingCatalogFailsTheCopyBeforeAnythingIsCopied) {
   char destination[MAX_PATH + 1] = {};
   EXPECT_FALSE(plat::SetupCopyOEMInfA(inf.c_str(), nullptr, SPOST_PATH, 0, destination,
                                       sizeof destination, nullptr, nullptr));
-  EXPECT_EQ(plat::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  // Microsoft names no code for a missing catalog; the simulated machine
+  // answers as for any missing file. Wine 8 answers so in a 64-bit prefix and
+  // ERROR_INSUFFICIENT_BUFFER in a 32-bit one, so under
+  // Wine the case pins the failure and that nothing was copied, and which of
+  // Wine's two codes came.
+  DWORD error = plat::GetLastError();
+  if (ContractOnSimulatedMachine()) {
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  } else {
+    EXPECT_TRUE(error == ERROR_FILE_NOT_FOUND || error == ERROR_INSUFFICIENT_BUFFER) << error;
+  }
   EXPECT_EQ(InfFolderFileCount(), before);
   EXPECT_FALSE(Exists(InfFolder() + "ctnocat.inf"));
 }
