@@ -4,6 +4,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/application_state.h"
+#include "app/entry_point.h"
+#include "app/path_routines.h"
+#include "platform/sim/plug_and_play.h"
+#include "resources/resource.h"
+
 namespace {
 
 std::filesystem::path DataFolder() {
@@ -35,6 +41,18 @@ int LoadDriverCd(sim::Machine& machine, const std::string& root) {
     ++loaded;
   }
   return loaded;
+}
+
+void InstallThePhoneFromCd(sim::Machine& machine) {
+  GetProgramFolder(App().programFolder, sizeof(App().programFolder));
+  auto plug = [&machine](int function) {
+    return sim::DialogEvent::Inspect(
+        [&machine, function](HWND) { sim::PlugInFunction(machine, function); });
+  };
+  machine.dialogs.script = {plug(0), plug(1), plug(2), plug(3), sim::DialogEvent::DeviceChange(),
+                            sim::DialogEvent::Click(IDC_WIZARD_NEXT)};
+  RunInstaller(nullptr, "/i");
+  machine.dialogs.script.clear();
 }
 
 std::string FixtureText(const std::string& relativePath) {

@@ -11,5 +11,12 @@
 // read-only as files on a CD are. Returns the number of files loaded.
 int LoadDriverCd(sim::Machine& machine, const std::string& root);
 
+// The phone installed as a user installs it: an installation run with the
+// install switch (RunInstaller "/i") of the program the machine runs, from a
+// CD that LoadDriverCd put where the program's folder is, whose wizard sees
+// the phone's four functions plugged in one by one and ends with Next. The
+// dialog script is cleared after it.
+void InstallThePhoneFromCd(sim::Machine& machine);
+
 // The text of a file under tests/data, such as "infs/other_maker.inf".
 std::string FixtureText(const std::string& relativePath);

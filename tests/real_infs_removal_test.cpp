@@ -36,14 +36,7 @@ sim::Machine& MachineWithThePhone(sim::WindowsVersion version) {
   options.programPath = "D:\\Setup\\USBINST.EXE";
   sim::Machine& machine = FreshMachine(options);
   LoadDriverCd(machine, "D:\\");
-  GetProgramFolder(App().programFolder, sizeof(App().programFolder));
-  auto plug = [&machine](int function) {
-    return sim::DialogEvent::Inspect(
-        [&machine, function](HWND) { sim::PlugInFunction(machine, function); });
-  };
-  machine.dialogs.script = {plug(0), plug(1), plug(2), plug(3), sim::DialogEvent::DeviceChange(),
-                            sim::DialogEvent::Click(IDC_WIZARD_NEXT)};
-  RunInstaller(nullptr, "/i");
+  InstallThePhoneFromCd(machine);
   return machine;
 }
 

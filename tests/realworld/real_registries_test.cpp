@@ -90,21 +90,6 @@ bool ReadRealRegistry(const RealRegistry& registry, preview::MachineInput* input
   return true;
 }
 
-// The phone installed on the image from the CD in drive D: through the
-// wizard and plugged in function by function.
-void InstallThePhone(sim::Machine& machine) {
-  LoadDriverCd(machine, "D:\\");
-  GetProgramFolder(App().programFolder, sizeof(App().programFolder));
-  auto plug = [&machine](int function) {
-    return sim::DialogEvent::Inspect(
-        [&machine, function](HWND) { sim::PlugInFunction(machine, function); });
-  };
-  machine.dialogs.script = {plug(0), plug(1), plug(2), plug(3), sim::DialogEvent::DeviceChange(),
-                            sim::DialogEvent::Click(IDC_WIZARD_NEXT)};
-  RunInstaller(nullptr, "/i");
-  machine.dialogs.script.clear();
-}
-
 // Every INF of the corpus as another maker's OEM INF (oem40.inf on) with its
 // PNF, and a stale instance of the phone's modem, listed before the live
 // one, whose driver key names the first of them. Returns the staged files.
@@ -208,7 +193,8 @@ TEST_P(RealRegistries, TheRemovalKeepsTheRealMachineAndThePreviewPredictsIt) {
 
   std::vector<std::pair<std::string, std::string>> machinesInfs =
       PlantTheMachinesOemInfs(machine, real.entries);
-  InstallThePhone(machine);
+  LoadDriverCd(machine, "D:\\");
+  InstallThePhoneFromCd(machine);
   ASSERT_TRUE(
       machine.registry.KeyExists(kLm, "SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_1F3C&PID_6B07"))
       << MessageBoxTexts();
