@@ -590,8 +590,13 @@ void ExportParser::ControlSetLink() {
   std::string setPath;
   const trace::Entry* target = adder_.Find(std::string("HKLM\\SYSTEM\\") + set, &setPath);
   if (!target || target->kind != 'K') return;
+  // The link hangs from the SYSTEM key as the description spells it (an
+  // earlier input may have given "HKLM\system").
+  std::string system;
+  const trace::Entry* root = adder_.Find("HKLM\\SYSTEM", &system);
+  if (!root || root->kind != 'K') return;
   std::string link;
-  const trace::Entry* copy = adder_.Find("HKLM\\SYSTEM\\CurrentControlSet", &link);
+  const trace::Entry* copy = adder_.Find(system + "\\CurrentControlSet", &link);
   if (!copy) {
     // An export of the SYSTEM hive file (hivexregedit) holds the sets but
     // not the link, which only a running Windows has: every program on the

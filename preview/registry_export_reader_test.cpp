@@ -268,6 +268,26 @@ TEST(RegistryExportReader, ReadsEveryExportersFormOfUnusualStringsAndTypes) {
   }
 }
 
+// A hive file's export read into a description whose SYSTEM key an earlier
+// input spelled otherwise: the link made for CurrentControlSet hangs from
+// that key as it is spelled (a fuzzer found it made beside its parent).
+TEST(RegistryExportReader, TheControlSetLinkHangsFromTheSystemKeyAsSpelled) {
+  MachineInput input;
+  input.entries["HKLM"] = {'K', "HKLM", ""};
+  input.entries["HKLM\\system"] = {'K', "HKLM\\system", ""};
+  std::string error;
+  ASSERT_TRUE(ReadRegistryExport(
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Services]\r\n\"S\"=dword:1\r\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\r\n\"Current\"=dword:2\r\n",
+      &input, &error))
+      << error;
+  auto link = input.entries.find("HKLM\\system\\CurrentControlSet");
+  ASSERT_NE(link, input.entries.end()) << EntryLines(input);
+  EXPECT_EQ(link->second.kind, 'L');
+  EXPECT_FALSE(input.entries.count("HKLM\\SYSTEM\\CurrentControlSet")) << EntryLines(input);
+}
+
 TEST(RegistryExportReader, WindowsOwnLimitsAreTheBounds) {
   // At the limits the export is read; one beyond, it is refused.
   MachineInput input;
