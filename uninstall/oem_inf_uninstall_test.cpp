@@ -11,11 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/application_state.h"
 #include "app/entry_point.h"
-#include "app/path_routines.h"
-#include "platform/sim/plug_and_play.h"
-#include "resources/resource.h"
 #include "tests/driver_cd.h"
 #include "tests/run_checks.h"
 #include "tests/sim_test_support.h"
@@ -53,14 +49,7 @@ sim::Machine& PhoneFromTheSignedCd(WindowsVersion version, HWND* launcher = null
   sim::Machine& machine = FreshMachine(options);
   LoadDriverCd(machine, "D:\\");
   SignTheCd(machine, "D:\\Drivers\\");
-  GetProgramFolder(App().programFolder, sizeof(App().programFolder));
-  auto plug = [&machine](int function) {
-    return sim::DialogEvent::Inspect(
-        [&machine, function](HWND) { sim::PlugInFunction(machine, function); });
-  };
-  machine.dialogs.script = {plug(0), plug(1), plug(2), plug(3), sim::DialogEvent::DeviceChange(),
-                            sim::DialogEvent::Click(IDC_WIZARD_NEXT)};
-  RunInstaller(nullptr, "/i");
+  InstallThePhoneFromCd(machine);
   HWND window = machine.windows.CreateTopLevel({"CD", "LauncherClass", "launcher"});
   machine.windows.AddProperty(window, "CDROMLauncher", nullptr);
   if (launcher) *launcher = window;
