@@ -15,6 +15,9 @@ class DriverInstaller {
   int Install();
   // Hands the four NT INF files to the INF store.
   int CopyOemInfs();
+  // 1 when the last CopyOemInfs stopped because Windows refused the
+  // package for its signature.
+  int SignatureRefused() const { return signatureRefused_; }
   // Copies the INF and driver files into the Windows folders (9x and NT 4).
   int CopyPackageFiles();
   // The "Drivers" folder beside the program's folder, without a trailing backslash.
@@ -45,4 +48,5 @@ class DriverInstaller {
   int UninstallStaleOemInf(const char* path, const char* name);
 
   int osKind_;
+  int signatureRefused_ = 0;
 };

@@ -6,6 +6,7 @@
 #include "app/text.h"
 #include "install/driver_installer.h"
 #include "install/path_building.h"
+#include "install/signature_refusal.h"
 #include "platform/platform.h"
 #include "resources/string_table.h"
 
@@ -58,9 +59,11 @@ int DriverInstaller::CopyOemInfs() {
     if (!plat::SetupCopyOEMInfA(infPath, nullptr, SPOST_PATH, 0, nullptr, 0, nullptr,
                                 nullptr)) {
       DWORD storeError = plat::GetLastError();
-      // A package refused for having no catalog stops the install without a
-      // box of its own; the run's own failure message follows.
-      if (storeError != ERROR_NO_CATALOG_FOR_OEM_INF) ShowSystemError(storeError);
+      // A package Windows refuses for its signature stops the install
+      // without the system's box: the run tells the user why in its own
+      // words instead of its general failure message.
+      signatureRefused_ = IsSignatureRefusal(storeError);
+      if (!signatureRefused_) ShowSystemError(storeError);
       return 0;
     }
   }

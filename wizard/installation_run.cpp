@@ -8,7 +8,7 @@
 void RunInstallationWizard(int osKind, int launchedWithMode) {
   SetupWizard wizard(osKind, launchedWithMode);
   if (wizard.PrepareInstall() != 1) {
-    ShowErrorText(nullptr, IDS_PREPARE_FAILED);
+    ShowErrorText(nullptr, wizard.signatureRefused ? IDS_PACKAGE_NOT_SIGNED : IDS_PREPARE_FAILED);
     return;
   }
   // How the wizard ended is its own business, but a wizard that could not

@@ -35,6 +35,7 @@ int SetupWizard::PrepareInstall() {
   if (IsNt5Family(osKind) && !AcceptSigningNotice()) return 0;
   state = kInstalling;
   int result = installer.Install();
+  signatureRefused = result != 1 && installer.SignatureRefused();
   state = result == 1 ? kWaitingForPhone : kNotReady;
   return result;
 }

@@ -29,6 +29,9 @@ class SetupWizard {
   int osKind;
   WizardState state;
   int launchedWithMode;  // 1 when a run-mode switch was given
+  // 1 when PrepareInstall failed because Windows refused the package for
+  // its signature.
+  int signatureRefused = 0;
 
  private:
   static INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "platform/sim/code_pages.h"
+#include "platform/sim/driver_store.h"
 #include "platform/sim/file_system.h"
 #include "platform/sim/registry_model.h"
 
@@ -82,6 +83,18 @@ bool InfDrivesADevice(const RegistryModel& registry, const std::string& name) {
   return false;
 }
 
+// The catalog [Version] names for the platform: CatalogFile.NTx86 or
+// CatalogFile.NTamd64, then CatalogFile.NT, then CatalogFile ("INF Version
+// Section", Microsoft: a decorated entry wins on its platform).
+std::string CatalogOf(const InfFile& inf, const std::string& arch) {
+  for (std::string key : {std::string("CatalogFile.NT") + arch, std::string("CatalogFile.NT"),
+                          std::string("CatalogFile")}) {
+    std::string name = inf.VersionValue(key);
+    if (!name.empty()) return name;
+  }
+  return "";
+}
+
 }  // namespace
 
 std::string InfStore::CatalogFolder(const FileSystem& files) {
@@ -112,8 +125,9 @@ const InfFile* InfStore::Find(uintptr_t handle) const {
   return it == open_.end() ? nullptr : &it->second;
 }
 
-uint32_t InfStore::CopyOemInf(FileSystem& files, const std::string& source, uint32_t copyStyle,
-                              bool mayWrite, uint32_t codePage, std::string* stored) const {
+uint32_t InfStore::CopyOemInf(FileSystem& files, RegistryModel& registry, const StoreRules& rules,
+                              const std::string& source, uint32_t copyStyle, bool mayWrite,
+                              uint32_t codePage, std::string* stored) const {
   std::string text;
   uint32_t error = ReadWhole(files, source, &text);
   if (error != ERROR_SUCCESS) return error;
@@ -128,7 +142,7 @@ uint32_t InfStore::CopyOemInf(FileSystem& files, const std::string& source, uint
   FsLookup folderLookup = files.Lookup(folder);
   if (folderLookup.error != ERROR_SUCCESS || !folderLookup.node) return ERROR_PATH_NOT_FOUND;
   FsRef infFolder = folderLookup.node;
-  std::string catalogName = inf.VersionValue("CatalogFile");
+  std::string catalogName = CatalogOf(inf, rules.arch);
   std::string catalogText;
   uint32_t catalogError = ERROR_SUCCESS;
   if (!catalogName.empty()) {
@@ -167,10 +181,21 @@ uint32_t InfStore::CopyOemInf(FileSystem& files, const std::string& source, uint
   // The catalog the INF names, beside it; one that is not there fails the
   // copy before anything is written.
   if (catalogError != ERROR_SUCCESS) return catalogError;
+  // Where the store takes only signed packages, one that names no catalog
+  // is refused ("The third-party INF does not contain digital signature
+  // information").
+  if (rules.catalogRequired && catalogName.empty()) return ERROR_NO_CATALOG_FOR_OEM_INF;
   for (int n = 0;; ++n) {
     std::string number = "oem" + std::to_string(n);
     std::string stem = folder + "\\" + number;
     if (files.Lookup(stem + ".inf").node || files.Lookup(stem + ".PNF").node) continue;
+    if (rules.store) {
+      size_t cut = source.find_last_of("\\/");
+      std::string infName = cut == std::string::npos ? source : source.substr(cut + 1);
+      std::string id = DriverStore::PackageId(infName, rules.arch, text, catalogText);
+      DriverStore::Stage(files, source, inf, text, catalogName, id);
+      if (rules.database) DriverStore::Index(registry, number + ".inf", id, source, inf, catalogName);
+    }
     files.WriteFile(stem + ".inf", text);
     files.WriteFile(stem + ".PNF", "PNF of " + source);
     if (!catalogName.empty()) {
@@ -181,9 +206,9 @@ uint32_t InfStore::CopyOemInf(FileSystem& files, const std::string& source, uint
   }
 }
 
-uint32_t InfStore::UninstallOemInf(FileSystem& files, const RegistryModel& registry,
-                                   const std::string& name, uint32_t flags,
-                                   bool mayWrite) const {
+uint32_t InfStore::UninstallOemInf(FileSystem& files, RegistryModel& registry,
+                                   const StoreRules& rules, const std::string& name,
+                                   uint32_t flags, bool mayWrite) const {
   if (HasFolder(name) || !IsOemInfName(name)) return ERROR_INVALID_PARAMETER;
   if (!mayWrite) return ERROR_ACCESS_DENIED;
   const std::string stem = name.substr(0, name.size() - 4);
@@ -199,6 +224,8 @@ uint32_t InfStore::UninstallOemInf(FileSystem& files, const RegistryModel& regis
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)) {
     return ERROR_SHARING_VIOLATION;
   }
+  // From Vista on the package leaves the store, and from 8 on its index.
+  if (rules.store) DriverStore::Remove(files, registry, name, DriverStore::PackageOf(files, registry, name));
   files.Remove(inf);
   files.Remove(InfFolder(files) + "\\" + stem + ".PNF");
   files.Remove(CatalogFolder(files) + "\\" + stem + ".cat");

@@ -33,6 +33,7 @@ namespace sim {
 
 class FileSystem;
 class RegistryModel;
+struct StoreRules;
 
 class InfStore {
  public:
@@ -56,8 +57,13 @@ class InfStore {
   // The work of SetupCopyOEMInfA: *stored receives the full path of the INF
   // in the INF folder. `mayWrite` is false for a user who cannot write to
   // the INF folder.
-  uint32_t CopyOemInf(FileSystem& files, const std::string& source, uint32_t copyStyle,
-                      bool mayWrite, uint32_t codePage, std::string* stored) const;
+  // From Vista on (`rules`) the package is staged in the driver store first,
+  // and indexed from Windows 8 on; where the store takes only signed
+  // packages, an INF that names no catalog fails with
+  // ERROR_NO_CATALOG_FOR_OEM_INF.
+  uint32_t CopyOemInf(FileSystem& files, RegistryModel& registry, const StoreRules& rules,
+                      const std::string& source, uint32_t copyStyle, bool mayWrite,
+                      uint32_t codePage, std::string* stored) const;
 
   // The work of SetupUninstallOEMInfA for the published name `name`
   // ("oem3.inf"): ERROR_SUCCESS when the INF, its PNF and its catalog are
@@ -65,8 +71,9 @@ class InfStore {
   // ERROR_INVALID_PARAMETER, a missing INF with ERROR_FILE_NOT_FOUND. While a
   // device, present or not, has a driver key whose InfPath names the INF, the
   // call fails with ERROR_INF_IN_USE_BY_DEVICES unless `flags` holds
-  // SUOI_FORCEDELETE.
-  uint32_t UninstallOemInf(FileSystem& files, const RegistryModel& registry,
+  // SUOI_FORCEDELETE. From Vista on the package leaves the driver store too,
+  // and from Windows 8 on its index entries.
+  uint32_t UninstallOemInf(FileSystem& files, RegistryModel& registry, const StoreRules& rules,
                            const std::string& name, uint32_t flags, bool mayWrite) const;
 
   static std::string InfFolder(const FileSystem& files);

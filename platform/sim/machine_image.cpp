@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/sim/driver_store.h"
 #include "platform/sim/key_security.h"
 #include "platform/sim/machine.h"
 
@@ -137,15 +138,29 @@ void SeedNtRegistry(Image& image) {
     reg.SetDword(lm, lastGood, "system32\\DRIVERS\\prnfilt.sys", 1);
   }
 
+  // Windows 10 and 11 keep "6.3" in CurrentVersion for old programs and give
+  // their real version in CurrentMajorVersionNumber and CurrentBuildNumber.
   const char* versionText = image.version == WindowsVersion::WindowsNT4     ? "4.0"
                             : image.version == WindowsVersion::Windows2000  ? "5.0"
                             : image.version == WindowsVersion::WindowsVista ? "6.0"
                             : image.version == WindowsVersion::Windows7     ? "6.1"
+                            : image.version >= WindowsVersion::Windows81    ? "6.3"
                                                                             : "5.1";
   std::string nt = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
   reg.SetString(lm, nt, "CurrentVersion", versionText);
+  if (image.version >= WindowsVersion::Windows81) {
+    const VersionImage& real = VersionImageOf(image.version);
+    reg.SetString(lm, nt, "CurrentBuildNumber", std::to_string(real.build));
+    reg.SetString(lm, nt, "CurrentBuild", std::to_string(real.build));
+  }
+  if (image.version >= WindowsVersion::Windows10) {
+    reg.SetDword(lm, nt, "CurrentMajorVersionNumber", 10);
+    reg.SetDword(lm, nt, "CurrentMinorVersionNumber", 0);
+  }
   reg.SetString(lm, nt, "SystemRoot", image.windows);
-  reg.SetString(lm, nt, "ProductName", "Microsoft Windows");
+  // (Windows 11 still names itself "Windows 10" here.)
+  reg.SetString(lm, nt, "ProductName",
+                image.version >= WindowsVersion::Windows10 ? "Windows 10 Pro" : "Microsoft Windows");
   if (image.version >= WindowsVersion::WindowsXPSP1 &&
       image.version <= WindowsVersion::WindowsXPSP3) {
     int pack = image.version == WindowsVersion::WindowsXPSP1   ? 1
@@ -301,6 +316,35 @@ void SeedFiles(Image& image) {
   files.SetCurrentDirectory(folder);
 }
 
+// Vista and later: the printer package published as oem3.inf lies in the
+// driver store, and from Windows 8 on in its index, as another maker's
+// package that a removal must leave alone.
+void SeedDriverStore(Image& image) {
+  StoreRules rules = StoreRulesOf(image.machine.options());
+  if (!rules.store) return;
+  std::string text = image.files.ReadFile(image.windows + "\\INF\\oem3.inf").value_or("");
+  std::string id = DriverStore::PackageId("acmeprn.inf", rules.arch, text, "acme catalog");
+  std::string package = DriverStore::RepositoryFolder(image.files) + "\\" + id;
+  image.files.WriteFile(package + "\\acmeprn.inf", text);
+  image.files.WriteFile(package + "\\acmeprn.cat", "acme catalog");
+  image.files.WriteFile(package + "\\acmeprn.dll", "MZ acmeprn");
+  image.files.WriteFile(InfStore::CatalogFolder(image.files) + "\\oem3.cat", "acme catalog");
+  if (!rules.database) return;
+  RegistryModel& reg = image.reg;
+  HKEY lm = HKEY_LOCAL_MACHINE;
+  reg.SetDword(lm, "SYSTEM\\DriverDatabase", "Architecture", rules.arch == "amd64" ? 9 : 0);
+  reg.SetDword(lm, "SYSTEM\\DriverDatabase", "SchemaVersion", 0x10000);
+  reg.SetDword(lm, "SYSTEM\\DriverDatabase", "Version", 0x0A000000);
+  InfFile inf;
+  unsigned line = 0;
+  inf.Parse(text, &line);
+  DriverStore::Index(reg, "oem3.inf", id, "C:\\Drivers\\Acme\\acmeprn.inf", inf, "acmeprn.cat");
+  reg.SetValue(lm, "SYSTEM\\DriverDatabase\\DeviceIds\\USBPRINT\\ACMEJET_5100", "oem3.inf",
+               REG_BINARY, {0x01, 0xFF, 0x00, 0x00});
+  reg.SetValue(lm, "SYSTEM\\DriverDatabase\\DeviceIds\\USB\\VID_045E&PID_0040", "input.inf",
+               REG_BINARY, {0x01, 0xFF, 0x00, 0x00});
+}
+
 }  // namespace
 
 void SeedImage(Machine& machine) {
@@ -335,6 +379,7 @@ void SeedImage(Machine& machine) {
     ProtectSoftwareTree(image);
   }
   SeedFiles(image);
+  SeedDriverStore(image);
   InstallKeySecurity(machine);
 }
 

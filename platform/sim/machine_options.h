@@ -18,6 +18,9 @@ enum class WindowsVersion {
   WindowsXPSP3,
   WindowsVista,
   Windows7,
+  Windows81,
+  Windows10,  // 22H2, build 19045
+  Windows11,  // 23H2, build 22631; 64-bit only
 };
 
 bool IsNtFamily(WindowsVersion version);
@@ -40,7 +43,7 @@ struct MachineOptions {
   // system folder is its "system32" (NT family) or "SYSTEM" (95/98/Me).
   std::string windowsFolder;
   // Vista or 7 with update KB2533623: kernel32 has SetDefaultDllDirectories
-  // (Windows 8 has it built in; the images stop at 7).
+  // (Windows 8 and later have it built in).
   bool dllDirectoriesUpdate = false;
   // A Terminal Server in application mode (NT 4 Terminal Server Edition,
   // Windows 2000 Server and later), as a program that is not marked Terminal
@@ -50,6 +53,12 @@ struct MachineOptions {
   // On NT 4 it also makes GetSystemWindowsDirectoryA exist (Terminal Server
   // Edition has it; plain NT 4 does not).
   std::string terminalServerUserWindowsFolder;
+  // The running program's manifest names Windows 8.1 and 10 in its
+  // compatibility section (supportedOS), as the shipped program's does. From
+  // Windows 8.1 on, GetVersionExA tells a program without those entries
+  // 6.2, Windows 8 ("Operating system version changes in Windows 8.1 and
+  // Windows Server 2012 R2", Microsoft; the GetVersionEx remarks).
+  bool manifestNamesWindows10 = true;
 };
 
 }  // namespace sim

@@ -2,6 +2,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "platform/sim/driver_store.h"
 #include "platform/sim/plug_and_play.h"
 #include "platform/sim/plug_and_play_internal.h"
 #include "platform/sim/sim_util.h"
@@ -68,6 +69,44 @@ DriverChoice Chosen(const std::string& folder, const std::string& name, const st
   choice.infSection = ModelSection(inf, hardwareId);
   if (choice.infSection.empty()) choice.infSection = Function(function).defaultSection;
   return choice;
+}
+
+// The lowest oemN.inf name that neither an INF nor a PNF of the INF folder
+// takes.
+std::string FreeOemName(const FileSystem& files, const std::string& infFolder) {
+  for (int n = 0;; ++n) {
+    std::string stem = infFolder + "\\oem" + std::to_string(n);
+    if (!files.FileExists(stem + ".inf") && !files.FileExists(stem + ".PNF")) {
+      return "oem" + std::to_string(n) + ".inf";
+    }
+  }
+}
+
+DriverChoice Republished(Machine& machine, const StoreRules& rules, const std::string& hardwareId,
+                         int function) {
+  FileSystem& files = machine.files;
+  const std::string infFolder = files.WindowsDirectory() + "\\INF";
+  for (const std::string& id : DriverStore::Packages(files)) {
+    std::string inf = DriverStore::PackageInf(files, id);
+    std::optional<std::string> text = inf.empty() ? std::nullopt : files.ReadFile(inf);
+    if (!text || !NamesHardwareId(*text, hardwareId)) continue;
+    bool published = false;
+    for (const std::string& name : InfNames(files, infFolder)) {
+      published = published || (IsOemName(name) && files.ReadFile(infFolder + "\\" + name) == text);
+    }
+    if (published) continue;
+    std::string name = FreeOemName(files, infFolder);
+    files.WriteFile(infFolder + "\\" + name, *text);
+    files.WriteFile(infFolder + "\\" + name.substr(0, name.size() - 4) + ".PNF", "PNF " + name);
+    if (rules.database) {
+      InfFile parsed;
+      unsigned line = 0;
+      parsed.Parse(*text, &line);
+      DriverStore::Index(machine.registry, name, id, inf, parsed, "");
+    }
+    return Chosen(infFolder, name, *text, hardwareId, function);
+  }
+  return DriverChoice();
 }
 
 }  // namespace
@@ -143,6 +182,14 @@ DriverChoice FindDriver(Machine& machine, const std::string& hardwareId, int fun
         return Chosen(infFolder, name, *text, hardwareId, function);
       }
     }
+  }
+  // 2b. From Vista on, a package of the driver store whose published INF is
+  // gone (deleted by hand): Plug and Play installs from the store and
+  // publishes the INF again.
+  StoreRules rules = StoreRulesOf(machine.options());
+  if (rules.store) {
+    DriverChoice republished = Republished(machine, rules, hardwareId, function);
+    if (republished.found) return republished;
   }
   // 3. The package INF, copied in by the Found New Hardware wizard.
   if (!packageInfs.empty()) {

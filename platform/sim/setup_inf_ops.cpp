@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/setup_api.h"
+#include "platform/sim/driver_store.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/sim_util.h"
 
@@ -138,8 +139,9 @@ BOOL SetupCopyOEMInfA(LPCSTR sourceInf, LPCSTR mediaRoot, DWORD mediaType, DWORD
   if (!sourceInf || mediaType > SPOST_URL) return FailWith(ERROR_INVALID_PARAMETER);
   bool mayWrite = !Machine().IsNt() || Machine().options().administrator;
   std::string stored;
-  error = Machine().infs.CopyOemInf(Machine().files, sourceInf, copyStyle, mayWrite,
-                                    Machine().options().codePage, &stored);
+  error = Machine().infs.CopyOemInf(Machine().files, Machine().registry,
+                                    sim::StoreRulesOf(Machine().options()), sourceInf, copyStyle,
+                                    mayWrite, Machine().options().codePage, &stored);
   if (stored.empty()) return FailWith(error);
   // The name is reported even when the INF was already there.
   BOOL copied = CopyOut(stored, destination, destinationSize, requiredSize);
@@ -159,8 +161,9 @@ BOOL SetupUninstallOEMInfA(LPCSTR infFileName, DWORD flags, PVOID reserved) {
     return FailWith(ERROR_PROC_NOT_FOUND);
   }
   if (!infFileName || reserved) return FailWith(ERROR_INVALID_PARAMETER);
-  error = Machine().infs.UninstallOemInf(Machine().files, Machine().registry, infFileName, flags,
-                                         Machine().options().administrator);
+  error = Machine().infs.UninstallOemInf(Machine().files, Machine().registry,
+                                         sim::StoreRulesOf(Machine().options()), infFileName,
+                                         flags, Machine().options().administrator);
   if (error != ERROR_SUCCESS) return FailWith(error);
   sim::SetError(ERROR_SUCCESS);
   return TRUE;

@@ -20,6 +20,9 @@ const VersionImage& VersionImageOf(WindowsVersion version) {
   static const VersionImage kXp3 = {5, 1, 2600, kNt, "Service Pack 3", 3, 0, true};
   static const VersionImage kVista = {6, 0, 6002, kNt, "Service Pack 2", 2, 0, true};
   static const VersionImage k7 = {6, 1, 7601, kNt, "Service Pack 1", 1, 0, true};
+  static const VersionImage k81 = {6, 3, 9600, kNt, "", 0, 0, true};
+  static const VersionImage k10 = {10, 0, 19045, kNt, "", 0, 0, true};
+  static const VersionImage k11 = {10, 0, 22631, kNt, "", 0, 0, true};
   switch (version) {
     case WindowsVersion::Windows95: return k95;
     case WindowsVersion::Windows98: return k98;
@@ -31,8 +34,19 @@ const VersionImage& VersionImageOf(WindowsVersion version) {
     case WindowsVersion::WindowsXPSP3: return kXp3;
     case WindowsVersion::WindowsVista: return kVista;
     case WindowsVersion::Windows7: return k7;
+    case WindowsVersion::Windows81: return k81;
+    case WindowsVersion::Windows10: return k10;
+    case WindowsVersion::Windows11: return k11;
   }
   return kXp3;
+}
+
+const VersionImage& ReportedVersionImage(const MachineOptions& options) {
+  // Windows 8 as 8.1 and later report it to a program whose manifest does not
+  // name them.
+  static const VersionImage k8 = {6, 2, 9200, VER_PLATFORM_WIN32_NT, "", 0, 0, true};
+  if (options.version >= WindowsVersion::Windows81 && !options.manifestNamesWindows10) return k8;
+  return VersionImageOf(options.version);
 }
 
 FileVersionNumbers ComCtl32VersionOf(WindowsVersion version) {

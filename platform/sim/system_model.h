@@ -31,6 +31,9 @@ struct VersionImage {
   bool knowsVersionInfoEx;
 };
 const VersionImage& VersionImageOf(WindowsVersion version);
+// What GetVersionExA tells the running program, whose manifest may hide the
+// real version from Windows 8.1 on.
+const VersionImage& ReportedVersionImage(const MachineOptions& options);
 
 struct FileVersionNumbers {
   WORD major;

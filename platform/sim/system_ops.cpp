@@ -240,8 +240,10 @@ FARPROC Kernel32Export(LPCSTR name) {
       options.version >= WindowsVersion::WindowsXPSP1) {
     return proc(&SimSetDllDirectoryA);
   }
-  if (std::strcmp(name, "SetDefaultDllDirectories") == 0 && options.dllDirectoriesUpdate &&
-      options.version >= WindowsVersion::WindowsVista) {
+  // SetDefaultDllDirectories: Windows 8 and later, Vista and 7 with KB2533623.
+  if (std::strcmp(name, "SetDefaultDllDirectories") == 0 &&
+      (options.version >= WindowsVersion::Windows81 ||
+       (options.dllDirectoriesUpdate && options.version >= WindowsVersion::WindowsVista))) {
     return proc(&SimSetDefaultDllDirectories);
   }
   // GetSystemWindowsDirectoryA: Windows 2000 and later, and NT 4 Terminal
@@ -312,7 +314,7 @@ BOOL GetVersionExA(LPOSVERSIONINFOA info) {
     SetError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  const sim::VersionImage& image = sim::VersionImageOf(CurrentMachine().options().version);
+  const sim::VersionImage& image = sim::ReportedVersionImage(CurrentMachine().options());
   DWORD size = info->dwOSVersionInfoSize;
   bool extended = size == sizeof(OSVERSIONINFOEXA);
   if (size != sizeof(OSVERSIONINFOA) && !(extended && image.knowsVersionInfoEx)) {

@@ -1,0 +1,8 @@
+// Whether an error of SetupCopyOEMInf means that Windows refused the driver
+// package for its signature: a package that names no catalog where the
+// driver store takes only signed packages (64-bit Vista and later, every
+// Windows from 8 on), or a catalog whose signature does not hold.
+#pragma once
+#include "platform/win_types.h"
+
+int IsSignatureRefusal(DWORD error);
