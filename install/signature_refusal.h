@@ -1,7 +1,7 @@
 // Whether an error of SetupCopyOEMInf means that Windows refused the driver
 // package for its signature: a package that names no catalog where the
-// driver store takes only signed packages (64-bit Vista and later, every
-// Windows from 8 on), or a catalog whose signature does not hold.
+// driver store takes only signed packages (every Windows from 8 on), or a
+// catalog whose signature does not hold.
 #pragma once
 #include "platform/win_types.h"
 

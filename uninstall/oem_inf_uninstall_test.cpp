@@ -7,11 +7,14 @@
 // text and the removal goes on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/entry_point.h"
+#include "platform/sim/driver_store.h"
+#include "platform/sim/plug_and_play.h"
 #include "tests/driver_cd.h"
 #include "tests/run_checks.h"
 #include "tests/sim_test_support.h"
@@ -43,10 +46,13 @@ void SignTheCd(sim::Machine& machine, const std::string& drivers) {
 
 // The phone installed through the wizard from the signed CD in D:\, plugged
 // in, and a CD launcher window.
-sim::Machine& PhoneFromTheSignedCd(WindowsVersion version, HWND* launcher = nullptr) {
+sim::Machine& PhoneFromTheSignedCd(WindowsVersion version, HWND* launcher = nullptr,
+                                   bool windows64 = false) {
   sim::MachineOptions options = OptionsFor(version);
   options.programPath = "D:\\Setup\\USBINST.EXE";
+  options.windows64 = windows64;
   sim::Machine& machine = FreshMachine(options);
+  if (windows64) machine.system.process64Bit = true;
   LoadDriverCd(machine, "D:\\");
   SignTheCd(machine, "D:\\Drivers\\");
   InstallThePhoneFromCd(machine);
@@ -83,29 +89,97 @@ std::string LeftOf(const sim::Machine& machine, const std::string& stem) {
   return left;
 }
 
-// The installation put four copies with their PNFs and catalogs in place;
-// the removal leaves none of the three files, whether the system has
+// The phone's packages in the driver store (Vista and later) and every
+// entry of the store's index (Windows 8 and later) that names one of them or
+// one of the INFs published from them, as "id" and "key|value" lines.
+std::string PhoneInStore(const sim::Machine& machine, const std::vector<std::string>& stems) {
+  std::string found;
+  for (const std::string& id : sim::DriverStore::Packages(machine.files)) {
+    if (id.rfind("kv6", 0) == 0) found += id + "\n";
+  }
+  for (const std::string& line : machine.registry.Snapshot()) {
+    if (line.find("DriverDatabase") == std::string::npos) continue;
+    bool phone = sim::UpperName(line).find("KV6") != std::string::npos ||
+                 sim::UpperName(line).find("VID_1F3C") != std::string::npos;
+    for (const std::string& stem : stems) {
+      phone = phone || sim::UpperName(line).find(sim::UpperName(stem) + ".INF") != std::string::npos;
+    }
+    if (phone) found += line + "\n";
+  }
+  return found;
+}
+
+// The image's printer package (oem3.inf): its files, and from Vista on its
+// store package and from Windows 8 on its index entries.
+std::vector<std::string> PrinterPackage(const sim::Machine& machine) {
+  std::vector<std::string> lines;
+  for (const std::string& file : machine.files.Snapshot()) {
+    if (file.find("acmeprn") != std::string::npos || file.find("oem3.") != std::string::npos) {
+      lines.push_back(file);
+    }
+  }
+  for (const std::string& line : machine.registry.Snapshot()) {
+    if (line.find("DriverDatabase") != std::string::npos &&
+        (line.find("acmeprn") != std::string::npos || line.find("oem3.inf") != std::string::npos)) {
+      lines.push_back(line);
+    }
+  }
+  return lines;
+}
+
+// The installation put four copies with their PNFs and catalogs in place,
+// and from Vista on four packages in the driver store (from Windows 8 on
+// indexed); the removal leaves none of it, whether the system has
 // SetupUninstallOEMInf (XP and later: the system takes them) or not
-// (Windows 2000: by hand, and nothing to tell the user).
-TEST(OemInfUninstall, TheSignedPackageLeavesWithItsPnfsAndCatalogs) {
-  for (WindowsVersion version : {WindowsVersion::Windows2000, WindowsVersion::WindowsXPSP1,
-                                 WindowsVersion::WindowsXPSP3, WindowsVersion::Windows7}) {
-    SCOPED_TRACE(static_cast<int>(version));
+// (Windows 2000: by hand, and nothing to tell the user). The image's
+// printer package, in the store and its index too, stays as it was, and a
+// phone plugged in afterwards, with the CD out of the drive, finds no
+// driver of ours anywhere.
+TEST(OemInfUninstall, TheSignedPackageLeavesWithItsPnfsCatalogsAndStorePackages) {
+  struct Case {
+    WindowsVersion version;
+    bool windows64;
+  };
+  for (const Case& c : {Case{WindowsVersion::Windows2000, false},
+                        Case{WindowsVersion::WindowsXPSP1, false},
+                        Case{WindowsVersion::WindowsXPSP3, false},
+                        Case{WindowsVersion::WindowsVista, false},
+                        Case{WindowsVersion::Windows7, false}, Case{WindowsVersion::Windows7, true},
+                        Case{WindowsVersion::Windows81, false},
+                        Case{WindowsVersion::Windows10, false},
+                        Case{WindowsVersion::Windows10, true},
+                        Case{WindowsVersion::Windows11, true}}) {
+    SCOPED_TRACE(static_cast<int>(c.version) * 10 + c.windows64);
     HWND launcher = nullptr;
-    sim::Machine& machine = PhoneFromTheSignedCd(version, &launcher);
+    sim::Machine& machine = PhoneFromTheSignedCd(c.version, &launcher, c.windows64);
     std::vector<std::string> stems = PhoneStoreStems(machine);
     ASSERT_EQ(stems.size(), 4u);
     for (const std::string& stem : stems) {
       ASSERT_EQ(LeftOf(machine, stem), stem + ".inf " + stem + ".PNF " + stem + ".cat ");
     }
+    // Four packages in the store, and four index entries of each kind.
+    std::string installed = PhoneInStore(machine, stems);
+    size_t lines = std::count(installed.begin(), installed.end(), '\n');
+    EXPECT_GE(lines, c.version >= WindowsVersion::Windows81    ? 16u
+                     : c.version >= WindowsVersion::WindowsVista ? 4u
+                                                                 : 0u)
+        << installed;
+    const std::vector<std::string> printer = PrinterPackage(machine);
+    EXPECT_FALSE(printer.empty());
 
     RunInstaller(nullptr, "/r");
     for (const std::string& stem : stems) EXPECT_EQ(LeftOf(machine, stem), "");
+    EXPECT_EQ(PhoneInStore(machine, stems), "");
     // The image's printer package is no one's to touch.
-    EXPECT_TRUE(machine.files.FileExists(machine.files.WindowsDirectory() + "\\INF\\oem3.inf"));
+    EXPECT_EQ(PrinterPackage(machine), printer);
     EXPECT_EQ(MessageBoxTexts(), "");
     EXPECT_TRUE(runcheck::HeardDeviceChange(machine, launcher));
     EXPECT_EQ(OpenHandles(), "");
+
+    machine.files.Remove("D:\\Drivers");
+    EXPECT_FALSE(sim::PlugInPhone(machine));
+    EXPECT_EQ(PhoneStoreStems(machine), std::vector<std::string>());
+    EXPECT_EQ(PhoneInStore(machine, stems), "");
   }
 }
 

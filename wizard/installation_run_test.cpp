@@ -120,6 +120,48 @@ TEST(InstallationRun, ADeclinedNoticeOrAFailedInstallEndsWithMessage15100AndNoWi
   EXPECT_TRUE(failed.dialogs.runs.empty());
 }
 
+// Where Windows installs only signed packages (every Windows from 8 on), the
+// unsigned CD is refused: the user is told that the signature is the
+// reason, in the program's words and without the system's box, and the run
+// leaves InstallFlag 0. Where Windows asks its administrator instead (7),
+// the same CD installs.
+TEST(InstallationRun, APackageWindowsRefusesForItsSignatureIsToldWhy) {
+  struct Case {
+    WindowsVersion version;
+    bool windows64;
+    bool refused;
+  };
+  for (const Case& c : {Case{WindowsVersion::Windows11, true, true},
+                        Case{WindowsVersion::Windows10, false, true},
+                        Case{WindowsVersion::Windows7, false, false}}) {
+    SCOPED_TRACE(static_cast<int>(c.version) * 10 + c.windows64);
+    sim::MachineOptions options = OptionsFor(c.version);
+    options.programPath = "D:\\Setup\\USBINST.EXE";
+    options.windows64 = c.windows64;
+    sim::Machine& machine = FreshMachine(options);
+    if (c.windows64) machine.system.process64Bit = true;
+    LoadDriverCd(machine, "D:\\");
+    // An earlier installation's flag (where 32-bit installers read it): the
+    // run must not leave it standing.
+    std::string settings = kSettingsPath;
+    if (c.windows64) settings.insert(std::strlen("SOFTWARE\\"), "Wow6432Node\\");
+    machine.registry.SetDword(HKEY_LOCAL_MACHINE, settings, "InstallFlag", 1);
+    machine.dialogs.script = {DialogEvent::Click(IDCANCEL)};
+    RunInstaller(nullptr, "/i");
+    std::vector<std::string> texts;
+    for (const auto& box : machine.windows.messageBoxes) texts.push_back(box.text);
+    if (c.refused) {
+      ASSERT_EQ(texts.size(), 2u);  // the signing notice, then why the run ends
+      EXPECT_EQ(texts[1], Text(IDS_PACKAGE_NOT_SIGNED));
+      EXPECT_TRUE(machine.dialogs.runs.empty());
+    } else {
+      EXPECT_EQ(texts.size(), 1u);
+      EXPECT_EQ(machine.dialogs.runs.size(), 1u);
+    }
+    EXPECT_EQ(machine.registry.GetDword(HKEY_LOCAL_MACHINE, settings, "InstallFlag"), 0u);
+  }
+}
+
 // DialogBoxParamA answers -1 when the wizard cannot open (a template or a
 // control class missing): the run says so instead of ending without a word.
 TEST(InstallationRun, AWizardThatCannotOpenIsReported) {

@@ -85,7 +85,7 @@ StoreRules StoreRulesOf(const MachineOptions& options) {
   StoreRules rules;
   rules.store = options.version >= WindowsVersion::WindowsVista;
   rules.database = options.version >= WindowsVersion::Windows81;
-  rules.catalogRequired = rules.database || (rules.store && options.windows64);
+  rules.catalogRequired = rules.database;
   rules.arch = options.windows64 ? "amd64" : "x86";
   return rules;
 }
@@ -174,12 +174,11 @@ std::string DriverStore::PackageOf(const FileSystem& files, const RegistryModel&
   return "";
 }
 
-void DriverStore::Remove(FileSystem& files, RegistryModel& registry, const std::string& published,
-                         const std::string& id) {
-  if (!id.empty()) {
-    files.Remove(RepositoryFolder(files) + "\\" + id);
-    registry.DeleteTree(kLm, std::string(kDatabase) + "\\DriverPackages\\" + id);
-  }
+void DriverStore::Remove(FileSystem& files, RegistryModel& registry, const StoreRules& rules,
+                         const std::string& published, const std::string& id) {
+  if (!id.empty()) files.Remove(RepositoryFolder(files) + "\\" + id);
+  if (!rules.database) return;
+  if (!id.empty()) registry.DeleteTree(kLm, std::string(kDatabase) + "\\DriverPackages\\" + id);
   registry.DeleteTree(kLm, DatabaseInfKey(published));
   // The package's values under DeviceIds, and a key that only they filled.
   const std::string deviceIds = std::string(kDatabase) + "\\DeviceIds";

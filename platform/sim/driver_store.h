@@ -36,8 +36,12 @@ class RegistryModel;
 struct StoreRules {
   bool store = false;     // Vista and later: packages are staged in FileRepository
   bool database = false;  // Windows 8 and later: the DriverDatabase index
-  // A package must name a catalog to be staged: 64-bit Vista and 7 (kernel-mode
-  // code signing), and every Windows from 8 on.
+  // A package must name a catalog to be staged: every Windows from 8 on
+  // refuses one without ("The third-party INF does not contain digital
+  // signature information"). Vista and 7 ask the administrator whether to
+  // install a driver they cannot verify and stage it when allowed; on their
+  // 64-bit editions the kernel then refuses to load the unsigned driver
+  // (kernel-mode code signing policy), which the sim does not model.
   bool catalogRequired = false;
   std::string arch;  // "x86" or "amd64", the middle of a package id
 };
@@ -75,9 +79,10 @@ class DriverStore {
   // The INF of a package in the store, as a full path ("" when not found).
   static std::string PackageInf(const FileSystem& files, const std::string& id);
 
-  // Takes the package out of the store and its entries out of the index.
-  static void Remove(FileSystem& files, RegistryModel& registry, const std::string& published,
-                     const std::string& id);
+  // Takes the package out of the store and, where there is an index, its
+  // entries out of the index.
+  static void Remove(FileSystem& files, RegistryModel& registry, const StoreRules& rules,
+                     const std::string& published, const std::string& id);
 };
 
 }  // namespace sim

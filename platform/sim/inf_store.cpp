@@ -225,7 +225,9 @@ uint32_t InfStore::UninstallOemInf(FileSystem& files, RegistryModel& registry,
     return ERROR_SHARING_VIOLATION;
   }
   // From Vista on the package leaves the store, and from 8 on its index.
-  if (rules.store) DriverStore::Remove(files, registry, name, DriverStore::PackageOf(files, registry, name));
+  if (rules.store) {
+    DriverStore::Remove(files, registry, rules, name, DriverStore::PackageOf(files, registry, name));
+  }
   files.Remove(inf);
   files.Remove(InfFolder(files) + "\\" + stem + ".PNF");
   files.Remove(CatalogFolder(files) + "\\" + stem + ".cat");

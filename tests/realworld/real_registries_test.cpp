@@ -117,7 +117,7 @@ std::vector<std::pair<std::string, std::string>> StageCorpus(sim::Machine& machi
 
 // The real machine's own OEM INF files, as stand-ins. An export holds the
 // registry and no files, but on the real PC every oemN.inf that a driver key
-// names (InfPath) lay in the INF folder: Setup publishes a new package under
+// names (InfPath) or the store index publishes lay in the INF folder: Setup publishes a new package under
 // the first oemN.inf name that no file has, so without them the phone's INF
 // would be published under a name the machine's own devices name, which
 // cannot happen on that PC. Returns the planted files.
@@ -128,10 +128,15 @@ std::vector<std::pair<std::string, std::string>> PlantTheMachinesOemInfs(
   const std::regex name("oem[0-9]+\\.inf", std::regex::icase);
   for (const auto& [path, entry] : real) {
     if (entry.kind != 'V') continue;
+    // A driver key's InfPath, or the store index's DriverInfFiles\oemN.inf
+    // (Windows 8 and later) of a package published under that name.
     std::string upper = sim::UpperName(path);
-    if (upper.size() < 8 || upper.compare(upper.size() - 8, 8, "|INFPATH") != 0) continue;
+    bool infPath = upper.size() >= 8 && upper.compare(upper.size() - 8, 8, "|INFPATH") == 0;
+    bool indexed = upper.find("\\DRIVERDATABASE\\DRIVERINFFILES\\") != std::string::npos &&
+                   upper.size() >= 7 && upper.compare(upper.size() - 7, 7, "|ACTIVE") == 0;
+    if (!infPath && !indexed) continue;
     std::smatch found;
-    if (!std::regex_search(entry.detail, found, name)) continue;
+    if (!std::regex_search(indexed ? path : entry.detail, found, name)) continue;
     std::string file = inf + found.str();
     if (machine.files.ReadFile(file).has_value()) continue;
     std::string contents = "[Version]\r\nSignature=\"$Windows NT$\"\r\n; " + found.str() +

@@ -179,7 +179,7 @@ TEST(InstallerVersion, MatchesVersionHeader) {
   EXPECT_STREQ(USBINST_VERSION_TEXT, text);
 }
 
-TEST_F(InstallerResources, ManifestAsksForCommonControls6AndHighestAvailable) {
+TEST_F(InstallerResources, ManifestAsksForCommonControls6HighestAvailableAndTheRealVersion) {
   HRSRC found = ::FindResourceA(module_, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
   ASSERT_NE(nullptr, found);
   HGLOBAL loaded = ::LoadResource(module_, found);
@@ -190,6 +190,15 @@ TEST_F(InstallerResources, ManifestAsksForCommonControls6AndHighestAvailable) {
                                              "version=\"6.0.0.0\""));
   EXPECT_NE(std::string::npos, manifest.find("<requestedExecutionLevel level=\"highestAvailable\" "
                                              "uiAccess=\"false\"/>"));
+  // Windows 8.1 and 10 (and 11, which shares 10's entry) report their own
+  // version only to a program that names them.
+  EXPECT_NE(std::string::npos, manifest.find("<compatibility xmlns=\"urn:schemas-microsoft-com:"
+                                             "compatibility.v1\">"));
+  for (const char* id : {"{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                         "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {
+    EXPECT_NE(std::string::npos, manifest.find(std::string("<supportedOS Id=\"") + id + "\"/>"))
+        << id;
+  }
 }
 
 }  // namespace
