@@ -31,6 +31,14 @@ add_executable(customer_machine ${CMAKE_SOURCE_DIR}/tests/wine/customer_machine.
 target_include_directories(customer_machine PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(customer_machine PRIVATE advapi32 kernel32)
 add_dependencies(customer_machine usbinst trace_snapshot trace_report_host)
+# Writes a real PC's registry export into a prefix and stages other makers'
+# INF files, then compares both with their sources (the removal on real
+# machines below).
+add_executable(real_machine ${CMAKE_SOURCE_DIR}/tests/wine/real_machine.cpp
+                            ${CMAKE_SOURCE_DIR}/tests/wine/registry_export_file.cpp)
+target_include_directories(real_machine PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(real_machine PRIVATE advapi32 ntdll kernel32)
+add_dependencies(real_machine usbinst answer_dialogs removal_footprint)
 
 # The planting test's stranger's DLL, which leaves a mark when loaded, and the
 # control that loads it by a bare name (tests/wine/planted-dll.sh).
@@ -49,7 +57,7 @@ add_test(NAME windows_imports
                  $<TARGET_FILE:phone_simulator> $<TARGET_FILE:dialog_driver>
                  $<TARGET_FILE:removal_footprint> $<TARGET_FILE:registry_cleanup_wine>
                  $<TARGET_FILE:trace_snapshot> $<TARGET_FILE:trace_fixture>
-                 $<TARGET_FILE:customer_machine>)
+                 $<TARGET_FILE:customer_machine> $<TARGET_FILE:real_machine>)
 
 # The shipped programs load on the oldest Windows they claim: every imported
 # function is exported there (tests/data/windows-imports.tsv) and the PE
