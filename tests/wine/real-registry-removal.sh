@@ -33,8 +33,8 @@
 #   plant), which see only the live set.
 # - SYSTEM\MountedDevices is left out: Wine's mount manager writes it anew at
 #   every start (real_machine.exe says so in its output).
-# - Wine's prefix has SYSTEM\Select\Current of its own; the real machine's
-#   value replaces it.
+# - Wine's prefix has a SYSTEM\Select of its own (Current 1, as both real
+#   machines have it); the real machine's values are written over it.
 # - The registry is written with NtSetValueKey, byte for byte:
 #   RegSetValueExW (Windows' as Wine's) adds a NUL to string data that ends
 #   without one, and the real machines hold such values.

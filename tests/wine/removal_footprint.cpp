@@ -224,15 +224,20 @@ int TakeComNumber(const std::string& set) {
   return 0;
 }
 
-void AppendLines(const std::vector<std::string>& lines) {
+// The whole file, empty when there is none.
+std::string ReadFileText(const char* path) {
   std::string text;
-  HANDLE file = CreateFileA(kSetKeysFile, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
-    CloseHandle(file);
-  }
+  HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return text;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
+  CloseHandle(file);
+  return text;
+}
+
+void AppendLines(const std::vector<std::string>& lines) {
+  std::string text = ReadFileText(kSetKeysFile);
   for (const std::string& line : lines) text += line + "\n";
   WriteFileText(kSetKeysFile, text);
 }
@@ -407,15 +412,8 @@ void CheckSet(const std::string& setPath) {
   if (_stricmp(setPath.c_str(), "SYSTEM\\ControlSet001") != 0) {
     Report(KeyExists(set + "Services\\KV6bus0"), "the neighbour's service key stays in " + setPath);
   }
-  HANDLE file = CreateFileA(kSetKeysFile, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  std::string text;
-  if (file != INVALID_HANDLE_VALUE) {
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
-    CloseHandle(file);
-  }
-  size_t keys = 0;
+  std::string text = ReadFileText(kSetKeysFile);
+  size_t keys = 0, left = 0;
   for (size_t at = 0; at < text.size();) {
     size_t end = text.find('\n', at);
     if (end == std::string::npos) end = text.size();
@@ -424,12 +422,13 @@ void CheckSet(const std::string& setPath) {
     if (_strnicmp(key.c_str(), set.c_str(), set.size()) != 0) continue;
     ++keys;
     if (KeyExists(key)) {
-      Report(false, key + " is gone");
+      ++left;
+      std::printf("      left: %s\n", key.c_str());
       DescribeKey(key);
     }
   }
-  Report(keys > 0, std::to_string(keys) + " keys of the phone planted in " + setPath +
-                       " checked, the ones gone not listed");
+  Report(keys > 0 && left == 0,
+         "the " + std::to_string(keys) + " keys of the phone planted in " + setPath + " are gone");
 }
 
 int Check(const std::vector<std::string>& sets) {

@@ -259,7 +259,7 @@ if(USBINST_RUN_UNDER_WINE)
   # folder), with the phone's footprint, every INF of the corpus as another
   # maker's OEM INF and a stale phone device naming one of them: every real
   # key, value and staged file stays as it was, the footprint goes, no dialog.
-  # Wine differences are listed in the script. About 30 s (XP) and 60 s (7).
+  # Wine differences are listed in the script. 15 to 25 s each on an idle 2-core machine.
   # Skipped, naming the folder, without the corpus or xz.
   foreach(machine winxp-sp3 win7-sp1)
     string(REGEX REPLACE "-sp1$" "" version ${machine})
