@@ -81,7 +81,15 @@ if [ "$version" = winxp-sp3 ]; then
 fi
 
 step "$machine: the real machine's HKLM\\SYSTEM into the prefix"
-real import "$reg_file" || fail "the import"
+real import "$reg_file" | tee "$WINEPREFIX/import.txt" || fail "the import"
+# The tool reads the export for the import and for every check alike; the
+# keys and values counted here by other means show that it read them all.
+expected=$(awk '/^\[/ { left = ($0 == "[HKEY_LOCAL_MACHINE\\SYSTEM\\MountedDevices]"); keys += !left; next }
+                /^["@]/ { values += !left } END { print keys + 0, values + 0 }' "$export_file")
+imported=$(sed -n 's/^real_machine: imported \([0-9]*\) keys .* and \([0-9]*\) values .*/\1 \2/p' \
+  "$WINEPREFIX/import.txt")
+[ "$imported" = "$expected" ] ||
+  fail "the export holds $expected keys and values outside SYSTEM\\MountedDevices, the tool imported '$imported'"
 # Wine then starts from its registry files, as on the next boot of the prefix:
 # its services, mount manager and display driver run on the imported machine.
 "$USBINST_WINESERVER" -k 2>/dev/null
