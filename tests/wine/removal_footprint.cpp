@@ -3,9 +3,25 @@
 // service and files, checks afterwards what is left, and plays the CD
 // launcher's window.
 //
-//   removal_footprint.exe plant       the phone's footprint and the neighbours
-//   removal_footprint.exe check       exit 0 when the phone's footprint is gone
-//                                     and the neighbours are intact
+//   removal_footprint.exe [--inf NAME] plant
+//                                     the phone's footprint and the neighbours;
+//                                     NAME is the phone's OEM INF (oem5.inf)
+//   removal_footprint.exe [--inf NAME] [--set SET]... check
+//                                     exit 0 when the phone's footprint is gone
+//                                     and the neighbours are intact, also in
+//                                     each control set SET planted with plant-set
+//   removal_footprint.exe [--inf NAME] plant-set SET
+//                                     the phone's devices as Plug and Play left
+//                                     them in control set SET (a path below HKLM)
+//                                     of a real machine: device, driver and
+//                                     interface keys beside the machine's own,
+//                                     the modem's COM number taken in its ComDB,
+//                                     in a backup set (not ControlSet001) the
+//                                     service keys; and the neighbour device
+//   removal_footprint.exe stale SET INF
+//                                     a stale instance of the phone's function 3
+//                                     in SET whose driver key names INF, another
+//                                     maker's
 //   removal_footprint.exe launcher F  a window with the "CDROMLauncher" property
 //                                     (and one with an integer-atom property);
 //                                     writes to file F what each received, ends
@@ -30,6 +46,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -43,6 +60,11 @@ const char* const kPhoneDrivers[] = {"KV6bus.sys", "KV6cm.sys", "KV6mdfl.sys", "
 const char kSettings[] = "SOFTWARE\\ORVEX\\ORVEX 3G GSM USB Driver 6";
 constexpr int kDeviceIdCapacity = 200;
 const char kCreatedIdFile[] = "C:\\removal_footprint_device.txt";
+// The keys plant-set and stale made, one a line, for check.
+const char kSetKeysFile[] = "C:\\removal_footprint_sets.txt";
+const char kModemInterface[] = "{2C7089AA-2E0E-11D1-B114-00C04FC2AAE4}";
+const char kModemInstance[] = "VID_1F3C&PID_6B07&Mi_03\\6&1&0&0003";
+std::string g_phoneInf = "oem5.inf";
 int failures = 0;
 
 void Report(bool ok, const std::string& what) {
@@ -116,30 +138,163 @@ void LinkControlSet001() {
   Report(status == ERROR_SUCCESS, "ControlSet001 linked to CurrentControlSet");
 }
 
-void PlantDeviceKeys() {
-  std::string classes = std::string(kCcs) + "Control\\Class\\";
-  bool ok = SetText(classes + kModemClass, "Class", "Modem") &&
-            SetText(classes + kUsbClass, "Class", "USB") &&
-            SetText(classes + kUsbClass + "\\0100", "InfPath", "oem5.inf") &&
-            SetText(classes + kModemClass + "\\0101", "InfPath", "oem5.inf");
-  std::string enumUsb = std::string(kCcs) + "Enum\\USB\\";
+bool ValueExists(const std::string& path, const char* name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  bool found = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return found;
+}
+
+// A class key's "Class" value, unless the machine has one.
+bool ClassName(const std::string& classKey, const char* name) {
+  return ValueExists(classKey, "Class") || SetText(classKey, "Class", name);
+}
+
+std::string FreeDriverNumber(const std::string& classKey, int from) {
+  for (int n = from; n < 10000; ++n) {
+    char name[8];
+    std::snprintf(name, sizeof name, "%04d", n);
+    if (!KeyExists(classKey + "\\" + name)) return name;
+  }
+  return "9999";
+}
+
+// The device keys of the phone's USB device and modem with their driver keys
+// in control set `set` (its path and a backslash), and the neighbour's.
+// Returns the driver keys' paths, empty when a step failed.
+std::vector<std::string> PlantDeviceKeys(const std::string& set, const std::string& usbNumber,
+                                         const std::string& modemNumber,
+                                         const std::string& portName) {
+  std::string classes = set + "Control\\Class\\";
+  std::string usbDriver = std::string(kUsbClass) + "\\" + usbNumber;
+  std::string modemDriver = std::string(kModemClass) + "\\" + modemNumber;
+  bool ok = !KeyExists(classes + usbDriver) && !KeyExists(classes + modemDriver) &&
+            ClassName(classes + kModemClass, "Modem") && ClassName(classes + kUsbClass, "USB") &&
+            SetText(classes + usbDriver, "InfPath", g_phoneInf) &&
+            SetText(classes + modemDriver, "InfPath", g_phoneInf);
+  std::string enumUsb = set + "Enum\\USB\\";
   std::string phone = enumUsb + "VID_1F3C&PID_6B07\\5&1&0&1";
   ok = ok && SetText(phone, "ClassGUID", kUsbClass) &&
        SetText(phone, "DeviceDesc", "USB Composite Device") &&
-       SetText(phone, "Driver", std::string(kUsbClass) + "\\0100") &&
+       SetText(phone, "Driver", usbDriver) &&
        SetMulti(phone, "HardwareID", "USB\\Vid_1f3c&Pid_6b07&Rev_0100", "USB\\Vid_1f3c&Pid_6b07");
-  std::string modem = enumUsb + "VID_1F3C&PID_6B07&Mi_03\\6&1&0&0003";
+  std::string modem = enumUsb + kModemInstance;
   ok = ok && SetText(modem, "ClassGUID", kModemClass) &&
        SetText(modem, "DeviceDesc", "ORVEX 3G GSM USB Modem") &&
-       SetText(modem, "Driver", std::string(kModemClass) + "\\0101") &&
+       SetText(modem, "Driver", modemDriver) &&
        SetMulti(modem, "HardwareID", "USB\\Vid_1f3c&Pid_6b07&Rev_0100&Mi_03",
                 "USB\\Vid_1f3c&Pid_6b07&Mi_03");
+  if (!portName.empty()) {
+    ok = ok && SetText(modem + "\\Device Parameters", "PortName", portName);
+  }
   // Another product whose ID extends the phone's, with the same description.
   std::string neighbour = enumUsb + "VID_1F3C&PID_6B070\\1";
   ok = ok && SetText(neighbour, "ClassGUID", kModemClass) &&
        SetText(neighbour, "DeviceDesc", "ORVEX 3G GSM USB Modem") &&
        SetMulti(neighbour, "HardwareID", "USB\\VID_1F3C&PID_6B070", "USB\\VID_1F3C&PID_6B070");
-  Report(ok, "device keys of the phone's USB device and modem, and of the neighbour");
+  Report(ok, "device keys of the phone's USB device and modem (driver keys " + usbNumber + ", " +
+                 modemNumber + (portName.empty() ? "" : ", " + portName) +
+                 "), and of the neighbour, in " + set);
+  if (!ok) return {};
+  return {classes + usbDriver, classes + modemDriver};
+}
+
+// The first COM number free in the set's ComDB, taken there; 0 when the set
+// has no ComDB or no free number in it.
+int TakeComNumber(const std::string& set) {
+  std::string arbiter = set + "Control\\COM Name Arbiter";
+  BYTE bits[261] = {};
+  DWORD size = sizeof bits, type = 0;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, arbiter.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return 0;
+  }
+  LONG status = RegQueryValueExA(key, "ComDB", nullptr, &type, bits, &size);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS) return 0;
+  for (DWORD n = 1; n <= size * 8; ++n) {
+    BYTE mask = static_cast<BYTE>(1u << ((n - 1) % 8));
+    if (bits[(n - 1) / 8] & mask) continue;
+    bits[(n - 1) / 8] |= mask;
+    return SetValue(arbiter, "ComDB", type, bits, size) ? static_cast<int>(n) : 0;
+  }
+  return 0;
+}
+
+// The whole file, empty when there is none.
+std::string ReadFileText(const char* path) {
+  std::string text;
+  HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return text;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
+  CloseHandle(file);
+  return text;
+}
+
+void AppendLines(const std::vector<std::string>& lines) {
+  std::string text = ReadFileText(kSetKeysFile);
+  for (const std::string& line : lines) text += line + "\n";
+  WriteFileText(kSetKeysFile, text);
+}
+
+// The phone as Plug and Play left it in a control set of a real machine.
+void PlantSet(const std::string& setPath) {
+  std::string set = setPath + "\\";
+  int port = TakeComNumber(set);
+  std::string portName = port ? "COM" + std::to_string(port) : std::string();
+  Report(port != 0, "COM number taken in the ComDB of " + setPath + ": " +
+                        (port ? portName : std::string("none")));
+  std::string classes = set + "Control\\Class\\";
+  std::vector<std::string> keys =
+      PlantDeviceKeys(set, FreeDriverNumber(classes + kUsbClass, 0),
+                      FreeDriverNumber(classes + kModemClass, 0), portName);
+  std::string mangled = std::string("USB#") + kModemInstance;
+  for (char& c : mangled) c = c == '\\' ? '#' : c;
+  std::string link = set + "Control\\DeviceClasses\\" + kModemInterface + "\\##?#" + mangled +
+                     "#" + kModemInterface;
+  bool ok = SetText(link, "DeviceInstance", std::string("USB\\") + kModemInstance) &&
+            SetText(link + "\\#", "SymbolicLink", "\\\\?\\" + mangled + "#" + kModemInterface);
+  Report(ok, "the modem's interface key in " + setPath);
+  keys.push_back(link);
+  keys.push_back(set + "Enum\\USB\\VID_1F3C&PID_6B07");
+  keys.push_back(set + "Enum\\USB\\VID_1F3C&PID_6B07&Mi_03");
+  // A backup set holds copies of the services, written as keys.
+  if (_stricmp(setPath.c_str(), "SYSTEM\\ControlSet001") != 0) {
+    std::string names[6] = {"KV6bus", "KV6mdfl", "KV6mdm", "KV6mgmt", "KV6obex", "KV6bus0"};
+    ok = true;
+    for (const std::string& name : names) {
+      std::string key = set + "Services\\" + name;
+      std::string image = "System32\\DRIVERS\\" + name + ".sys";
+      DWORD type = SERVICE_KERNEL_DRIVER, start = SERVICE_DEMAND_START;
+      ok = ok && !KeyExists(key) && SetValue(key, "Type", REG_DWORD, &type, sizeof type) &&
+           SetValue(key, "Start", REG_DWORD, &start, sizeof start) &&
+           SetValue(key, "ImagePath", REG_EXPAND_SZ, image.c_str(), DWORD(image.size() + 1));
+      if (name != "KV6bus0") keys.push_back(key);
+    }
+    Report(ok, "service keys KV6bus, KV6mdfl, KV6mdm, KV6mgmt, KV6obex and the neighbour "
+               "KV6bus0 in " + setPath);
+  }
+  AppendLines(keys);
+}
+
+// A stale instance of the phone's function 3 (left from an earlier
+// installation) whose driver key names another maker's INF.
+void PlantStale(const std::string& setPath, const std::string& inf) {
+  std::string set = setPath + "\\";
+  std::string classKey = set + "Control\\Class\\" + kModemClass;
+  std::string number = FreeDriverNumber(classKey, 90);
+  std::string device = set + "Enum\\USB\\VID_1F3C&PID_6B07&Mi_07";
+  bool ok = !KeyExists(device) &&
+            SetText(device + "\\0000", "Driver", std::string(kModemClass) + "\\" + number) &&
+            SetText(classKey + "\\" + number, "InfPath", inf);
+  Report(ok, "a stale instance of the phone's function 3 in " + setPath + ", driver key " +
+                 number + " naming " + inf);
+  AppendLines({device, classKey + "\\" + number});
 }
 
 // A root-enumerated modem with the phone's description and hardware ID,
@@ -194,20 +349,23 @@ void PlantFiles() {
   bool ok = true;
   for (const char* name : kPhoneDrivers) ok = WriteFileText(drivers + name, "MZ phone") && ok;
   ok = WriteFileText(drivers + "KV6bus0.sys", "MZ neighbour") && ok;
-  ok = WriteFileText(windows + "\\inf\\oem5.inf",
+  std::string stem = g_phoneInf.substr(0, g_phoneInf.rfind('.'));
+  Report(!FileExists(windows + "\\inf\\" + g_phoneInf), "the name " + g_phoneInf + " is free");
+  ok = WriteFileText(windows + "\\inf\\" + g_phoneInf,
                      "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Modem\r\n"
                      "[Manufacturer]\r\n%Orvex%=ORVEX\r\n[ORVEX]\r\n"
                      "%Modem%=Modem,USB\\VID_1F3C&PID_6B07&MI_07\r\n"
                      "[Strings]\r\nOrvex=\"ORVEX\"\r\nModem=\"ORVEX 3G GSM USB Modem\"\r\n") &&
        ok;
-  ok = WriteFileText(windows + "\\inf\\oem5.PNF", "PNF") && ok;
+  ok = WriteFileText(windows + "\\inf\\" + stem + ".PNF", "PNF") && ok;
   ok = WriteFileText(windows + "\\inf\\oem6.inf",
                      "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Ports\r\n"
                      "[Manufacturer]\r\n%Acme%=Acme,NTamd64\r\n[Acme.NTamd64]\r\n"
                      "%Port%=Port,USB\\VID_1F3C&PID_6B070\r\n"
                      "[Strings]\r\nAcme=\"Acme\"\r\nPort=\"Acme USB Port\"\r\n") &&
        ok;
-  Report(ok, "driver files, oem5.inf/.PNF of the phone, oem6.inf and KV6bus0.sys of the neighbour");
+  Report(ok, "driver files, " + stem + ".inf/.PNF of the phone, oem6.inf and KV6bus0.sys of the "
+             "neighbour");
   DWORD flag = 1;
   Report(SetValue(kSettings, "InstallFlag", REG_DWORD, &flag, sizeof flag), "InstallFlag = 1");
 }
@@ -244,7 +402,37 @@ bool ServiceExists(SC_HANDLE manager, const char* name) {
   return service != nullptr;
 }
 
-int Check() {
+// What plant-set and stale left in the real machine's control sets: every
+// key they made is gone, the neighbour device stays, and in a backup set the
+// neighbour's service key stays.
+void CheckSet(const std::string& setPath) {
+  std::string set = setPath + "\\";
+  Report(KeyExists(set + "Enum\\USB\\VID_1F3C&PID_6B070\\1"),
+         "the neighbour device stays in " + setPath);
+  if (_stricmp(setPath.c_str(), "SYSTEM\\ControlSet001") != 0) {
+    Report(KeyExists(set + "Services\\KV6bus0"), "the neighbour's service key stays in " + setPath);
+  }
+  std::string text = ReadFileText(kSetKeysFile);
+  size_t keys = 0, left = 0;
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string key = text.substr(at, end - at);
+    at = end + 1;
+    if (_strnicmp(key.c_str(), set.c_str(), set.size()) != 0) continue;
+    ++keys;
+    if (KeyExists(key)) {
+      ++left;
+      std::printf("      left: %s\n", key.c_str());
+      DescribeKey(key);
+    }
+  }
+  Report(keys > 0 && left == 0,
+         "the " + std::to_string(keys) + " keys of the phone planted in " + setPath + " are gone");
+}
+
+int Check(const std::vector<std::string>& sets) {
+  for (const std::string& set : sets) CheckSet(set);
   std::string enumUsb = std::string(kCcs) + "Enum\\USB\\";
   Report(!KeyExists(enumUsb + "VID_1F3C&PID_6B07"), "the phone's USB device key is gone");
   Report(!KeyExists(enumUsb + "VID_1F3C&PID_6B07&Mi_03"), "the phone's modem key is gone");
@@ -276,8 +464,10 @@ int Check() {
   for (const char* name : kPhoneDrivers) {
     Report(!FileExists(windows + "\\system32\\drivers\\" + name), std::string(name) + " is gone");
   }
-  Report(!FileExists(windows + "\\inf\\oem5.inf") && !FileExists(windows + "\\inf\\oem5.PNF"),
-         "oem5.inf and oem5.PNF are gone");
+  std::string stem = g_phoneInf.substr(0, g_phoneInf.rfind('.'));
+  Report(!FileExists(windows + "\\inf\\" + g_phoneInf) &&
+             !FileExists(windows + "\\inf\\" + stem + ".PNF"),
+         g_phoneInf + " and " + stem + ".PNF are gone");
   Report(FileExists(windows + "\\inf\\oem6.inf"), "the neighbour's oem6.inf stays");
   Report(FileExists(windows + "\\system32\\drivers\\KV6bus0.sys"), "KV6bus0.sys stays");
   HKEY key = nullptr;
@@ -423,22 +613,45 @@ BOOL CALLBACK PrintProperties(HWND window, LPARAM) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string mode = argc > 1 ? argv[1] : "";
+  std::vector<std::string> sets;
+  int first = 1;
+  for (; first + 1 < argc; first += 2) {
+    std::string option = argv[first];
+    if (option == "--inf") {
+      g_phoneInf = argv[first + 1];
+    } else if (option == "--set") {
+      sets.push_back(argv[first + 1]);
+    } else {
+      break;
+    }
+  }
+  std::string mode = first < argc ? argv[first] : "";
+  argc -= first - 1;
+  argv += first - 1;
   if (mode == "plant") {
     LinkControlSet001();
-    PlantDeviceKeys();
+    PlantDeviceKeys(kCcs, "0100", "0101", "");
     PlantSetupApiDevice();
     PlantServices();
     PlantFiles();
     return failures == 0 ? 0 : 1;
   }
-  if (mode == "check") return Check();
+  if (mode == "plant-set" && argc > 2) {
+    PlantSet(argv[2]);
+    return failures == 0 ? 0 : 1;
+  }
+  if (mode == "stale" && argc > 3) {
+    PlantStale(argv[2], argv[3]);
+    return failures == 0 ? 0 : 1;
+  }
+  if (mode == "check") return Check(sets);
   if (mode == "props") return EnumWindows(PrintProperties, 0) ? 0 : 1;
   if (mode == "launcher" && argc > 2) return Launcher(argv[2]);
   if (mode == "hung-launcher" && argc > 3) return HungLauncher(argv[2], std::atoi(argv[3]));
   if (mode == "foreign-window" && argc > 3) return ForeignWindow(argv[2], std::atoi(argv[3]));
   std::fprintf(stderr,
-               "usage: removal_footprint.exe plant | check | launcher FILE | "
+               "usage: removal_footprint.exe [--inf NAME] [--set SET]... plant | check | "
+               "plant-set SET | stale SET INF | launcher FILE | "
                "hung-launcher FILE SECONDS | foreign-window FILE SECONDS\n");
   return 2;
 }

@@ -31,6 +31,15 @@ add_executable(customer_machine ${CMAKE_SOURCE_DIR}/tests/wine/customer_machine.
 target_include_directories(customer_machine PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(customer_machine PRIVATE advapi32 kernel32)
 add_dependencies(customer_machine usbinst trace_snapshot trace_report_host)
+# Writes a real PC's registry export into a prefix and stages other makers'
+# INF files, then compares both with their sources (the removal on real
+# machines below).
+add_executable(real_machine ${CMAKE_SOURCE_DIR}/tests/wine/real_machine.cpp
+                            ${CMAKE_SOURCE_DIR}/tests/wine/registry_export_file.cpp)
+target_include_directories(real_machine PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(real_machine PRIVATE advapi32 ntdll kernel32)
+include(${CMAKE_SOURCE_DIR}/tests/realworld/registry_exports.cmake)
+add_dependencies(real_machine usbinst answer_dialogs removal_footprint real_registries)
 
 # The planting test's stranger's DLL, which leaves a mark when loaded, and the
 # control that loads it by a bare name (tests/wine/planted-dll.sh).
@@ -49,7 +58,7 @@ add_test(NAME windows_imports
                  $<TARGET_FILE:phone_simulator> $<TARGET_FILE:dialog_driver>
                  $<TARGET_FILE:removal_footprint> $<TARGET_FILE:registry_cleanup_wine>
                  $<TARGET_FILE:trace_snapshot> $<TARGET_FILE:trace_fixture>
-                 $<TARGET_FILE:customer_machine>)
+                 $<TARGET_FILE:customer_machine> $<TARGET_FILE:real_machine>)
 
 # The shipped programs load on the oldest Windows they claim: every imported
 # function is exported there (tests/data/windows-imports.tsv) and the PE
@@ -244,6 +253,28 @@ if(USBINST_RUN_UNDER_WINE)
   add_wine_test(wine_removal_round_trip --gui --timeout 260
                 ${CMAKE_SOURCE_DIR}/tests/wine/removal-round-trip.sh
                 ${CMAKE_BINARY_DIR})
+
+  # A removal run on the registry of a real Windows XP SP3 and a real Windows 7
+  # SP1 PC (the real-world corpus's exports, decompressed into the build
+  # folder), with the phone's footprint, every INF of the corpus as another
+  # maker's OEM INF and a stale phone device naming one of them: every real
+  # key, value and staged file stays as it was, the footprint goes, no dialog.
+  # Wine differences are listed in the script. 15 to 25 s each on an idle 2-core machine.
+  # Skipped, naming the folder, without the corpus or xz.
+  foreach(machine winxp-sp3 win7-sp1)
+    string(REGEX REPLACE "-sp1$" "" version ${machine})
+    set(name wine_real_registry_removal_${version})
+    if(REAL_REGISTRY_SKIP)
+      add_test(NAME ${name} COMMAND sh -c "echo \"skipped: $0\"; exit 77" "${REAL_REGISTRY_SKIP}")
+    elseif(NOT REAL_INF_FILES)
+      add_test(NAME ${name} COMMAND sh -c "echo \"skipped: $0 is absent\"; exit 77" "${REAL_INF_DIR}")
+    else()
+      add_wine_test(${name} --gui --timeout 400
+                    ${CMAKE_SOURCE_DIR}/tests/wine/real-registry-removal.sh ${CMAKE_BINARY_DIR}
+                    ${REAL_REGISTRY_OUT}/${machine}_SYSTEM.reg ${REAL_INF_DIR} ${version})
+    endif()
+    set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77)
+  endforeach()
 
   # The installation round trip from the driver CD: the notice, the wizard, the
   # phone plugged in function by function, Next; a second instance and a removal
