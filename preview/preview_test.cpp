@@ -20,6 +20,7 @@
 #include "preview/preview_command.h"
 #include "preview/preview_report.h"
 #include "preview/sim_snapshot.h"
+#include "preview/windows_version.h"
 #include "resources/resource.h"
 #include "resources/string_table.h"
 #include "tests/driver_cd.h"
@@ -83,6 +84,7 @@ std::string RealChangeLines(sim::Machine& machine) {
 // entry; the neighbours stay out of both, and what the removal leaves that
 // names the phone is pointed out while the neighbour's look-alike is not.
 TEST(Preview, EqualsTheRealRemovalOnEveryVersion) {
+  using sim::WindowsVersion;
   for (WindowsVersion version :
        {WindowsVersion::Windows95, WindowsVersion::Windows98, WindowsVersion::WindowsMe,
         WindowsVersion::WindowsNT4, WindowsVersion::Windows2000, WindowsVersion::WindowsXPSP3,
@@ -359,6 +361,35 @@ TEST(Preview, BadInputsAnswerTwoWithAMessage) {
     EXPECT_EQ(out.str(), "") << c.message;
   }
   std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace preview
+
+namespace preview {
+namespace {
+
+// The preview knows every version the machine images cover, by name and from
+// the registry an input holds: Windows 10 and 11 from the numbers they keep
+// beside the "6.3" old programs see.
+TEST(PreviewVersions, EveryImageIsRecognisedFromItsRegistryAndByName) {
+  using sim::WindowsVersion;
+  for (WindowsVersion version :
+       {WindowsVersion::Windows95, WindowsVersion::WindowsNT4, WindowsVersion::WindowsXPSP2,
+        WindowsVersion::WindowsVista, WindowsVersion::Windows7, WindowsVersion::Windows81,
+        WindowsVersion::Windows10, WindowsVersion::Windows11}) {
+    SCOPED_TRACE(NameOfVersion(version));
+    MachineInput input = MachineInputOfSim(FreshMachine(OptionsFor(version)));
+    WindowsVersion found = WindowsVersion::Windows95;
+    std::string reason;
+    ASSERT_TRUE(VersionFromInput(input, &found, &reason)) << reason;
+    EXPECT_EQ(found, version);
+    WindowsVersion named = WindowsVersion::Windows95;
+    ASSERT_TRUE(VersionFromName(NameOfVersion(version), &named));
+    EXPECT_EQ(named, version);
+    EXPECT_NE(std::string(VersionNames()).find(NameOfVersion(version)),
+              std::string::npos);
+  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "preview/windows_version.h"
 
+#include <cstdlib>
+
 #include "platform/sim/registry_model.h"
 #include "tests/trace/entry_detail.h"
 #include "tests/trace/snapshot_escape.h"
@@ -20,7 +22,11 @@ const Named kNames[] = {{"win95", sim::WindowsVersion::Windows95},
                         {"winxp-sp1", sim::WindowsVersion::WindowsXPSP1},
                         {"winxp-sp2", sim::WindowsVersion::WindowsXPSP2},
                         {"winxp-sp3", sim::WindowsVersion::WindowsXPSP3},
-                        {"win7", sim::WindowsVersion::Windows7}};
+                        {"vista", sim::WindowsVersion::WindowsVista},
+                        {"win7", sim::WindowsVersion::Windows7},
+                        {"win8.1", sim::WindowsVersion::Windows81},
+                        {"win10", sim::WindowsVersion::Windows10},
+                        {"win11", sim::WindowsVersion::Windows11}};
 
 const char kNtCurrent[] = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion|";
 const char k9xCurrent[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion|";
@@ -35,8 +41,12 @@ bool NtVersion(const std::string& current, const std::string& servicePack,
     *version = sim::WindowsVersion::WindowsNT4;
   } else if (current == "5.0") {
     *version = sim::WindowsVersion::Windows2000;
+  } else if (current == "6.0") {
+    *version = sim::WindowsVersion::WindowsVista;
   } else if (current == "6.1") {
     *version = sim::WindowsVersion::Windows7;
+  } else if (current == "6.3") {
+    *version = sim::WindowsVersion::Windows81;
   } else if (current == "5.1") {
     if (servicePack == "Service Pack 1") {
       *version = sim::WindowsVersion::WindowsXPSP1;
@@ -60,7 +70,8 @@ bool NtVersion(const std::string& current, const std::string& servicePack,
 }  // namespace
 
 const char* VersionNames() {
-  return "win95 win98 winme nt40 win2k winxp-sp1 winxp-sp2 winxp-sp3 win7";
+  return "win95 win98 winme nt40 win2k winxp-sp1 winxp-sp2 winxp-sp3 vista win7 win8.1 win10 "
+         "win11";
 }
 
 bool VersionFromName(std::string_view name, sim::WindowsVersion* version) {
@@ -97,12 +108,42 @@ bool InputString(const MachineInput& input, std::string_view valuePath, std::str
   return false;
 }
 
+namespace {
+
+bool InputDword(const MachineInput& input, std::string_view valuePath, uint32_t* value) {
+  auto it = input.entries.find(std::string(valuePath));
+  uint32_t type = 0;
+  std::string data;
+  if (it == input.entries.end() || it->second.kind != 'V' ||
+      !trace::ParseValueDetail(it->second.detail, &type, &data) || type != REG_DWORD ||
+      data.size() != 4) {
+    return false;
+  }
+  *value = uint8_t(data[0]) | uint8_t(data[1]) << 8 | uint8_t(data[2]) << 16 |
+           uint32_t(uint8_t(data[3])) << 24;
+  return true;
+}
+
+}  // namespace
+
 bool VersionFromInput(const MachineInput& input, sim::WindowsVersion* version,
                       std::string* reason) {
   std::string current, servicePack, number;
   if (InputString(input, std::string(kNtCurrent) + "CurrentVersion", &current)) {
     InputString(input, std::string(kNtCurrent) + "CSDVersion", &servicePack);
-    return NtVersion(current, servicePack, version, reason);
+    if (!NtVersion(current, servicePack, version, reason)) return false;
+    // Windows 10 and 11 keep "6.3" there for old programs; their own number
+    // is CurrentMajorVersionNumber, and 11 is 10 with a build from 22000 on.
+    uint32_t major = 0;
+    if (*version == sim::WindowsVersion::Windows81 &&
+        InputDword(input, std::string(kNtCurrent) + "CurrentMajorVersionNumber", &major) &&
+        major >= 10) {
+      std::string build;
+      InputString(input, std::string(kNtCurrent) + "CurrentBuildNumber", &build);
+      *version = std::atoi(build.c_str()) >= 22000 ? sim::WindowsVersion::Windows11
+                                                   : sim::WindowsVersion::Windows10;
+    }
+    return true;
   }
   if (InputString(input, std::string(k9xCurrent) + "VersionNumber", &number)) {
     if (StartsWith(number, "4.00.")) {
