@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "preview/inf_folder_copy.h"
 #include "preview/preview.h"
 #include "preview/preview_report.h"
 #include "preview/read_input.h"
@@ -16,13 +17,14 @@ namespace {
 
 const char kUsage[] =
     "usage: usbinst_preview [--version V] [--html OUT.html] [--changes OUT.txt] "
-    "[--standard-user] (--live | INPUT...)";
+    "[--standard-user] [--inf-folder DIR] (--live | INPUT...)";
 
 struct Command {
   PreviewOptions options;
   std::string htmlFile;
   std::string changesFile;
   bool live = false;
+  std::string infFolder;
   std::vector<std::string> inputs;
 };
 
@@ -35,7 +37,8 @@ int Fail(std::ostream& err, const std::string& message) {
 bool ParseCommand(const std::vector<std::string>& arguments, Command* command, std::string* error) {
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& word = arguments[i];
-    bool takesValue = word == "--version" || word == "--html" || word == "--changes";
+    bool takesValue = word == "--version" || word == "--html" || word == "--changes" ||
+                      word == "--inf-folder";
     if (takesValue && i + 1 >= arguments.size()) {
       *error = word + " needs a value; " + kUsage;
       return false;
@@ -51,6 +54,8 @@ bool ParseCommand(const std::vector<std::string>& arguments, Command* command, s
       command->htmlFile = arguments[++i];
     } else if (word == "--changes") {
       command->changesFile = arguments[++i];
+    } else if (word == "--inf-folder") {
+      command->infFolder = arguments[++i];
     } else if (word == "--standard-user") {
       command->options.administrator = false;
     } else if (word == "--live") {
@@ -98,6 +103,9 @@ int PreviewCommand(const std::vector<std::string>& arguments, std::ostream& out,
   }
   for (const std::string& path : command.inputs) {
     if (!ReadInputFile(path, &input, &error)) return Fail(err, error);
+  }
+  if (!command.infFolder.empty() && !ReadInfFolderCopy(command.infFolder, &input, &error)) {
+    return Fail(err, error);
   }
   PreviewResult result;
   if (!RunPreview(input, command.options, &result, &error)) return Fail(err, error);

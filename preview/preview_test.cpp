@@ -294,6 +294,50 @@ TEST(Preview, TheCommandWritesTheReportThePageAndTheChanges) {
   std::filesystem::remove_all(folder);
 }
 
+// A copy of the INF folder gives the listed INF files their contents, so that
+// the removal judges them as it does on the PC: the phone's INF copies are
+// then taken, and nothing stays unjudged. A file of the copy the listing does
+// not hold is noted and left out; a folder that cannot be read ends the run.
+TEST(Preview, AnInfFolderCopyGivesTheListedInfFilesTheirContents) {
+  MachineInput input = MachineInputOfSim(MachineWithThePhone(WindowsVersion::WindowsXPSP3));
+  std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("preview_inf_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder / "inf");
+  std::vector<trace::Entry> entries;
+  for (const auto& [path, entry] : input.entries) entries.push_back(entry);
+  std::ofstream((folder / "machine.snap").string(), std::ios::binary) << [&] {
+    std::ostringstream text;
+    trace::WriteSnapshot(text, {}, entries);
+    return text.str();
+  }();
+  size_t copied = 0;
+  for (const auto& [path, bytes] : input.fileContents) {
+    std::string upper = sim::UpperName(path);
+    if (upper.find("\\INF\\OEM") == std::string::npos) continue;
+    std::string name = path.substr(path.find_last_of('\\') + 1);
+    std::ofstream((folder / "inf" / name).string(), std::ios::binary) << bytes;
+    ++copied;
+  }
+  ASSERT_GE(copied, 4u);
+  std::ofstream((folder / "inf" / "oem99.inf").string(), std::ios::binary) << "[Version]\r\n";
+  std::ostringstream out, err;
+  ASSERT_EQ(PreviewCommand({"--inf-folder", (folder / "inf").string(),
+                            (folder / "machine.snap").string()},
+                           out, err),
+            0)
+      << err.str();
+  EXPECT_NE(out.str().find("Not judged: the input holds no contents (0)"), std::string::npos)
+      << out.str();
+  EXPECT_NE(out.str().find("oem99.inf, which no listed INF folder holds"), std::string::npos);
+  std::ostringstream out2, err2;
+  EXPECT_EQ(PreviewCommand({"--inf-folder", (folder / "missing").string(),
+                            (folder / "machine.snap").string()},
+                           out2, err2),
+            2);
+  EXPECT_NE(err2.str().find("cannot read the INF folder copy"), std::string::npos) << err2.str();
+  std::filesystem::remove_all(folder);
+}
+
 // The trees an input holds (which replace the image's) are the keys it was
 // taken from, not the parents a registry export names on the way to them: two
 // exports must not take the place of the whole of HKLM.
