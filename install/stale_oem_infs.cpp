@@ -177,11 +177,43 @@ int DriverInstaller::RemoveStaleOemInfs() {
 // leaves everything), and the PNF twin and the catalog oemN.cat of the same
 // name, which belong to the INF judged the phone's before the call. The
 // files go after a refusal too, as the removal always took them: Plug and
-// Play must not find the old driver in the INF folder again.
+// Play must not find the old driver in the INF folder again. Windows 2000
+// has no supported way to take a catalog out of its database
+// (CryptCATAdminRemoveCatalog came with XP), so there the file goes.
+//
+// Except where the driver store holds the package (Vista and later, asked
+// through SetupGetInfDriverStoreLocation): Plug and Play installs from the
+// store whatever the INF folder holds, and only the published name lets a
+// later removal, after the restart or once the other device is gone,
+// uninstall the package. Deleting the files by hand would leave it in the
+// store for good under no name, so after a refusal they stay.
+//
+// DiUninstallDriver (Windows 10 1703 and later) would also uninstall the
+// devices using the package; they are removed before this step already, and
+// SetupUninstallOEMInf does the rest on every version that has a store.
+namespace {
+
+// 1 when the driver store holds the package published as `name`: the store
+// knows where its INF lies (a path longer than the buffer is still a yes).
+int StoreHoldsPackageOf(const char* name) {
+  char location[kPathCapacity];
+  DWORD needed = 0;
+  if (plat::SetupGetInfDriverStoreLocationA(name, nullptr, nullptr, location, kPathCapacity,
+                                            &needed)) {
+    return 1;
+  }
+  return plat::GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+
+}  // namespace
+
 int DriverInstaller::UninstallStaleOemInf(const char* path, const char* name) {
   if (!plat::SetupUninstallOEMInfA(name, 0, nullptr)) {
     DWORD uninstallError = plat::GetLastError();
-    if (uninstallError != ERROR_PROC_NOT_FOUND) ShowSystemError(uninstallError);
+    if (uninstallError != ERROR_PROC_NOT_FOUND) {
+      ShowSystemError(uninstallError);
+      if (StoreHoldsPackageOf(name)) return 1;
+    }
   }
   DWORD attributes = plat::GetFileAttributesA(path);
   if (attributes != INVALID_FILE_ATTRIBUTES) {

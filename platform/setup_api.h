@@ -30,5 +30,13 @@ BOOL SetupCopyOEMInfA(LPCSTR sourceInf, LPCSTR mediaRoot, DWORD mediaType, DWORD
 // folder): the INF, its PNF and the catalog installed with it. Windows XP and
 // later; where the system lacks it the call fails with ERROR_PROC_NOT_FOUND.
 BOOL SetupUninstallOEMInfA(LPCSTR infFileName, DWORD flags, PVOID reserved);
+// The driver store's copy of a published INF ("oem3.inf", or its full path in
+// the INF folder): the full path of the INF in
+// %windir%\System32\DriverStore\FileRepository. Windows Vista and later
+// (alternatePlatformInfo and localeName may be null); where the system lacks
+// it the call fails with ERROR_PROC_NOT_FOUND.
+BOOL SetupGetInfDriverStoreLocationA(LPCSTR fileName, PVOID alternatePlatformInfo,
+                                     LPCSTR localeName, LPSTR returnBuffer,
+                                     DWORD returnBufferSize, PDWORD requiredSize);
 
 }  // namespace plat

@@ -96,6 +96,15 @@ TEST(DriverStore, APackageIsStagedPublishedIndexedAndUninstalledWhole) {
       EXPECT_TRUE(machine.files.FileExists(package + file)) << file;
     }
     EXPECT_EQ(DriverStore::PackageOf(machine.files, machine.registry, "oem0.inf"), id);
+    char location[MAX_PATH] = {};
+    DWORD needed = 0;
+    ASSERT_TRUE(plat::SetupGetInfDriverStoreLocationA("oem0.inf", nullptr, nullptr, location,
+                                                      sizeof location, &needed));
+    EXPECT_EQ(std::string(location), package + "phone.inf");
+    EXPECT_EQ(needed, std::string(location).size() + 1);
+    EXPECT_FALSE(plat::SetupGetInfDriverStoreLocationA("oem0.inf", nullptr, nullptr, location,
+                                                       needed - 1, &needed));
+    EXPECT_EQ(plat::GetLastError(), ERROR_INSUFFICIENT_BUFFER);
     bool indexed = v.version >= WindowsVersion::Windows81;
     const std::string infKey = std::string(kDatabase) + "\\DriverInfFiles\\oem0.inf";
     EXPECT_EQ(machine.registry.GetString(kLm, infKey, "Active").value_or(""), indexed ? id : "");
@@ -108,6 +117,9 @@ TEST(DriverStore, APackageIsStagedPublishedIndexedAndUninstalledWhole) {
               indexed);
 
     ASSERT_TRUE(plat::SetupUninstallOEMInfA("oem0.inf", 0, nullptr));
+    EXPECT_FALSE(plat::SetupGetInfDriverStoreLocationA("oem0.inf", nullptr, nullptr, location,
+                                                       sizeof location, &needed));
+    EXPECT_EQ(plat::GetLastError(), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(machine.registry.Snapshot(), before);
     EXPECT_EQ(machine.files.Snapshot(), filesBefore);
   }

@@ -169,4 +169,29 @@ BOOL SetupUninstallOEMInfA(LPCSTR infFileName, DWORD flags, PVOID reserved) {
   return TRUE;
 }
 
+// Vista brought the driver store and the function. The store copy of an INF
+// that is not published, or whose package the store does not hold, is not
+// found.
+BOOL SetupGetInfDriverStoreLocationA(LPCSTR fileName, PVOID alternatePlatformInfo,
+                                     LPCSTR localeName, LPSTR returnBuffer,
+                                     DWORD returnBufferSize, PDWORD requiredSize) {
+  uint32_t error = 0;
+  if (sim::EnterCall("SetupGetInfDriverStoreLocationA", &error)) return FALSE;
+  (void)alternatePlatformInfo;
+  (void)localeName;
+  if (Machine().options().version < sim::WindowsVersion::WindowsVista) {
+    return FailWith(ERROR_PROC_NOT_FOUND);
+  }
+  if (!fileName) return FailWith(ERROR_INVALID_PARAMETER);
+  std::string name = fileName;
+  size_t cut = name.find_last_of("\\/");
+  if (cut != std::string::npos) name = name.substr(cut + 1);
+  std::string id = sim::DriverStore::PackageOf(Machine().files, Machine().registry, name);
+  std::string location = id.empty() ? "" : sim::DriverStore::PackageInf(Machine().files, id);
+  if (location.empty()) return FailWith(ERROR_FILE_NOT_FOUND);
+  if (!CopyOut(location, returnBuffer, returnBufferSize, requiredSize)) return FALSE;
+  sim::SetError(ERROR_SUCCESS);
+  return TRUE;
+}
+
 }  // namespace plat

@@ -168,4 +168,22 @@ TEST_F(OemInfStore, AMissingCatalogFailsTheCopyBeforeAnythingIsCopied) {
   EXPECT_FALSE(Exists(InfFolder() + "ctnocat.inf"));
 }
 
+// The driver store's location of a published INF: Windows Vista and later
+// answer with the path of its package's INF (Microsoft,
+// SetupGetInfDriverStoreLocation); the XP image has no such function. Wine 8
+// has no driver store and exports only the W function, though its prefixes
+// say they are Windows 7: the program's lookup of the A one fails there as
+// on XP, so the removal treats Wine as a machine without a store.
+TEST_F(OemInfStore, TheStoreLocationIsAskedOnlyWhereTheSystemHasIt) {
+  std::string published = CopySigned("ctstore");
+  ASSERT_FALSE(published.empty());
+  char location[MAX_PATH + 1] = {};
+  DWORD needed = 0;
+  plat::SetLastError(0xdeadbeef);
+  EXPECT_FALSE(plat::SetupGetInfDriverStoreLocationA(published.c_str(), nullptr, nullptr,
+                                                     location, sizeof location, &needed));
+  EXPECT_EQ(plat::GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+  EXPECT_TRUE(plat::SetupUninstallOEMInfA(published.c_str(), SUOI_FORCEDELETE, nullptr));
+}
+
 }  // namespace

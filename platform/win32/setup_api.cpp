@@ -116,4 +116,19 @@ BOOL SetupUninstallOEMInfA(LPCSTR infFileName, DWORD flags, PVOID reserved) {
   return function ? function(infFileName, flags, reserved) : FALSE;
 }
 
+// Windows Vista and later. MinGW's setupapi.h does not declare it; the
+// platform info argument is a pointer, passed through as it is.
+BOOL SetupGetInfDriverStoreLocationA(LPCSTR fileName, PVOID alternatePlatformInfo,
+                                     LPCSTR localeName, LPSTR returnBuffer,
+                                     DWORD returnBufferSize, PDWORD requiredSize) {
+  using Location = BOOL WINAPI(LPCSTR, PVOID, LPCSTR, LPSTR, DWORD, PDWORD);
+  static Location* const function = Find<Location>("SetupGetInfDriverStoreLocationA");
+  if (!function) {
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return FALSE;
+  }
+  return function(fileName, alternatePlatformInfo, localeName, returnBuffer, returnBufferSize,
+                  requiredSize);
+}
+
 }  // namespace plat
