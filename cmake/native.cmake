@@ -16,6 +16,9 @@ add_executable(unit_tests ${LOGIC_TESTS} ${SIM_TESTS} ${TESTS_DIR_TESTS} ${TEST_
 target_link_libraries(unit_tests PRIVATE usbinst_logic platform_sim GTest::gtest GTest::gtest_main)
 # Test fixtures (tests/data) are read from the repository at test time.
 target_compile_definitions(unit_tests PRIVATE USBINST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+include(${CMAKE_SOURCE_DIR}/tests/signed_cd.cmake)
+target_compile_definitions(unit_tests PRIVATE USBINST_SIGNED_CD_DIR="${USBINST_SIGNED_CD_DIR}")
+add_dependencies(unit_tests signed_cd)
 add_test(NAME unit_tests COMMAND unit_tests)
 
 include(${CMAKE_SOURCE_DIR}/tests/realworld/realworld.cmake)

@@ -83,4 +83,5 @@ add_executable(removal_bench_wine ${CMAKE_SOURCE_DIR}/bench/removal_bench_wine.c
 target_link_libraries(removal_bench_wine PRIVATE usbinst_logic platform_win32)
 add_dependencies(removal_bench_wine answer_dialogs)
 
+include(${CMAKE_SOURCE_DIR}/tests/signed_cd.cmake)
 include(${CMAKE_SOURCE_DIR}/tests/wine/wine_tests.cmake)

@@ -27,7 +27,9 @@ if(PREVIEW_SOURCES)
                                  ${CMAKE_SOURCE_DIR}/tests/run_checks.cpp
                                  ${CMAKE_SOURCE_DIR}/tests/driver_cd.cpp)
     target_link_libraries(preview_tests PRIVATE preview_core GTest::gtest GTest::gtest_main)
-    target_compile_definitions(preview_tests PRIVATE USBINST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+    target_compile_definitions(preview_tests PRIVATE USBINST_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+                               USBINST_SIGNED_CD_DIR="${USBINST_SIGNED_CD_DIR}")
+    add_dependencies(preview_tests signed_cd)
     add_test(NAME preview_tests COMMAND preview_tests)
     # The removal and the preview on the registries of real machines.
     include(${CMAKE_SOURCE_DIR}/tests/realworld/real_registries.cmake)

@@ -25,8 +25,13 @@ std::string ReadHostFile(const std::filesystem::path& path) {
 
 }  // namespace
 
-int LoadDriverCd(sim::Machine& machine, const std::string& root) {
-  std::filesystem::path cd = DataFolder() / "cd";
+std::string DriverCdFolder(CdVariant variant) {
+  if (variant == CdVariant::Signed) return USBINST_SIGNED_CD_DIR;
+  return (DataFolder() / "cd").string();
+}
+
+int LoadDriverCd(sim::Machine& machine, const std::string& root, CdVariant variant) {
+  std::filesystem::path cd = DriverCdFolder(variant);
   int loaded = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(cd)) {
     if (!entry.is_regular_file()) continue;

@@ -30,11 +30,16 @@ bool IsNt5(int osKind) { return osKind == 11 || osKind == 12; }
 
 // A machine of the version with the driver CD in D:\ and the program
 // started from D:\Setup, as a user runs it.
-sim::Machine& CdMachine(WindowsVersion version) {
+// With `windows64` it is 64-bit Windows running the 64-bit program (the one
+// the 32-bit program hands its runs to there).
+sim::Machine& CdMachine(WindowsVersion version, CdVariant variant = CdVariant::Unsigned,
+                        bool windows64 = false) {
   sim::MachineOptions options = OptionsFor(version);
   options.programPath = "D:\\Setup\\USBINST.EXE";
+  options.windows64 = windows64;
   sim::Machine& machine = FreshMachine(options);
-  LoadDriverCd(machine, "D:\\");
+  machine.system.process64Bit = windows64;
+  LoadDriverCd(machine, "D:\\", variant);
   GetProgramFolder(App().programFolder, sizeof(App().programFolder));
   std::strcpy(App().title, "ORVEX 3G/GSM USB Driver Installer");
   return machine;
@@ -109,10 +114,30 @@ TEST(DriverRemover, AMachineThatNeverHadThePhoneIsLeftUnchangedWithoutMessage) {
 // With `ownSerialPorts` the PC's own serial ports hold COM1 to COM4 (2000/XP),
 // so the phone's ports get numbers whose "Ports" values its install added,
 // and the removal follows the installation without a reboot.
-void RoundTrip(Kind kind, bool unplugBeforeRemoval, bool ownSerialPorts = false) {
-  SCOPED_TRACE(kind.osKind);
-  sim::Machine& machine = CdMachine(kind.version);
+// With the signed CD, SetupCopyOEMInf also installs each INF's catalog as
+// oemN.cat in CatRoot; other makers' catalogs lie there before and must stay.
+// After the comparison the CD is taken out and the phone plugged in again:
+// no function may find a driver, as nothing of the package is left for Plug
+// and Play to pick up.
+struct RoundTripOptions {
+  CdVariant variant = CdVariant::Unsigned;
+  bool windows64 = false;
+};
+
+void RoundTrip(Kind kind, bool unplugBeforeRemoval, bool ownSerialPorts = false,
+               RoundTripOptions trip = {}) {
+  SCOPED_TRACE(std::to_string(kind.osKind) + " version " +
+               std::to_string(static_cast<int>(kind.version)) +
+               (trip.windows64 ? " x64" : "") +
+               (trip.variant == CdVariant::Signed ? " signed" : " unsigned"));
+  sim::Machine& machine = CdMachine(kind.version, trip.variant, trip.windows64);
   sim::PlantNeighbourDevice(machine);
+  if (IsNtFamily(kind.version) && kind.osKind != 10) {
+    std::string catRoot =
+        machine.files.SystemDirectory() + "\\CatRoot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\";
+    machine.files.WriteFile(catRoot + "oem10.cat", "catalog of another maker's package");
+    machine.files.WriteFile(catRoot + "nt5.cat", "catalog of Windows itself");
+  }
   if (ownSerialPorts) {
     const char arbiter[] = "SYSTEM\\ControlSet001\\Control\\COM Name Arbiter";
     std::optional<sim::RegValue> comDb = machine.registry.GetValue(kLm, arbiter, "ComDB");
@@ -155,6 +180,20 @@ void RoundTrip(Kind kind, bool unplugBeforeRemoval, bool ownSerialPorts = false)
     ASSERT_NE(machine.files.Snapshot(), cleanFiles);
   } else {
     ASSERT_NE(machine.registry.Snapshot(), cleanRegistry);
+  }
+  if (IsNtFamily(kind.version) && !nt4) {
+    // The driver files of the package's own platform, under the names the removal knows.
+    std::string drivers = machine.files.SystemDirectory() + "\\drivers\\";
+    const char* const files[][2] = {{"KV6bus.sys", "KV6bus64.sys"},
+                                    {"KV6obex.sys", "KV6obx64.sys"},
+                                    {"KV6mgmt.sys", "KV6mgm64.sys"},
+                                    {"KV6mdm.sys", "KV6mdm64.sys"}};
+    for (const auto& file : files) {
+      std::string source = trip.windows64 ? file[1] : file[0];
+      EXPECT_EQ(machine.files.ReadFile(drivers + file[0]),
+                machine.files.ReadFile("D:\\Drivers\\" + source))
+          << file[0];
+    }
   }
   if (unplugBeforeRemoval) sim::UnplugPhone(machine);
 
@@ -203,14 +242,46 @@ void RoundTrip(Kind kind, bool unplugBeforeRemoval, bool ownSerialPorts = false)
   EXPECT_EQ(join(missing), "") << "taken away";
   EXPECT_EQ(join(machine.files.Snapshot()), join(cleanFiles));
   EXPECT_EQ(OpenHandles(), "");
+
+  machine.files.Remove("D:\\Drivers");
+  machine.files.Remove("D:\\Setup");
+  for (int function = 0; function < sim::kPhoneFunctionCount; ++function) {
+    EXPECT_FALSE(sim::PlugInFunction(machine, function)) << "function " << function;
+  }
 }
 
+// Every version the simulated machine has, 32-bit and, where both exist,
+// 64-bit (XP and 7 x64, with the 64-bit program), but Vista: its OsKind is
+// 11, as 2000's, so the removal does 2000's file cleanup, which has no
+// LastGood copies to delete, while the Vista image's Plug and Play keeps
+// LastGood copies and entries as XP does; a round trip there leaves them.
+// Which of the two Vista really does is not settled here.
+struct TripMachine {
+  Kind kind;
+  bool windows64;
+};
+const TripMachine kTripMachines[] = {
+    {{WindowsVersion::Windows95, 0}, false},    {{WindowsVersion::Windows98, 1}, false},
+    {{WindowsVersion::WindowsMe, 2}, false},    {{WindowsVersion::WindowsNT4, 10}, false},
+    {{WindowsVersion::Windows2000, 11}, false}, {{WindowsVersion::WindowsXPSP1, 12}, false},
+    {{WindowsVersion::WindowsXPSP2, 12}, false}, {{WindowsVersion::WindowsXPSP3, 12}, false},
+    {{WindowsVersion::Windows7, 12}, false},    {{WindowsVersion::WindowsXPSP3, 12}, true},
+    {{WindowsVersion::Windows7, 12}, true}};
+
 TEST(DriverRemover, RoundTripOnEveryVersionWithThePhonePluggedIn) {
-  for (Kind kind : kKinds) RoundTrip(kind, false);
+  for (CdVariant variant : {CdVariant::Unsigned, CdVariant::Signed}) {
+    for (const TripMachine& trip : kTripMachines) {
+      RoundTrip(trip.kind, false, false, {variant, trip.windows64});
+    }
+  }
 }
 
 TEST(DriverRemover, RoundTripOnEveryVersionAfterThePhoneWasUnplugged) {
-  for (Kind kind : kKinds) RoundTrip(kind, true);
+  for (CdVariant variant : {CdVariant::Unsigned, CdVariant::Signed}) {
+    for (const TripMachine& trip : kTripMachines) {
+      RoundTrip(trip.kind, true, false, {variant, trip.windows64});
+    }
+  }
 }
 
 // The phone's ports above COM4 have "Ports" values of their own, which must go

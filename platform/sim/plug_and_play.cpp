@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/sim/plug_and_play_internal.h"
+#include "platform/sim/plug_and_play_models.h"
 #include "platform/sim/sim_util.h"
 
 namespace sim {
@@ -265,8 +266,12 @@ bool PlugInFunctionNt(Machine& machine, int function, const PlugOptions& options
   set.VolatileText(deviceKey + "\\Control", "ActiveService", traits.service);
 
   std::string drivers = machine.files.SystemDirectory() + "\\drivers";
+  std::vector<std::string> installed =
+      CopyInstallFiles(machine, driver.infPath, driver.infSection, drivers);
   for (const char* const* file = traits.driverFiles; *file; ++file) {
-    CopyPackageFile(machine, *file, drivers);
+    if (std::count(installed.begin(), installed.end(), UpperAscii(*file)) == 0) {
+      CopyPackageFile(machine, *file, drivers);
+    }
   }
   WriteService(set, machine, traits.service, traits.description, instancePath);
   if (traits.lowerFilter) {

@@ -5,6 +5,7 @@
 #include "platform/sim/driver_store.h"
 #include "platform/sim/plug_and_play.h"
 #include "platform/sim/plug_and_play_internal.h"
+#include "platform/sim/plug_and_play_models.h"
 #include "platform/sim/sim_util.h"
 
 namespace sim::pnp {
@@ -13,35 +14,6 @@ namespace {
 
 bool ContinuesId(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) || c == '&' || c == '_';
-}
-
-std::string Trim(std::string_view text) {
-  size_t begin = text.find_first_not_of(" \t\r\n");
-  if (begin == std::string_view::npos) return "";
-  size_t end = text.find_last_not_of(" \t\r\n");
-  return std::string(text.substr(begin, end - begin + 1));
-}
-
-// The install section of the models line "description = section, id[, id...]" that
-// names the hardware ID; "" when no such line is found.
-std::string ModelSection(const std::string& inf, const std::string& hardwareId) {
-  size_t start = 0;
-  while (start < inf.size()) {
-    size_t end = inf.find('\n', start);
-    if (end == std::string::npos) end = inf.size();
-    std::string_view line(inf.data() + start, end - start);
-    start = end + 1;
-    size_t comment = line.find(';');
-    if (comment != std::string_view::npos) line = line.substr(0, comment);
-    size_t equals = line.find('=');
-    if (equals == std::string_view::npos) continue;
-    std::string_view right = line.substr(equals + 1);
-    size_t comma = right.find(',');
-    if (comma == std::string_view::npos) continue;
-    if (!NamesHardwareId(right.substr(comma + 1), hardwareId)) continue;
-    return Trim(right.substr(0, comma));
-  }
-  return "";
 }
 
 bool IsOemName(const std::string& name) {
@@ -60,13 +32,13 @@ std::vector<std::string> InfNames(const FileSystem& files, const std::string& fo
   return names;
 }
 
-DriverChoice Chosen(const std::string& folder, const std::string& name, const std::string& inf,
-                    const std::string& hardwareId, int function) {
+DriverChoice Chosen(const Machine& machine, const std::string& folder, const std::string& name,
+                    const std::string& inf, const std::string& hardwareId, int function) {
   DriverChoice choice;
   choice.found = true;
   choice.infName = name;
   choice.infPath = folder + "\\" + name;
-  choice.infSection = ModelSection(inf, hardwareId);
+  choice.infSection = InstallSectionFor(machine, inf, hardwareId);
   if (choice.infSection.empty()) choice.infSection = Function(function).defaultSection;
   return choice;
 }
@@ -159,7 +131,7 @@ DriverChoice FindDriver(Machine& machine, const std::string& hardwareId, int fun
   std::vector<std::pair<std::string, std::string>> packageInfs;
   for (const std::string& name : InfNames(files, package)) {
     std::optional<std::string> text = files.ReadFile(package + "\\" + name);
-    if (text && NamesHardwareId(*text, hardwareId)) packageInfs.emplace_back(name, *text);
+    if (text && !InstallSectionFor(machine, *text, hardwareId).empty()) packageInfs.emplace_back(name, *text);
   }
 
   std::vector<std::string> installed = InfNames(files, infFolder);
@@ -169,7 +141,7 @@ DriverChoice FindDriver(Machine& machine, const std::string& hardwareId, int fun
     std::optional<std::string> text = files.ReadFile(infFolder + "\\" + name);
     for (const auto& [packageName, packageText] : packageInfs) {
       if (text && *text == packageText) {
-        return Chosen(infFolder, name, *text, hardwareId, function);
+        return Chosen(machine, infFolder, name, *text, hardwareId, function);
       }
     }
   }
@@ -178,8 +150,8 @@ DriverChoice FindDriver(Machine& machine, const std::string& hardwareId, int fun
     for (const std::string& name : installed) {
       if (IsOemName(name) != (pass == 0)) continue;
       std::optional<std::string> text = files.ReadFile(infFolder + "\\" + name);
-      if (text && NamesHardwareId(*text, hardwareId)) {
-        return Chosen(infFolder, name, *text, hardwareId, function);
+      if (text && !InstallSectionFor(machine, *text, hardwareId).empty()) {
+        return Chosen(machine, infFolder, name, *text, hardwareId, function);
       }
     }
   }
@@ -202,7 +174,7 @@ DriverChoice FindDriver(Machine& machine, const std::string& hardwareId, int fun
       files.WriteFile(infFolder + "\\oem" + std::to_string(n) + ".PNF", "PNF " + name);
     }
     files.WriteFile(infFolder + "\\" + name, packageText);
-    return Chosen(infFolder, name, packageText, hardwareId, function);
+    return Chosen(machine, infFolder, name, packageText, hardwareId, function);
   }
   // 4. No driver.
   return DriverChoice();

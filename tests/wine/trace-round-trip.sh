@@ -8,9 +8,14 @@
 #
 # BUILD_DIR holds usbinst.exe and the tools (phone_simulator, dialog_driver,
 # answer_dialogs, customer_machine, trace_snapshot); CD_DIR is the driver CD
-# (Setup\ and Drivers\ beside it). VERSION is the Windows version Wine presents:
-#   win95 win98 winme nt40 win2k winxp-sp1 winxp-sp3 win7, and win7-x64 (Windows 7
-#   in a 64-bit prefix, for the handover scenarios). In a 64-bit prefix the
+# (Setup\ and Drivers\ beside it); a CD whose Drivers folder holds catalogs
+# (*.cat, the signed variant of the build tree's cd-signed) adds the catalog
+# folder of CatRoot to the snapshots and the rules of signed.txt. VERSION is
+# the Windows version Wine presents:
+#   win95 win98 winme nt40 win2k winxp-sp1 winxp-sp3 win7, and win7-x64 and
+#   win10-x64 (Windows 7, or Wine's "win10" for the whole prefix as
+#   `winecfg /v win10` sets it, in a 64-bit prefix, for the handover
+#   scenarios). In a 64-bit prefix the
 #   calling installer, a 32-bit program, keeps its settings key in the 32-bit
 #   view of the registry (SOFTWARE\Wow6432Node), where the program looks for it.
 # Scenarios, each in OUT_DIR/VERSION-SCENARIO (log.txt, shown.txt, the snapshots,
@@ -92,12 +97,18 @@ trace_folder=$WINEPREFIX/drive_c/trace
 case $version in
   win95 | win98 | winme | nt40) family=legacy ;;
   win2k | winxp-sp1 | winxp-sp3 | win7) family=nt ;;
-  win7-x64) family=nt ;;
+  win7-x64 | win10-x64) family=nt ;;
   *) echo "trace-round-trip: unknown Windows version $version" >&2; exit 2 ;;
 esac
 [ -x "$report_tool" ] || { echo "trace-round-trip: no trace_report at '$report_tool'" >&2; exit 2; }
 
 dir= installer= modem_ports=
+signed= catalog_folders=()
+if compgen -G "$cd_source/Drivers/*.cat" >/dev/null; then
+  signed=1
+  catalog_folders=(--folder 'C:\windows\system32\catroot'
+    --folder 'C:\windows\system32\catroot\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}')
+fi
 step() { echo "== $*"; }
 shown() { echo "$*" >>"$dir/shown.txt"; echo "   shown: $*"; }
 fail() {
@@ -121,6 +132,11 @@ present_version() {
   case $version in
     winxp-sp3) wine_version=winxp ;;
     win7 | win7-x64) wine_version= ;;
+    win10-x64)
+      wine_version=
+      "$wine" reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f >/dev/null ||
+        fail "cannot present Windows 10"
+      ;;
     winxp-sp1)
       wine_version=
       local nt='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
@@ -155,7 +171,7 @@ snapshot() {
     --folder "$windows\\inf" --folder "$windows\\inf\\OTHER" --folder "$windows\\system" \
     --folder "$windows\\system32" --folder "$windows\\system32\\drivers" \
     --folder "$windows\\LastGood\\INF" --folder "$windows\\LastGood\\system32\\DRIVERS" \
-    >/dev/null || fail "trace_snapshot $name"
+    "${catalog_folders[@]}" >/dev/null || fail "trace_snapshot $name"
   cp "$trace_folder/$name.txt" "$dir/$name.txt" || fail "no snapshot $name"
   echo "   snapshot $name: $(grep -vc '^#' "$dir/$name.txt") entries"
 }
@@ -167,8 +183,9 @@ collect_rules() {
   local files=(common "$family")
   case $version in
     win95 | win98 | winme) files+=(win9x) ;;
-    win7-x64) files+=(win7) ;;
+    win7-x64 | win10-x64) files+=(win7) ;;
   esac
+  [ -n "$signed" ] && files+=(signed)
   for file in "${files[@]}" "$version"; do
     [ -f "$rules_dir/$file.txt" ] || continue
     { echo "# --- $file.txt"; cat "$rules_dir/$file.txt"; } >>"$dir/rules.txt"
@@ -428,7 +445,7 @@ prepare_machine() {
   cp -r "$cd_source/." "$cd_root/" || fail "cannot copy the CD"
   cp "$build/usbinst.exe" "$build/answer_dialogs.exe" "$cd_root/Setup/" || fail "no usbinst.exe"
   # The 64-bit program the 32-bit one hands over to on 64-bit Windows.
-  if [[ " $* " == *" handover "* ]] || [[ $version == win7-x64 && " $* " == *" preview "* ]]; then
+  if [[ " $* " == *" handover "* ]] || [[ $version == *-x64 && " $* " == *" preview "* ]]; then
     cp "$build/usbinst64.exe" "$cd_root/Setup/" || fail "no usbinst64.exe"
   fi
   present_version

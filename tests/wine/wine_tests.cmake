@@ -198,6 +198,17 @@ if(USBINST_RUN_UNDER_WINE)
                  USBINST_TRACE_REPORT=${TRACE_REPORT_HOST})
   endfunction()
 
+  # The round trip with the signed CD (tests/signed_cd.cmake), reports in
+  # build/<preset>/trace-signed/<version>-<scenario>.
+  function(add_signed_trace_test version scenario)
+    set(name trace_${version}_${scenario}_signed)
+    add_wine_test(${name} --gui --timeout 240 ${CMAKE_SOURCE_DIR}/tests/wine/trace-round-trip.sh
+                  ${CMAKE_BINARY_DIR} ${USBINST_SIGNED_CD_DIR} ${CMAKE_BINARY_DIR}/trace-signed
+                  ${version} ${scenario})
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT
+                 USBINST_TRACE_REPORT=${TRACE_REPORT_HOST})
+  endfunction()
+
   # Both presets: the platform layer, the resources of the built program, and
   # the installation-and-removal round trip on XP SP3 and Windows 7 (see below).
   # With an X display, so that the window and dialog cases run too.
@@ -338,6 +349,13 @@ if(USBINST_RUN_UNDER_WINE)
   if(TARGET usbinst_preview)
     list(APPEND USBINST_X64_SCENARIOS preview)
   endif()
+  # The signed CD on XP SP3 and Windows 7 (32-bit prefixes), and on Windows 10
+  # (Wine's win10, a 64-bit prefix) through the handover to usbinst64.exe.
+  add_signed_trace_test(winxp-sp3 full)
+  add_signed_trace_test(win7 full)
+  add_signed_trace_test(win10-x64 handover)
+  set_property(TEST trace_win10-x64_handover_signed APPEND PROPERTY ENVIRONMENT
+               USBINST_WINE_ARCH=win64)
   foreach(scenario ${USBINST_X64_SCENARIOS})
     add_trace_test(win7-x64 ${scenario})
     set_property(TEST trace_win7-x64_${scenario} APPEND PROPERTY ENVIRONMENT
