@@ -388,7 +388,7 @@ TEST(Preview, BadInputsAnswerTwoWithAMessage) {
   const Case kCases[] = {{{missing}, "missing.snap: cannot be read"},
                          {{empty}, "empty.txt: the file is empty"},
                          {{broken}, "broken.snap: line 2:"},
-                         {{"--version", "win10", noVersion}, "unknown version \"win10\""},
+                         {{"--version", "win8", noVersion}, "unknown version \"win8\""},
                          {{noVersion}, "give the version with --version"},
                          {{"--live"}, "only the Windows build reads the live machine"},
                          {{"--verbose", noVersion}, "unknown option \"--verbose\""},

@@ -61,7 +61,7 @@ DriverChoice Republished(Machine& machine, const StoreRules& rules, const std::s
   for (const std::string& id : DriverStore::Packages(files)) {
     std::string inf = DriverStore::PackageInf(files, id);
     std::optional<std::string> text = inf.empty() ? std::nullopt : files.ReadFile(inf);
-    if (!text || !NamesHardwareId(*text, hardwareId)) continue;
+    if (!text || InstallSectionFor(machine, *text, hardwareId).empty()) continue;
     bool published = false;
     for (const std::string& name : InfNames(files, infFolder)) {
       published = published || (IsOemName(name) && files.ReadFile(infFolder + "\\" + name) == text);
@@ -76,7 +76,7 @@ DriverChoice Republished(Machine& machine, const StoreRules& rules, const std::s
       parsed.Parse(*text, &line);
       DriverStore::Index(machine.registry, name, id, inf, parsed, "");
     }
-    return Chosen(infFolder, name, *text, hardwareId, function);
+    return Chosen(machine, infFolder, name, *text, hardwareId, function);
   }
   return DriverChoice();
 }
