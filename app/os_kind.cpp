@@ -12,5 +12,8 @@ int GetOsKind() {
     return kOsWindows95;
   }
   if (info.dwMajorVersion < 5) return kOsWindowsNT4;
+  // Windows 10 and 11 report 10.0 to a program whose manifest names them:
+  // later than 6.1, so XP's behaviour, whatever the minor number.
+  if (info.dwMajorVersion > 6) return kOsWindowsXP;
   return info.dwMinorVersion == 0 ? kOsWindows2000 : kOsWindowsXP;
 }

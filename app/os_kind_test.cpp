@@ -18,10 +18,18 @@ TEST(GetOsKind, ClassifiesEveryVersionImage) {
       // NT 6.0 has minor version 0 and takes the Windows 2000 behaviour.
       {sim::WindowsVersion::WindowsVista, kOsWindows2000},
       {sim::WindowsVersion::Windows7, kOsWindowsXP},
+      {sim::WindowsVersion::Windows81, kOsWindowsXP},
+      // 10.0: minor version 0 too, but later than 6.1.
+      {sim::WindowsVersion::Windows10, kOsWindowsXP},
+      {sim::WindowsVersion::Windows11, kOsWindowsXP},
   };
   for (const auto& [version, kind] : cases) {
-    FreshMachine(OptionsFor(version));
-    EXPECT_EQ(GetOsKind(), kind) << static_cast<int>(version);
+    for (bool manifest : {true, false}) {
+      sim::MachineOptions options = OptionsFor(version);
+      options.manifestNamesWindows10 = manifest;
+      FreshMachine(options);
+      EXPECT_EQ(GetOsKind(), kind) << static_cast<int>(version) << " manifest " << manifest;
+    }
   }
 }
 

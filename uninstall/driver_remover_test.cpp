@@ -251,11 +251,9 @@ void RoundTrip(Kind kind, bool unplugBeforeRemoval, bool ownSerialPorts = false,
 }
 
 // Every version the simulated machine has, 32-bit and, where both exist,
-// 64-bit (XP and 7 x64, with the 64-bit program), but Vista: its OsKind is
-// 11, as 2000's, so the removal does 2000's file cleanup, which has no
-// LastGood copies to delete, while the Vista image's Plug and Play keeps
-// LastGood copies and entries as XP does; a round trip there leaves them.
-// Which of the two Vista really does is not settled here.
+// 64-bit (XP, Vista and 7 x64, with the 64-bit program). Vista's OsKind is
+// 11, as 2000's: the removal does 2000's file cleanup, which has no LastGood
+// copies to delete, and Vista keeps none.
 struct TripMachine {
   Kind kind;
   bool windows64;
@@ -265,14 +263,24 @@ const TripMachine kTripMachines[] = {
     {{WindowsVersion::WindowsMe, 2}, false},    {{WindowsVersion::WindowsNT4, 10}, false},
     {{WindowsVersion::Windows2000, 11}, false}, {{WindowsVersion::WindowsXPSP1, 12}, false},
     {{WindowsVersion::WindowsXPSP2, 12}, false}, {{WindowsVersion::WindowsXPSP3, 12}, false},
-    {{WindowsVersion::Windows7, 12}, false},    {{WindowsVersion::WindowsXPSP3, 12}, true},
+    {{WindowsVersion::WindowsVista, 11}, false}, {{WindowsVersion::Windows7, 12}, false},
+    {{WindowsVersion::WindowsXPSP3, 12}, true},  {{WindowsVersion::WindowsVista, 11}, true},
     {{WindowsVersion::Windows7, 12}, true}};
+
+// Windows 8.1, 10 and 11 install signed packages only: the signed CD, with
+// the driver store and its index to empty again.
+const TripMachine kSignedOnlyMachines[] = {
+    {{WindowsVersion::Windows81, 12}, false}, {{WindowsVersion::Windows10, 12}, false},
+    {{WindowsVersion::Windows10, 12}, true},  {{WindowsVersion::Windows11, 12}, true}};
 
 TEST(DriverRemover, RoundTripOnEveryVersionWithThePhonePluggedIn) {
   for (CdVariant variant : {CdVariant::Unsigned, CdVariant::Signed}) {
     for (const TripMachine& trip : kTripMachines) {
       RoundTrip(trip.kind, false, false, {variant, trip.windows64});
     }
+  }
+  for (const TripMachine& trip : kSignedOnlyMachines) {
+    RoundTrip(trip.kind, false, false, {CdVariant::Signed, trip.windows64});
   }
 }
 
@@ -281,6 +289,9 @@ TEST(DriverRemover, RoundTripOnEveryVersionAfterThePhoneWasUnplugged) {
     for (const TripMachine& trip : kTripMachines) {
       RoundTrip(trip.kind, true, false, {variant, trip.windows64});
     }
+  }
+  for (const TripMachine& trip : kSignedOnlyMachines) {
+    RoundTrip(trip.kind, true, false, {CdVariant::Signed, trip.windows64});
   }
 }
 

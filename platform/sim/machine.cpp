@@ -17,6 +17,10 @@ bool IsNtFamily(WindowsVersion version) {
   }
 }
 
+bool KeepsLastGood(WindowsVersion version) {
+  return version >= WindowsVersion::WindowsXPSP1 && version <= WindowsVersion::WindowsXPSP3;
+}
+
 Machine::Machine(const MachineOptions& options) : options_(options) { SeedImage(*this); }
 
 void Machine::Restart() {

@@ -131,7 +131,7 @@ void SeedNtRegistry(Image& image) {
   system->children.at("CURRENTCONTROLSET")->currentControlSetLink = true;
   reg.SetValue(lm, "SYSTEM\\MountedDevices", "\\DosDevices\\C:", REG_BINARY,
                {0x5A, 0x3C, 0x1B, 0x9E, 0x00, 0x7E, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
-  if (AtLeast(image.version, WindowsVersion::WindowsXPSP1)) {
+  if (KeepsLastGood(image.version)) {
     const char lastGood[] = "SYSTEM\\LastKnownGoodRecovery\\LastGood";
     reg.SetDword(lm, lastGood, "inf\\oem3.inf", 1);
     reg.SetDword(lm, lastGood, "inf\\oem3.PNF", 1);
@@ -299,7 +299,7 @@ void SeedFiles(Image& image) {
       files.WriteFile(windows + "\\INF\\DRVIDX.BIN", std::string(32, '\x17'));
     }
   }
-  if (AtLeast(image.version, WindowsVersion::WindowsXPSP1)) {
+  if (KeepsLastGood(image.version)) {
     files.CreateFolder(windows + "\\LastGood\\INF");
     files.CreateFolder(windows + "\\LastGood\\system32\\DRIVERS");
     files.WriteFile(windows + "\\LastGood\\INF\\oem3.inf", "[Version]\r\n");

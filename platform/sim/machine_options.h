@@ -24,6 +24,12 @@ enum class WindowsVersion {
 };
 
 bool IsNtFamily(WindowsVersion version);
+// Windows XP keeps copies of what a driver install replaced in %windir%\LastGood
+// with entries under HKLM\SYSTEM\LastKnownGoodRecovery\LastGood; 2000 has no
+// such folder, and neither do Vista and later (the real Windows 7 and 10
+// SYSTEM hives of the real-world corpus have no LastKnownGoodRecovery key,
+// the XP one has).
+bool KeepsLastGood(WindowsVersion version);
 
 struct MachineOptions {
   WindowsVersion version = WindowsVersion::WindowsXPSP3;

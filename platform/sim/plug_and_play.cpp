@@ -30,9 +30,7 @@ bool HasNoUsb(const Machine& machine) {
 bool IsWindows2000(const Machine& machine) {
   return machine.options().version == WindowsVersion::Windows2000;
 }
-bool KeepsLastGood(const Machine& machine) {
-  return machine.options().version >= WindowsVersion::WindowsXPSP1;
-}
+bool KeepsLastGood(const Machine& machine) { return sim::KeepsLastGood(machine.options().version); }
 
 // Writes paths relative to a control set: always into the current one (through the
 // CurrentControlSet link), and into ControlSet002 too when the reboot copy is asked

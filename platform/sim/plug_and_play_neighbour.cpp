@@ -60,7 +60,7 @@ void PlantNt(Machine& machine, const Neighbour& device) {
   files.WriteFile(windows + "\\INF\\" + stem + ".PNF", "PNF " + device.infName);
   files.WriteFile(files.SystemDirectory() + "\\drivers\\" + device.service + ".sys",
                   "MZ " + device.service);
-  bool lastGood = machine.options().version >= WindowsVersion::WindowsXPSP1;
+  bool lastGood = KeepsLastGood(machine.options().version);
   if (lastGood) {
     files.WriteFile(windows + "\\LastGood\\INF\\" + device.infName, inf);
     files.WriteFile(windows + "\\LastGood\\INF\\" + stem + ".PNF", "PNF " + device.infName);
