@@ -23,6 +23,7 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,14 +54,16 @@ struct RealRegistry {
   const char* file;  // in the build folder, decompressed from FILE.xz
   const char* machine;
   WindowsVersion version;  // the image it runs on
+  bool windows64 = false;  // the 64-bit program installs and removes
+  // Windows 10 installs signed packages only.
+  CdVariant cd = CdVariant::Unsigned;
 };
 
 const RealRegistry kRegistries[] = {
     {"winxp-sp3_SYSTEM.reg", "Windows XP SP3", WindowsVersion::WindowsXPSP3},
     {"win7-sp1_SYSTEM.reg", "Windows 7 SP1 (32-bit)", WindowsVersion::Windows7},
-    // No Windows 10 image yet: Windows 7's, without the driver store.
-    {"win10-1709_SYSTEM.reg", "Windows 10 1709 (64-bit) on the Windows 7 image",
-     WindowsVersion::Windows7},
+    {"win10-1709_SYSTEM.reg", "Windows 10 1709 (64-bit)", WindowsVersion::Windows10, true,
+     CdVariant::Signed},
 };
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
@@ -187,7 +190,8 @@ TEST_P(RealRegistries, TheRemovalKeepsTheRealMachineAndThePreviewPredictsIt) {
   // and its CurrentControlSet leads into the set Select\Current names.
   preview::BuiltImage image;
   preview::BuildImage(real, preview::InputIndex(real),
-                      preview::ImageOptions{registry.version, true, kProgram}, &image);
+                      preview::ImageOptions{registry.version, true, kProgram, registry.windows64},
+                      &image);
   for (const std::string& note : image.notes) ADD_FAILURE() << "image: " << note;
   sim::Machine& machine = sim::CurrentMachine();
   const trace::Snapshot pristine = preview::SnapshotOfSim(machine);
@@ -198,7 +202,7 @@ TEST_P(RealRegistries, TheRemovalKeepsTheRealMachineAndThePreviewPredictsIt) {
 
   std::vector<std::pair<std::string, std::string>> machinesInfs =
       PlantTheMachinesOemInfs(machine, real.entries);
-  LoadDriverCd(machine, "D:\\");
+  LoadDriverCd(machine, "D:\\", registry.cd);
   InstallThePhoneFromCd(machine);
   ASSERT_TRUE(
       machine.registry.KeyExists(kLm, "SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_1F3C&PID_6B07"))
@@ -211,6 +215,7 @@ TEST_P(RealRegistries, TheRemovalKeepsTheRealMachineAndThePreviewPredictsIt) {
   // keys of the real machine have no security of their own, as the export
   // gives them.
   preview::MachineInput withPhone = preview::MachineInputOfSim(machine);
+  withPhone.windows64 = registry.windows64;
   const trace::Snapshot installed = withPhone.entries;
   for (const auto& [path, entry] : real.entries) {
     if (entry.kind == 'K') withPhone.entries[path].detail = entry.detail;
@@ -280,6 +285,19 @@ TEST_P(RealRegistries, TheRemovalKeepsTheRealMachineAndThePreviewPredictsIt) {
     EXPECT_FALSE(real.entries.count(left.path)) << left.path;
   }
   EXPECT_TRUE(result.leftLooksLikePhone.empty());
+  // From Vista on the preview names the phone's four packages in the driver
+  // store, and no other package there.
+  std::set<std::string> packages;
+  for (const trace::Difference& change : result.changes) {
+    const std::string repository = "\\DRIVERSTORE\\FILEREPOSITORY\\";
+    std::string upper = sim::UpperName(change.path);
+    size_t at = upper.find(repository);
+    if (at == std::string::npos || change.change != trace::Change::kRemoved) continue;
+    std::string id = change.path.substr(at + repository.size());
+    packages.insert(id.substr(0, id.find('\\')));
+  }
+  EXPECT_EQ(packages.size(), registry.version >= WindowsVersion::WindowsVista ? 4u : 0u);
+  for (const std::string& id : packages) EXPECT_EQ(id.rfind("kv6", 0), 0u) << id;
   EXPECT_TRUE(result.notJudged.empty());
   for (const std::string& note : result.notes) {
     EXPECT_EQ(note.find("two runs"), std::string::npos) << note;
