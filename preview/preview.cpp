@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/sim/driver_store.h"
 #include "platform/sim/machine.h"
 #include "preview/image_builder.h"
 #include "preview/input_paths.h"
@@ -50,9 +51,17 @@ std::vector<std::string> RemovalFolders(const sim::Machine& machine) {
   } else {
     folders.push_back(windows + "\\inf\\other");
   }
-  if (machine.options().version >= sim::WindowsVersion::WindowsXPSP1) {
+  if (sim::KeepsLastGood(machine.options().version)) {
     folders.push_back(windows + "\\LastGood\\INF");
     folders.push_back(windows + "\\LastGood\\system32\\DRIVERS");
+  }
+  // Where SetupUninstallOEMInf takes the catalogs (XP and later) and the
+  // driver store's packages (Vista and later).
+  if (machine.options().version >= sim::WindowsVersion::WindowsXPSP1) {
+    folders.push_back(system + "\\CatRoot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}");
+  }
+  if (sim::StoreRulesOf(machine.options()).store) {
+    folders.push_back(sim::DriverStore::RepositoryFolder(machine.files));
   }
   return folders;
 }
