@@ -35,7 +35,9 @@ sim::Machine& MachineWithThePhone(sim::WindowsVersion version) {
   sim::MachineOptions options = OptionsFor(version);
   options.programPath = "D:\\Setup\\USBINST.EXE";
   sim::Machine& machine = FreshMachine(options);
-  LoadDriverCd(machine, "D:\\");
+  // Windows 8 and later install signed packages only.
+  LoadDriverCd(machine, "D:\\",
+               version >= sim::WindowsVersion::Windows81 ? CdVariant::Signed : CdVariant::Unsigned);
   InstallThePhoneFromCd(machine);
   return machine;
 }
@@ -62,13 +64,14 @@ TEST(RealInfs, OtherMakersInfsSurviveTheRemovalAlsoWhenAPhoneKeyNamesThem) {
   const size_t count = corpus.size();
   for (sim::WindowsVersion version :
        {sim::WindowsVersion::Windows2000, sim::WindowsVersion::WindowsXPSP3,
-        sim::WindowsVersion::WindowsVista, sim::WindowsVersion::Windows7}) {
-    // XP and later keep LastGood copies of the INF store.
-    bool xp = version != sim::WindowsVersion::Windows2000;
+        sim::WindowsVersion::WindowsVista, sim::WindowsVersion::Windows7,
+        sim::WindowsVersion::Windows10}) {
+    // XP keeps LastGood copies of the INF store.
+    bool xp = sim::KeepsLastGood(version);
     // Each run names another of the files through the phone's modem key: on
-    // 2000 and XP every file, on Vista and 7 (the same removal steps as XP)
-    // every other file, Vista the even ones and 7 the odd ones, so that each
-    // file is named once on a later version too.
+    // 2000 and XP every file, on Vista, 7 and 10 (with the driver store)
+    // every other file, Vista and 10 the even ones and 7 the odd ones, so
+    // that each file is named once on a later version too.
     size_t first = version == sim::WindowsVersion::Windows7 ? 1 : 0;
     size_t stride = version >= sim::WindowsVersion::WindowsVista ? 2 : 1;
     for (size_t named = first; named < count; named += stride) {
