@@ -249,6 +249,15 @@ TEST(Preview, PhoneNamesMatchNarrowly) {
   }
 }
 
+// The input's entries as a snapshot file, as trace_snapshot.exe writes one.
+void WriteSnapshotFile(const MachineInput& input, const std::filesystem::path& file) {
+  std::vector<trace::Entry> entries;
+  for (const auto& [path, entry] : input.entries) entries.push_back(entry);
+  std::ostringstream text;
+  trace::WriteSnapshot(text, {}, entries);
+  std::ofstream(file.string(), std::ios::binary) << text.str();
+}
+
 // The command reads a snapshot file, writes the text report, the page and the
 // change lines, and answers 0.
 TEST(Preview, TheCommandWritesTheReportThePageAndTheChanges) {
@@ -256,13 +265,7 @@ TEST(Preview, TheCommandWritesTheReportThePageAndTheChanges) {
   std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("preview_run_" + std::to_string(::getpid()));
   std::filesystem::create_directories(folder);
-  std::vector<trace::Entry> entries;
-  for (const auto& [path, entry] : input.entries) entries.push_back(entry);
-  std::ofstream((folder / "machine.snap").string(), std::ios::binary) << [&] {
-    std::ostringstream text;
-    trace::WriteSnapshot(text, {}, entries);
-    return text.str();
-  }();
+  WriteSnapshotFile(input, folder / "machine.snap");
   std::ostringstream out, err;
   ASSERT_EQ(PreviewCommand({"--html", (folder / "page.html").string(), "--changes",
                             (folder / "changes.txt").string(), (folder / "machine.snap").string()},
@@ -303,13 +306,7 @@ TEST(Preview, AnInfFolderCopyGivesTheListedInfFilesTheirContents) {
   std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("preview_inf_" + std::to_string(::getpid()));
   std::filesystem::create_directories(folder / "inf");
-  std::vector<trace::Entry> entries;
-  for (const auto& [path, entry] : input.entries) entries.push_back(entry);
-  std::ofstream((folder / "machine.snap").string(), std::ios::binary) << [&] {
-    std::ostringstream text;
-    trace::WriteSnapshot(text, {}, entries);
-    return text.str();
-  }();
+  WriteSnapshotFile(input, folder / "machine.snap");
   size_t copied = 0;
   for (const auto& [path, bytes] : input.fileContents) {
     std::string upper = sim::UpperName(path);
