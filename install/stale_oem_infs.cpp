@@ -120,6 +120,18 @@ int DecoratedModelsNamePhone(HINF inf, const char* maker, const char* hardwareId
   return 0;
 }
 
+// 1 when the driver store holds the package published as `name`: the store
+// knows where its INF lies (a path longer than the buffer is still a yes).
+int StoreHoldsPackageOf(const char* name) {
+  char location[kPathCapacity];
+  DWORD needed = 0;
+  if (plat::SetupGetInfDriverStoreLocationA(name, nullptr, nullptr, location, kPathCapacity,
+                                            &needed)) {
+    return 1;
+  }
+  return plat::GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+
 }  // namespace
 
 int DriverInstaller::IsStaleOemInf(const char* infPath) {
@@ -191,22 +203,6 @@ int DriverInstaller::RemoveStaleOemInfs() {
 // DiUninstallDriver (Windows 10 1703 and later) would also uninstall the
 // devices using the package; they are removed before this step already, and
 // SetupUninstallOEMInf does the rest on every version that has a store.
-namespace {
-
-// 1 when the driver store holds the package published as `name`: the store
-// knows where its INF lies (a path longer than the buffer is still a yes).
-int StoreHoldsPackageOf(const char* name) {
-  char location[kPathCapacity];
-  DWORD needed = 0;
-  if (plat::SetupGetInfDriverStoreLocationA(name, nullptr, nullptr, location, kPathCapacity,
-                                            &needed)) {
-    return 1;
-  }
-  return plat::GetLastError() == ERROR_INSUFFICIENT_BUFFER;
-}
-
-}  // namespace
-
 int DriverInstaller::UninstallStaleOemInf(const char* path, const char* name) {
   if (!plat::SetupUninstallOEMInfA(name, 0, nullptr)) {
     DWORD uninstallError = plat::GetLastError();
