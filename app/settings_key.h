@@ -8,7 +8,7 @@
 class SettingsKey {
  public:
   SettingsKey() = default;
-  virtual ~SettingsKey();
+  ~SettingsKey();
   SettingsKey(const SettingsKey&) = delete;
   SettingsKey& operator=(const SettingsKey&) = delete;
 

@@ -7,7 +7,7 @@
 class DriverInstaller {
  public:
   explicit DriverInstaller(int osKind) : osKind_(osKind) {}
-  virtual ~DriverInstaller() = default;
+  ~DriverInstaller() = default;
   DriverInstaller(const DriverInstaller&) = delete;
   DriverInstaller& operator=(const DriverInstaller&) = delete;
 

@@ -12,7 +12,7 @@
 class RegistryCleaner {
  public:
   explicit RegistryCleaner(int osKind) : osKind_(osKind) {}
-  virtual ~RegistryCleaner() = default;
+  ~RegistryCleaner() = default;
 
   // Removes every registry trace of the phone's drivers. Always 1.
   int Clean();

@@ -20,7 +20,7 @@ class DaclBackup;
 class RegistryWalker {
  public:
   explicit RegistryWalker(int osKind) : osKind_(osKind) {}
-  virtual ~RegistryWalker() = default;
+  ~RegistryWalker() = default;
 
   // Opens `name` below `parent` with `access` (KEY_READ is always added).
   int OpenKey(HKEY parent, const char* name, REGSAM access, HKEY* key);

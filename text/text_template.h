@@ -15,7 +15,7 @@ struct PlaceholderEntry {
 class TextTemplate {
  public:
   TextTemplate() = default;
-  virtual ~TextTemplate() = default;
+  ~TextTemplate() = default;
   TextTemplate(const TextTemplate&) = delete;
   TextTemplate& operator=(const TextTemplate&) = delete;
 

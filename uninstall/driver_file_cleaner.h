@@ -13,7 +13,7 @@ class DriverInstaller;
 class DriverFileCleaner {
  public:
   explicit DriverFileCleaner(int osKind) : osKind_(osKind) {}
-  virtual ~DriverFileCleaner() = default;
+  ~DriverFileCleaner() = default;
   DriverFileCleaner(const DriverFileCleaner&) = delete;
   DriverFileCleaner& operator=(const DriverFileCleaner&) = delete;
 

@@ -15,7 +15,7 @@ class SetupWizard {
  public:
   SetupWizard(int kind, int withMode)
       : osKind(kind), state(kNotReady), launchedWithMode(withMode) {}
-  virtual ~SetupWizard() = default;
+  ~SetupWizard() = default;
   SetupWizard(const SetupWizard&) = delete;
   SetupWizard& operator=(const SetupWizard&) = delete;
 

@@ -83,8 +83,8 @@ TEST_F(CodePageContract, InvalidArgumentsAreRefused) {
   plat::SetLastError(0xdeadbeef);
   int precomposed = plat::MultiByteToWideChar(CP_UTF8, MB_PRECOMPOSED, "abc", -1, out, 4);
   DWORD precomposedError = plat::GetLastError();
-  EXPECT_EQ(precomposed, WindowsElseWine(0, 4));
-  EXPECT_EQ(precomposedError, WindowsElseWine<DWORD>(ERROR_INVALID_FLAGS, 0xdeadbeef));
+  EXPECT_EQ(precomposed, SimElseWine(0, 4));
+  EXPECT_EQ(precomposedError, SimElseWine<DWORD>(ERROR_INVALID_FLAGS, 0xdeadbeef));
   // Microsoft (WideCharToMultiByte): for UTF-8 lpUsedDefaultChar must be
   // NULL, otherwise ERROR_INVALID_PARAMETER. Wine 8 accepts it.
   const WCHAR wide[] = {'a', 0};
@@ -92,8 +92,8 @@ TEST_F(CodePageContract, InvalidArgumentsAreRefused) {
   plat::SetLastError(0xdeadbeef);
   int withUsed = plat::WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, &used);
   DWORD withUsedError = plat::GetLastError();
-  EXPECT_EQ(withUsed, WindowsElseWine(0, 2));
-  EXPECT_EQ(withUsedError, WindowsElseWine<DWORD>(ERROR_INVALID_PARAMETER, 0xdeadbeef));
+  EXPECT_EQ(withUsed, SimElseWine(0, 2));
+  EXPECT_EQ(withUsedError, SimElseWine<DWORD>(ERROR_INVALID_PARAMETER, 0xdeadbeef));
 }
 
 TEST_F(CodePageContract, CentralEuropeanAndWesternTables) {

@@ -24,12 +24,14 @@ bool ContractOnSimulatedMachine();
 // True under Wine run by the Unix root user (tests/wine/run-in-wine.sh tells).
 bool ContractWineRunsAsRoot();
 
-// The answer a case expects where Wine answers otherwise than Windows:
-// Windows' answer on the simulated machine (which follows Windows), and
-// Wine's own answer under Wine, stated explicitly in the manner of Wine's
-// todo_wine, so that a change in Wine fails the case and shows. Each use
-// says beside it what Windows does and where that is written.
+// The answer a case expects where Wine answers otherwise than Windows: on
+// the simulated machine its answer, `simulated`, which is Windows' answer as
+// Microsoft documents it (the simulated machine follows Windows; nothing
+// here runs on Windows itself), and under Wine Wine's own answer, stated
+// explicitly in the manner of Wine's todo_wine, so that a change in Wine
+// fails the case and shows. Each use says beside it what Windows does and
+// where that is written.
 template <typename T>
-T WindowsElseWine(T windows, T wine) {
-  return ContractOnSimulatedMachine() ? windows : wine;
+T SimElseWine(T simulated, T wine) {
+  return ContractOnSimulatedMachine() ? simulated : wine;
 }

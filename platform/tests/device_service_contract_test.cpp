@@ -231,7 +231,7 @@ TEST_F(DeviceServiceContract, DeviceKeysAreDevicesAndDifRemoveTakesTheirKeys) {
   plat::SetLastError(0xdeadbeef);
   BOOL read = plat::SetupDiGetDeviceInstallParamsA(set, &device, &params);
   DWORD readError = plat::GetLastError();
-  EXPECT_EQ(read, WindowsElseWine<BOOL>(TRUE, FALSE));
+  EXPECT_EQ(read, SimElseWine<BOOL>(TRUE, FALSE));
   if (read) {
     EXPECT_EQ(params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART), 0u);
   } else {
@@ -244,7 +244,7 @@ TEST_F(DeviceServiceContract, DeviceKeysAreDevicesAndDifRemoveTakesTheirKeys) {
   plat::SetLastError(0xdeadbeef);
   BOOL destroyed = plat::SetupDiDestroyDriverInfoList(set, &device, SPDIT_CLASSDRIVER);
   DWORD destroyError = plat::GetLastError();
-  EXPECT_EQ(destroyed, WindowsElseWine<BOOL>(TRUE, FALSE));
+  EXPECT_EQ(destroyed, SimElseWine<BOOL>(TRUE, FALSE));
   if (!destroyed) {
     EXPECT_EQ(destroyError, DWORD(ERROR_CALL_NOT_IMPLEMENTED));
   }
@@ -266,7 +266,7 @@ TEST_F(DeviceServiceContract, PresentAndAllClassesFlags) {
   // Microsoft (SetupDiGetClassDevs): DIGCF_PRESENT returns only the devices
   // present in the system. Wine ignores it and lists every device with a
   // ClassGUID.
-  EXPECT_EQ(FindContractDevice(present, &device), WindowsElseWine(false, true));
+  EXPECT_EQ(FindContractDevice(present, &device), SimElseWine(false, true));
   plat::SetupDiDestroyDeviceInfoList(present);
 
   // A class GUID alone selects that class; with DIGCF_ALLCLASSES it is ignored.

@@ -52,10 +52,10 @@ TEST_F(FilesContract, AttributesTellFilesFromFoldersAndMissingFileFromMissingFol
   // Microsoft ("File Attribute Constants"): FILE_ATTRIBUTE_NORMAL is a file
   // without other attributes, and is reported alone. Wine reports every file
   // as FILE_ATTRIBUTE_ARCHIVE besides what was set.
-  DWORD wineExtra = WindowsElseWine<DWORD>(0, FILE_ATTRIBUTE_ARCHIVE);
+  DWORD wineExtra = SimElseWine<DWORD>(0, FILE_ATTRIBUTE_ARCHIVE);
   ASSERT_TRUE(plat::SetFileAttributesA(Path("a.txt").c_str(), FILE_ATTRIBUTE_NORMAL));
   EXPECT_EQ(plat::GetFileAttributesA(Path("a.txt").c_str()),
-            WindowsElseWine<DWORD>(FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_ARCHIVE));
+            SimElseWine<DWORD>(FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_ARCHIVE));
   ASSERT_TRUE(plat::SetFileAttributesA(Path("a.txt").c_str(), FILE_ATTRIBUTE_READONLY));
   EXPECT_EQ(plat::GetFileAttributesA(Path("a.txt").c_str()),
             static_cast<DWORD>(FILE_ATTRIBUTE_READONLY) | wineExtra);
@@ -312,7 +312,7 @@ TEST_F(FilesContract, ModuleFileNameIsTheProgramAndIsCutToASmallBuffer) {
   // do.
   EXPECT_EQ(std::memcmp(cut, path, 6), 0);
   EXPECT_EQ(cut[6], 'x');
-  EXPECT_EQ(error, WindowsElseWine<DWORD>(0xdeadbeef, ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(error, SimElseWine<DWORD>(0xdeadbeef, ERROR_INSUFFICIENT_BUFFER));
 }
 
 }  // namespace

@@ -107,7 +107,7 @@ TEST_F(InfCorpus, EveryFileReadsTheSameOnBothMachines) {
       ADD_FAILURE() << "not in the expected list; read as:\n" << summary;
       continue;
     }
-    EXPECT_EQ(summary, WindowsElseWine(expected->summary,
+    EXPECT_EQ(summary, SimElseWine(expected->summary,
                                        expected->wine ? expected->wine : expected->summary));
   }
 }

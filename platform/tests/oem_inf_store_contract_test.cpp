@@ -114,12 +114,12 @@ TEST_F(OemInfStore, CopyInstallsTheNamedCatalogAndUninstallTakesItAway) {
   std::string published = CopySigned("ctsigned");
   ASSERT_FALSE(published.empty());
   // Windows publishes oemN.inf; Wine keeps the INF's own name.
-  EXPECT_EQ(published.rfind("oem", 0) == 0, WindowsElseWine(true, false)) << published;
+  EXPECT_EQ(published.rfind("oem", 0) == 0, SimElseWine(true, false)) << published;
   EXPECT_TRUE(Exists(InfFolder() + published));
   EXPECT_TRUE(Exists(InfFolder() + stem_ + ".PNF"));
   // Windows: the catalog as oemN.cat, the INF's published stem. Wine: under
   // its own name.
-  std::string catalog = Catalog(WindowsElseWine(stem_, std::string("ctsigned")));
+  std::string catalog = Catalog(SimElseWine(stem_, std::string("ctsigned")));
   EXPECT_TRUE(Exists(catalog)) << catalog;
 
   plat::SetLastError(0xdeadbeef);
@@ -128,21 +128,21 @@ TEST_F(OemInfStore, CopyInstallsTheNamedCatalogAndUninstallTakesItAway) {
   // SUOI_FORCEDELETE: nothing is.
   bool windowsLeft = false;
   bool wineLeft = true;
-  EXPECT_EQ(Exists(InfFolder() + published), WindowsElseWine(windowsLeft, wineLeft));
-  EXPECT_EQ(Exists(InfFolder() + stem_ + ".PNF"), WindowsElseWine(windowsLeft, wineLeft));
-  EXPECT_EQ(Exists(catalog), WindowsElseWine(windowsLeft, wineLeft));
+  EXPECT_EQ(Exists(InfFolder() + published), SimElseWine(windowsLeft, wineLeft));
+  EXPECT_EQ(Exists(InfFolder() + stem_ + ".PNF"), SimElseWine(windowsLeft, wineLeft));
+  EXPECT_EQ(Exists(catalog), SimElseWine(windowsLeft, wineLeft));
 }
 
 TEST_F(OemInfStore, ForcedUninstallOnWineTakesOnlyTheInf) {
   std::string published = CopySigned("ctforced");
   ASSERT_FALSE(published.empty());
-  std::string catalog = Catalog(WindowsElseWine(stem_, std::string("ctforced")));
+  std::string catalog = Catalog(SimElseWine(stem_, std::string("ctforced")));
   ASSERT_TRUE(Exists(catalog));
   EXPECT_TRUE(plat::SetupUninstallOEMInfA(published.c_str(), SUOI_FORCEDELETE, nullptr));
   EXPECT_FALSE(Exists(InfFolder() + published));
   // Windows takes the PNF and the catalog with the INF; Wine leaves both.
-  EXPECT_EQ(Exists(InfFolder() + stem_ + ".PNF"), WindowsElseWine(false, true));
-  EXPECT_EQ(Exists(catalog), WindowsElseWine(false, true));
+  EXPECT_EQ(Exists(InfFolder() + stem_ + ".PNF"), SimElseWine(false, true));
+  EXPECT_EQ(Exists(catalog), SimElseWine(false, true));
 }
 
 TEST_F(OemInfStore, AMissingCatalogFailsTheCopyBeforeAnythingIsCopied) {

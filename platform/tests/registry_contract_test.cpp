@@ -127,7 +127,7 @@ TEST_F(RegistryContract, SubKeysEnumerateSortedByUpperCasedName) {
   // hive format's index), so '_' (0x5F) comes after the letters. Wine
   // compares lower-cased names, which puts '_' before them.
   EXPECT_EQ(SubKeys(scratch_),
-            WindowsElseWine<std::vector<std::string>>({"A", "b", "C0", "c1", "_under"},
+            SimElseWine<std::vector<std::string>>({"A", "b", "C0", "c1", "_under"},
                                                       {"_under", "A", "b", "C0", "c1"}));
 }
 
@@ -219,10 +219,10 @@ TEST_F(RegistryContract, ValuesEnumerateInWriteOrderAndKeepTheirPlaceWhenRewritt
   // Windows NT lists a key's values in the order they were first written (the
   // hive keeps an unsorted value list). Wine keeps them sorted by name.
   using Names = std::vector<std::string>;
-  EXPECT_EQ(ValueNames(key), WindowsElseWine<Names>({"zeta", "Alpha", "mid"},
+  EXPECT_EQ(ValueNames(key), SimElseWine<Names>({"zeta", "Alpha", "mid"},
                                                     {"Alpha", "mid", "zeta"}));
   ASSERT_EQ(plat::RegDeleteValueA(key, "alpha"), ERROR_SUCCESS);
-  EXPECT_EQ(ValueNames(key), WindowsElseWine<Names>({"zeta", "mid"}, {"mid", "zeta"}));
+  EXPECT_EQ(ValueNames(key), SimElseWine<Names>({"zeta", "mid"}, {"mid", "zeta"}));
   EXPECT_EQ(plat::RegDeleteValueA(key, "alpha"), ERROR_FILE_NOT_FOUND);
 }
 
@@ -244,7 +244,7 @@ TEST_F(RegistryContract, EnumValueThatDoesNotFitReportsMoreDataAndTheDataSize) {
   // Windows XP leaves both buffers untouched (Wine's own conformance tests,
   // advapi32 registry.c test_enum_value, record it for XP); Wine, as later
   // Windows, writes the name cut to fit.
-  EXPECT_STREQ(name, WindowsElseWine("xxxxxxxxxx", "Te"));
+  EXPECT_STREQ(name, SimElseWine("xxxxxxxxxx", "Te"));
 
   std::strcpy(name, "xxxxxxxxxx");
   nameLength = sizeof name;
@@ -434,7 +434,7 @@ TEST_F(RegistryContract, NamesBeyondTheLimitsAreRefused) {
   // Microsoft, "Registry Element Size Limits": a key name holds at most 255
   // characters; Windows refuses a longer one with ERROR_INVALID_PARAMETER.
   // Wine accepts it.
-  EXPECT_EQ(status, WindowsElseWine<LSTATUS>(ERROR_INVALID_PARAMETER, ERROR_SUCCESS));
+  EXPECT_EQ(status, SimElseWine<LSTATUS>(ERROR_INVALID_PARAMETER, ERROR_SUCCESS));
   if (status == ERROR_SUCCESS) plat::RegCloseKey(key);
 
   HKEY values = Create("LongValues");

@@ -288,9 +288,9 @@ TEST_F(SystemContract, SetupApiTextsAreUnderTheirHresultCodes) {
   };
   DWORD error = 0;
   EXPECT_EQ(text(0x800F020B, &error),
-            WindowsElseWine<std::string>(
+            SimElseWine<std::string>(
                 "The device instance does not exist in the hardware tree.\r\n", ""));
-  EXPECT_EQ(error, WindowsElseWine<DWORD>(0xdeadbeef, ERROR_MR_MID_NOT_FOUND));
+  EXPECT_EQ(error, SimElseWine<DWORD>(0xdeadbeef, ERROR_MR_MID_NOT_FOUND));
   EXPECT_EQ(text(0xE000020B, &error), "");
   EXPECT_EQ(error, DWORD(ERROR_MR_MID_NOT_FOUND));
 }
@@ -340,7 +340,7 @@ TEST_F(SystemContract, WsprintfWritesAtMost1024Characters) {
   // result is the number of characters stored, without the terminator: 1023.
   // Wine 8 returns 1024 for a cut output. Callers take the length with
   // lstrlenA.
-  EXPECT_EQ(length, WindowsElseWine(1023, 1024));
+  EXPECT_EQ(length, SimElseWine(1023, 1024));
 }
 
 TEST_F(SystemContract, LoadStringCutsAtTheBufferAndReportsMissingIds) {

@@ -200,7 +200,7 @@ TEST(WindowsDialogContract, CloseIsTheCancelCommandUnlessCancelIsDisabled) {
     INT_PTR result = plat::DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_WIZARD_NT), nullptr,
                                            ClosingDialog, 0);
     if (result == -1) GTEST_SKIP() << "no dialog could be created (no display)";
-    EXPECT_EQ(result, disable ? WindowsElseWine<INT_PTR>(0, IDCANCEL) : INT_PTR(IDCANCEL));
+    EXPECT_EQ(result, disable ? SimElseWine<INT_PTR>(0, IDCANCEL) : INT_PTR(IDCANCEL));
   }
 }
 
