@@ -8,6 +8,16 @@
 #include "text/code_page_conversion.h"
 #include "text/text_template.h"
 
+void RegisterPlaceholders(const char* seriesName, const char* categoryName) {
+  char placeholder[1024];
+  placeholder[0] = '\0';
+  LoadText(IDS_PLACEHOLDER_SERIES, placeholder, sizeof(placeholder));
+  Placeholders().AddPlaceholder(placeholder, seriesName);
+  placeholder[0] = '\0';
+  LoadText(IDS_PLACEHOLDER_CATEGORY, placeholder, sizeof(placeholder));
+  Placeholders().AddPlaceholder(placeholder, categoryName);
+}
+
 namespace {
 
 constexpr int kKeyCapacity = 32;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/application_state.h"
+#include "app/branding.h"
 #include "resources/string_table.h"
 #include "tests/sim_test_support.h"
 #include "text/text_template.h"

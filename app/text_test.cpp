@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/branding.h"
 #include "app/message_boxes.h"
 #include "resources/string_table.h"
 #include "tests/sim_test_support.h"

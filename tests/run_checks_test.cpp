@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/branding.h"
 #include "app/application_state.h"
 #include "app/message_boxes.h"
 #include "platform/platform.h"

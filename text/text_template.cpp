@@ -3,9 +3,7 @@
 #include <cstring>
 
 #include "app/path_routines.h"
-#include "app/text.h"
 #include "platform/platform.h"
-#include "resources/string_table.h"
 #include "text/code_page_conversion.h"
 
 namespace {
@@ -154,14 +152,4 @@ bool TextTemplate::Apply(char* buffer, int capacity, bool escapePercent) const {
 TextTemplate& Placeholders() {
   static TextTemplate table;
   return table;
-}
-
-void RegisterPlaceholders(const char* seriesName, const char* categoryName) {
-  char placeholder[1024];
-  placeholder[0] = '\0';
-  LoadText(IDS_PLACEHOLDER_SERIES, placeholder, sizeof(placeholder));
-  Placeholders().AddPlaceholder(placeholder, seriesName);
-  placeholder[0] = '\0';
-  LoadText(IDS_PLACEHOLDER_CATEGORY, placeholder, sizeof(placeholder));
-  Placeholders().AddPlaceholder(placeholder, categoryName);
 }

@@ -50,9 +50,5 @@ class TextTemplate {
   UINT codePage_ = CP_ACP;
 };
 
-// The process-wide table, empty until RegisterPlaceholders fills it.
+// The process-wide table, empty until the branding fills it (RegisterPlaceholders).
 TextTemplate& Placeholders();
-
-// Binds string 320 "<%SERIES%>" to the series name and string 321
-// "<%CATEGORY%>" to the category name, in that order.
-void RegisterPlaceholders(const char* seriesName, const char* categoryName);

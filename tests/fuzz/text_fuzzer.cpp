@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "app/branding.h"
 #include "app/path_routines.h"
 #include "app/text.h"
 #include "install/driver_installer.h"
