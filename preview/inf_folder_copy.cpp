@@ -1,9 +1,15 @@
 #include "preview/inf_folder_copy.h"
 
-#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <system_error>
+#include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dirent.h>
+#include <sys/stat.h>
+#endif
 
 #include "platform/sim/sim_util.h"
 
@@ -20,22 +26,55 @@ std::string InfFolderName(const std::string& path) {
   return sim::UpperName(path.substr(name + 1));
 }
 
+// The names of the files (not the folders) directly in `folder`. The
+// Windows build lists with FindFirstFileA rather than std::filesystem, whose
+// wide-character run-time functions the program's import check does not
+// admit.
+bool ListFiles(const std::string& folder, std::vector<std::string>* names) {
+#if defined(_WIN32)
+  WIN32_FIND_DATAA found;
+  HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names->push_back(found.cFileName);
+  } while (::FindNextFileA(search, &found));
+  ::FindClose(search);
+  return true;
+#else
+  DIR* directory = ::opendir(folder.c_str());
+  if (!directory) return false;
+  while (const dirent* entry = ::readdir(directory)) {
+    struct stat status;
+    std::string path = folder + "/" + entry->d_name;
+    if (::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+      names->push_back(entry->d_name);
+    }
+  }
+  ::closedir(directory);
+  return true;
+#endif
+}
+
 }  // namespace
 
 bool ReadInfFolderCopy(const std::string& folder, MachineInput* input, std::string* error) {
-  std::error_code failure;
-  std::filesystem::directory_iterator files(folder, failure);
-  if (failure) {
-    *error = "cannot read the INF folder copy " + folder + ": " + failure.message();
+  std::vector<std::string> fileNames;
+  if (!ListFiles(folder, &fileNames)) {
+    *error = "cannot read the INF folder copy " + folder;
     return false;
   }
-  for (const std::filesystem::directory_entry& file : files) {
-    if (!file.is_regular_file(failure)) continue;
-    std::string name = sim::UpperName(file.path().filename().string());
-    std::ifstream stream(file.path(), std::ios::binary);
+#if defined(_WIN32)
+  const char separator = '\\';
+#else
+  const char separator = '/';
+#endif
+  for (const std::string& fileName : fileNames) {
+    std::string name = sim::UpperName(fileName);
+    std::string copyPath = folder + separator + fileName;
+    std::ifstream stream(copyPath, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
     if (!stream.good() && !stream.eof()) {
-      *error = "cannot read " + file.path().string();
+      *error = "cannot read " + copyPath;
       return false;
     }
     bool listed = false;
@@ -45,7 +84,7 @@ bool ReadInfFolderCopy(const std::string& folder, MachineInput* input, std::stri
       listed = true;
     }
     if (!listed) {
-      input->notes.push_back("the INF folder copy holds " + file.path().filename().string() +
+      input->notes.push_back("the INF folder copy holds " + fileName +
                              ", which no listed INF folder holds: left out");
     }
   }
