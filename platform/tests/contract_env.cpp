@@ -69,11 +69,14 @@ std::string ContractScratchFolder() {
 #endif
 }
 
-void ResetContractMachine() {
+void ResetContractMachine(bool windows7) {
 #ifdef USBINST_CONTRACT_SIM
-  sim::ResetMachine(sim::MachineOptions());
+  sim::MachineOptions options;
+  if (windows7) options.version = sim::WindowsVersion::Windows7;
+  sim::ResetMachine(options);
   plat::CreateDirectoryA("C:\\TEMP", nullptr);
 #else
+  (void)windows7;
   ::RegDeleteTreeA(HKEY_CURRENT_USER, kScratchKey);
   RemoveFolderTree(TempScratchFolder());
 #endif

@@ -9,8 +9,10 @@
 #include "platform/platform.h"
 
 // A fresh machine: natively a new Windows XP image (administrator, code
-// page 1250); under Wine the prefix with the scratch key and folder emptied.
-void ResetContractMachine();
+// page 1250), or with `windows7` a Windows 7 image, the version Wine's
+// prefixes say they are; under Wine the prefix with the scratch key and
+// folder emptied.
+void ResetContractMachine(bool windows7 = false);
 
 // "Software\UsbInstContract" below HKEY_CURRENT_USER, existing and empty.
 const char* ContractScratchKey();

@@ -39,6 +39,13 @@ std::string InfFolder() {
   return std::string(folder) + "\\INF\\";
 }
 
+std::string Upper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
 bool Exists(const std::string& path) {
   return plat::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -97,8 +104,8 @@ class OemInfStore : public ::testing::Test {
     }
     std::string published = part;
     stem_ = published.substr(0, published.size() - 4);
-    leftovers_ = {InfFolder() + published, InfFolder() + stem_ + ".PNF", Catalog(stem_),
-                  Catalog(name)};
+    leftovers_.insert(leftovers_.end(), {InfFolder() + published, InfFolder() + stem_ + ".PNF",
+                                         Catalog(stem_), Catalog(name)});
     return published;
   }
 
@@ -169,21 +176,40 @@ TEST_F(OemInfStore, AMissingCatalogFailsTheCopyBeforeAnythingIsCopied) {
 }
 
 // The driver store's location of a published INF: Windows Vista and later
-// answer with the path of its package's INF (Microsoft,
-// SetupGetInfDriverStoreLocation); the XP image has no such function. Wine 8
-// has no driver store and exports only the W function, though its prefixes
-// say they are Windows 7: the program's lookup of the A one fails there as
-// on XP, so the removal treats Wine as a machine without a store.
-TEST_F(OemInfStore, TheStoreLocationIsAskedOnlyWhereTheSystemHasIt) {
-  std::string published = CopySigned("ctstore");
-  ASSERT_FALSE(published.empty());
-  char location[MAX_PATH + 1] = {};
-  DWORD needed = 0;
-  plat::SetLastError(0xdeadbeef);
-  EXPECT_FALSE(plat::SetupGetInfDriverStoreLocationA(published.c_str(), nullptr, nullptr,
-                                                     location, sizeof location, &needed));
-  EXPECT_EQ(plat::GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
-  EXPECT_TRUE(plat::SetupUninstallOEMInfA(published.c_str(), SUOI_FORCEDELETE, nullptr));
+// answer with the path of its package's INF in
+// %windir%\System32\DriverStore\FileRepository (Microsoft,
+// SetupGetInfDriverStoreLocation; "Driver Store"), and SetupUninstallOEMInf
+// takes the package out of the store ("How Devices and Driver Packages are
+// Uninstalled"); XP has no such function. Wine 8 has no driver store and
+// exports only the W function, though its prefixes say they are Windows 7:
+// the program's lookup of the A one fails there as on XP, so the removal
+// treats Wine as a machine without a store.
+TEST_F(OemInfStore, TheDriverStoreHoldsACopiedPackageWhereThereIsOne) {
+  for (bool windows7 : {false, true}) {
+    SCOPED_TRACE(windows7 ? "Windows 7" : "XP");
+    ResetContractMachine(windows7);
+    std::string published = CopySigned(windows7 ? "ctstore7" : "ctstore");
+    ASSERT_FALSE(published.empty());
+    char location[MAX_PATH + 1] = {};
+    DWORD needed = 0;
+    plat::SetLastError(0xdeadbeef);
+    BOOL found = plat::SetupGetInfDriverStoreLocationA(published.c_str(), nullptr, nullptr,
+                                                       location, sizeof location, &needed);
+    bool store = SimElseWine(windows7, false);
+    EXPECT_EQ(found != FALSE, store);
+    std::string package(location);
+    if (store) {
+      EXPECT_NE(Upper(package).find("\\SYSTEM32\\DRIVERSTORE\\FILEREPOSITORY\\"),
+                std::string::npos)
+          << package;
+      EXPECT_TRUE(Exists(package));
+      EXPECT_TRUE(plat::SetupUninstallOEMInfA(published.c_str(), 0, nullptr));
+      EXPECT_FALSE(Exists(package));
+    } else {
+      EXPECT_EQ(plat::GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+      EXPECT_TRUE(plat::SetupUninstallOEMInfA(published.c_str(), SUOI_FORCEDELETE, nullptr));
+    }
+  }
 }
 
 }  // namespace
