@@ -19,13 +19,7 @@ target_compile_definitions(unit_tests PRIVATE USBINST_SOURCE_DIR="${CMAKE_SOURCE
 include(${CMAKE_SOURCE_DIR}/tests/signed_cd.cmake)
 target_compile_definitions(unit_tests PRIVATE USBINST_SIGNED_CD_DIR="${USBINST_SIGNED_CD_DIR}")
 add_dependencies(unit_tests signed_cd)
-# In two shards, so that the test command's parallel ctest keeps both cores
-# busy (the sanitizer build's unit tests are the longest native test).
-foreach(shard 0 1)
-  add_test(NAME unit_tests_${shard} COMMAND unit_tests)
-  set_tests_properties(unit_tests_${shard} PROPERTIES ENVIRONMENT
-                       "GTEST_TOTAL_SHARDS=2;GTEST_SHARD_INDEX=${shard}")
-endforeach()
+add_test(NAME unit_tests COMMAND unit_tests)
 
 include(${CMAKE_SOURCE_DIR}/tests/realworld/realworld.cmake)
 target_include_directories(unit_tests PRIVATE ${REALWORLD_GENERATED})

@@ -51,13 +51,11 @@ for preset in native native-asan fuzz windows-x64 windows-x86; do
     # Every test runs once and must pass then; only the tests of the retry
     # list (each there with the failure seen and the Wine behaviour behind it)
     # get a second run, after the others.
-    step "test $preset" ctest --preset "$preset" --parallel 2 -E "$retried"
+    step "test $preset" ctest --preset "$preset" -E "$retried"
     step "test $preset (retry list)" ctest --preset "$preset" -R "$retried" \
       --repeat until-pass:2 --no-tests=ignore
   else
-    # Two tests at a time: each Wine test has a prefix and X session of its
-    # own, and the ones that measure a wait run alone (RUN_SERIAL).
-    step "test $preset" ctest --preset "$preset" --parallel 2
+    step "test $preset" ctest --preset "$preset"
   fi
 done
 

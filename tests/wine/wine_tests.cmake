@@ -230,9 +230,6 @@ if(USBINST_RUN_UNDER_WINE)
 
   # A removal run beside another program's hung window of the wizard's title.
   add_trace_test(win7 remove-foreign)
-  # It measures how long the removal waits for a hung window: alone, so that
-  # a test beside it cannot slow it down.
-  set_tests_properties(trace_win7_remove-foreign PROPERTIES RUN_SERIAL TRUE)
   if(USBINST_WINE_ARCH STREQUAL "win64")
     # The Wine benchmark's smallest run, one repeat, as a check only: the
     # phone's footprint gone after the removal, every foreign entry kept. Its
